@@ -1,0 +1,58 @@
+// Failures as the rest of the program sees them: a runtime error number and a
+// description, whatever the operating system called them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace sizewalk {
+
+namespace errnum {
+inline constexpr std::int32_t kInvalidArgument = 5;
+inline constexpr std::int32_t kOutOfMemory = 7;
+inline constexpr std::int32_t kInternal = 51;
+inline constexpr std::int32_t kDeviceIo = 57;
+inline constexpr std::int32_t kDiskFull = 61;
+inline constexpr std::int32_t kDeviceUnavailable = 68;
+inline constexpr std::int32_t kPermissionDenied = 70;
+inline constexpr std::int32_t kPathFileAccess = 75;
+inline constexpr std::int32_t kPathNotFound = 76;
+}  // namespace errnum
+
+struct Error {
+    std::int32_t number = 0;
+    std::string description;
+
+    bool operator==(const Error&) const = default;
+};
+
+// The runtime's own wording for the numbers above ("Path not found", ...).
+std::string RuntimeErrorText(std::int32_t number);
+
+// An Error whose description is the runtime text, followed by ": " and the
+// path when one is given.
+Error MakeError(std::int32_t number, std::string_view path = {});
+
+// A value or the failure that prevented it.
+template <typename T>
+class Outcome {
+public:
+    Outcome(T value) : value_(std::move(value)) {}  // NOLINT(google-explicit-constructor)
+    Outcome(Error error) : error_(std::move(error)) {}  // NOLINT(google-explicit-constructor)
+
+    bool ok() const { return !error_.has_value(); }
+    const T& value() const { return value_; }
+    T& value() { return value_; }
+    const Error& error() const { return *error_; }
+
+private:
+    T value_{};
+    std::optional<Error> error_;
+};
+
+// An operation that yields nothing but may fail.
+using Status = std::optional<Error>;
+
+}  // namespace sizewalk

@@ -1,0 +1,43 @@
+// Measuring the immediate subdirectories of one directory. Kept small so that
+// the walk behind it can be replaced (and faked in tests).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+
+namespace sizewalk {
+
+struct ScanProgress {
+    std::size_t entries_done = 0;     // immediate subdirectories fully measured
+    std::uint64_t files_seen = 0;     // regular files counted so far
+};
+using ProgressCallback = std::function<void(const ScanProgress&)>;
+
+// One directory's immediate subdirectories, sorted by name (byte order), and
+// the size of each one's whole tree. An implementation may measure ahead.
+class FolderListing {
+public:
+    virtual ~FolderListing() = default;
+    virtual const std::vector<std::string>& SubFolders() const = 0;
+    // Sum of the sizes of the regular files below SubFolders()[index]; waits
+    // until that entry is measured. Fails when any part of its tree cannot be
+    // read; the description then names the path that failed.
+    virtual Outcome<std::uint64_t> Size(std::size_t index) = 0;
+};
+
+class FolderService {
+public:
+    virtual ~FolderService() = default;
+    // Lists `path` (which may end with the separator). Fails when it does not
+    // exist or cannot be read. `progress` may be empty.
+    virtual Outcome<std::unique_ptr<FolderListing>> GetFolder(const std::string& path,
+                                                              ProgressCallback progress) = 0;
+};
+
+}  // namespace sizewalk

@@ -1,0 +1,101 @@
+// The real services of a POSIX system.
+#include <langinfo.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <clocale>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/posix_errors.h"
+#include "platform/posix_file_service.h"
+#include "platform/posix_folder_service.h"
+
+extern char** environ;
+
+namespace sizewalk {
+namespace {
+
+class PosixClock final : public Clock {
+public:
+    LocalTime Now() override {
+        const std::time_t now = std::time(nullptr);
+        std::tm parts{};
+        localtime_r(&now, &parts);
+        return LocalTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
+                         parts.tm_hour,        parts.tm_min,     parts.tm_sec};
+    }
+};
+
+// Hands the file to the desktop's opener, without a shell and without waiting.
+class XdgTextEditor final : public TextEditor {
+public:
+    Status Open(const std::string& path) override {
+        // Earlier openers have normally exited by now; collect them.
+        std::erase_if(started_, [](pid_t pid) { return waitpid(pid, nullptr, WNOHANG) != 0; });
+        std::string program = "xdg-open";
+        std::string argument = path;
+        char* argv[] = {program.data(), argument.data(), nullptr};
+        pid_t pid = 0;
+        const int err = posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ);
+        if (err != 0) {
+            return ErrorFromErrno(err, program);
+        }
+        started_.push_back(pid);
+        return std::nullopt;
+    }
+
+private:
+    std::vector<pid_t> started_;
+};
+
+}  // namespace
+
+LocaleSeparators ReadLocaleSeparators() {
+    LocaleSeparators result;
+    const std::lconv* conv = std::localeconv();
+    if (conv != nullptr && conv->thousands_sep != nullptr && conv->thousands_sep[0] != '\0') {
+        result.digit_group = conv->thousands_sep;
+        if (conv->grouping != nullptr && conv->grouping[0] != '\0') {
+            result.grouping = conv->grouping;
+        }
+    }
+    result.date = SeparatorOfFormat(nl_langinfo(D_FMT), "/");
+    result.time = SeparatorOfFormat(nl_langinfo(T_FMT), ":");
+    result.utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+    return result;
+}
+
+struct SystemPlatform::Impl {
+    PosixFolderService folders;
+    PosixFileService files;
+    StreamMessageBox stderr_messages{stderr};
+    PosixClock clock;
+    XdgTextEditor xdg_editor;
+    MessageBoxService* messages = &stderr_messages;
+    TextEditor* editor = &xdg_editor;
+    LocaleSeparators locale = ReadLocaleSeparators();
+};
+
+SystemPlatform::SystemPlatform() : impl_(std::make_unique<Impl>()) {}
+SystemPlatform::~SystemPlatform() = default;
+
+void SystemPlatform::SetMessageBoxes(MessageBoxService* messages) {
+    impl_->messages = messages != nullptr ? messages : &impl_->stderr_messages;
+}
+
+void SystemPlatform::SetTextEditor(TextEditor* editor) {
+    impl_->editor = editor != nullptr ? editor : &impl_->xdg_editor;
+}
+
+Platform SystemPlatform::Get() {
+    return Platform{impl_->folders, impl_->files, *impl_->messages,
+                    impl_->clock,   *impl_->editor, impl_->locale};
+}
+
+}  // namespace sizewalk

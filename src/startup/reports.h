@@ -1,0 +1,25 @@
+// The error report every routine shows on a failure.
+#pragma once
+
+#include <string>
+
+#include "platform/error.h"
+#include "platform/message_box.h"
+
+namespace sizewalk {
+
+// Exit statuses, so that a scheduler can tell what happened.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFatal = 1;
+inline constexpr int kExitInvalidCommandLine = 2;
+
+// "<description>\r\n\r\n(Message <letter><number>)"
+std::string ErrorReport(const Error& error, char letter);
+
+// Shows the report with the warning icon under MessageTitle.
+void ShowErrorReport(MessageBoxService& messages, const Error& error, char letter);
+
+// The failure behind an exception that escaped a routine.
+Error ErrorFromException(const std::exception& exception);
+
+}  // namespace sizewalk

@@ -1,0 +1,165 @@
+#include "tracking/formats.h"
+
+#include <charconv>
+#include <climits>
+
+namespace sizewalk {
+namespace {
+
+std::string Decimal(std::uint64_t value) {
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+std::string TwoDigits(int value) {
+    std::string text = Decimal(static_cast<std::uint64_t>(value));
+    return text.size() < 2 ? "0" + text : text;
+}
+
+std::string FourDigits(int value) {
+    std::string text = Decimal(static_cast<std::uint64_t>(value));
+    return std::string(text.size() < 4 ? 4 - text.size() : 0, '0') + text;
+}
+
+// Characters, not bytes, in a UTF-8 text; bytes otherwise.
+std::size_t CharacterCount(std::string_view text, bool utf8) {
+    if (!utf8) {
+        return text.size();
+    }
+    std::size_t count = 0;
+    for (const char c : text) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+}  // namespace
+
+std::string FormatGrouped(std::uint64_t value, const LocaleSeparators& locale) {
+    const std::string digits = Decimal(value);
+    const std::string& grouping = locale.grouping;
+    // Cut groups from the right; the last group size repeats, CHAR_MAX stops.
+    std::vector<std::string_view> groups;
+    std::size_t end = digits.size();
+    std::size_t rule = 0;
+    while (end > 0) {
+        const char size_char = grouping.empty() ? 3 : grouping[std::min(rule, grouping.size() - 1)];
+        const int size = static_cast<unsigned char>(size_char) == CHAR_MAX ? 0 : size_char;
+        if (size <= 0 || static_cast<std::size_t>(size) >= end) {
+            groups.emplace_back(digits.data(), end);
+            break;
+        }
+        groups.emplace_back(digits.data() + end - size, static_cast<std::size_t>(size));
+        end -= static_cast<std::size_t>(size);
+        ++rule;
+    }
+    std::string text;
+    for (auto it = groups.rbegin(); it != groups.rend(); ++it) {
+        if (!text.empty()) {
+            text += locale.digit_group;
+        }
+        text += *it;
+    }
+    return text;
+}
+
+std::string TrackingFileName(int style, const LocalTime& today) {
+    switch (style) {
+        case 1:
+            return std::string(kRunningTextFile);
+        case 2:
+            return "Sizewalk_" + FourDigits(today.year) + TwoDigits(today.month) +
+                   TwoDigits(today.day) + ".txt";
+        default:
+            return std::string(kCsvFile);
+    }
+}
+
+std::string RuleLine() { return std::string(50, '-'); }
+
+std::string HeadLine(std::string_view target_dir, const LocalTime& now,
+                     const LocaleSeparators& locale) {
+    std::string line = "Directory Size Track (bytes) for '";
+    line += EscapeControlCharacters(target_dir);
+    line += "' at ";
+    line += Decimal(static_cast<std::uint64_t>(now.day));
+    line += '-' + TwoDigits(now.month) + '-' + FourDigits(now.year) + ' ';
+    line += TwoDigits(now.hour) + locale.time + TwoDigits(now.minute) + locale.time +
+            TwoDigits(now.second);
+    return line;
+}
+
+std::vector<std::string> EntryLines(std::string_view size_field, std::string_view name,
+                                    const LocaleSeparators& locale) {
+    const std::size_t width = CharacterCount(size_field, locale.utf8);
+    const std::size_t field_columns = kNameColumn - 1;
+    if (width > field_columns) {
+        return {std::string(size_field), std::string(field_columns, ' ') + std::string(name)};
+    }
+    std::string line(size_field);
+    line.append(field_columns - width, ' ');
+    line += name;
+    return {line};
+}
+
+std::string TotalsLine(std::uint64_t total, std::int32_t count, const LocaleSeparators& locale) {
+    return "TOTAL: " + FormatGrouped(total, locale) + " bytes in " +
+           FormatGrouped(static_cast<std::uint64_t>(count), locale) + " subdirectories";
+}
+
+std::string CsvRow(const LocalTime& today, std::uint64_t size, std::string_view name,
+                   const LocaleSeparators& locale) {
+    return TwoDigits(today.day) + locale.date + TwoDigits(today.month) + locale.date +
+           FourDigits(today.year) + ',' + Decimal(size) + ',' + CsvField(name);
+}
+
+std::string EscapeControlCharacters(std::string_view name) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(name.size());
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            text += c;
+        } else if (c == '\t') {
+            text += "\\t";
+        } else if (c == '\n') {
+            text += "\\n";
+        } else if (c == '\r') {
+            text += "\\r";
+        } else {
+            text += "\\x";
+            text += kHex[byte >> 4];
+            text += kHex[byte & 0xF];
+        }
+    }
+    return text;
+}
+
+std::string CsvField(std::string_view name) {
+    if (name.find_first_of(",\"\r\n") == std::string_view::npos) {
+        return std::string(name);
+    }
+    std::string field = "\"";
+    for (const char c : name) {
+        if (c == '"') {
+            field += '"';
+        }
+        field += c;
+    }
+    field += '"';
+    return field;
+}
+
+std::string ScanningProblemName(std::string_view name, std::string_view description) {
+    std::string text(name);
+    text += " // Scanning Problem: ";
+    text += description;
+    text += ". Directory size reset to zero.";
+    return text;
+}
+
+}  // namespace sizewalk
