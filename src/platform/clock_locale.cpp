@@ -25,9 +25,9 @@ std::string SeparatorOfFormat(const std::string& format, const std::string& fall
         return fallback;
     }
     i += 1;
-    while (i < format.size() && (format[i] == 'E' || format[i] == 'O' || format[i] == '-' ||
-                                 format[i] == '_' || format[i] == '0' || format[i] == '^' ||
-                                 format[i] == '#')) {
+    while (i < format.size() &&
+           (format[i] == 'E' || format[i] == 'O' || format[i] == '-' || format[i] == '_' ||
+            format[i] == '0' || format[i] == '^' || format[i] == '#')) {
         ++i;
     }
     if (i >= format.size()) {

@@ -38,8 +38,8 @@ Error MakeError(std::int32_t number, std::string_view path = {});
 // A value or the failure that prevented it.
 template <typename T>
 class Outcome {
-public:
-    Outcome(T value) : value_(std::move(value)) {}  // NOLINT(google-explicit-constructor)
+  public:
+    Outcome(T value) : value_(std::move(value)) {}      // NOLINT(google-explicit-constructor)
     Outcome(Error error) : error_(std::move(error)) {}  // NOLINT(google-explicit-constructor)
 
     bool ok() const { return !error_.has_value(); }
@@ -47,7 +47,7 @@ public:
     T& value() { return value_; }
     const Error& error() const { return *error_; }
 
-private:
+  private:
     T value_{};
     std::optional<Error> error_;
 };

@@ -15,7 +15,7 @@ enum class OpenMode {
 };
 
 class OutputFile {
-public:
+  public:
     virtual ~OutputFile() = default;
     // Writes `line` and the line end (CR LF), all of it or a failure.
     virtual Status WriteLine(std::string_view line) = 0;
@@ -24,7 +24,7 @@ public:
 };
 
 class FileService {
-public:
+  public:
     virtual ~FileService() = default;
     // Whether an ordinary directory search finds `path`.
     virtual Outcome<bool> Exists(const std::string& path) = 0;

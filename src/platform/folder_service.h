@@ -14,15 +14,15 @@
 namespace sizewalk {
 
 struct ScanProgress {
-    std::size_t entries_done = 0;     // immediate subdirectories fully measured
-    std::uint64_t files_seen = 0;     // regular files counted so far
+    std::size_t entries_done = 0;  // immediate subdirectories fully measured
+    std::uint64_t files_seen = 0;  // regular files counted so far
 };
 using ProgressCallback = std::function<void(const ScanProgress&)>;
 
 // One directory's immediate subdirectories, sorted by name (byte order), and
 // the size of each one's whole tree. An implementation may measure ahead.
 class FolderListing {
-public:
+  public:
     virtual ~FolderListing() = default;
     virtual const std::vector<std::string>& SubFolders() const = 0;
     // Sum of the sizes of the regular files below SubFolders()[index]; waits
@@ -32,7 +32,7 @@ public:
 };
 
 class FolderService {
-public:
+  public:
     virtual ~FolderService() = default;
     // Lists `path` (which may end with the separator). Fails when it does not
     // exist or cannot be read. `progress` may be empty.

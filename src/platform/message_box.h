@@ -10,7 +10,7 @@ namespace sizewalk {
 enum class MessageIcon { kNone, kWarning, kInformation };
 
 class MessageBoxService {
-public:
+  public:
     virtual ~MessageBoxService() = default;
     // Returns when the user has confirmed the message (at once for a stream).
     virtual void Show(const std::string& text, MessageIcon icon, const std::string& title) = 0;
@@ -19,11 +19,11 @@ public:
 // Writes each message to a C stream, with the title and kind in front and
 // CR LF turned into the platform's line end.
 class StreamMessageBox final : public MessageBoxService {
-public:
+  public:
     explicit StreamMessageBox(std::FILE* stream) : stream_(stream) {}
     void Show(const std::string& text, MessageIcon icon, const std::string& title) override;
 
-private:
+  private:
     std::FILE* stream_;
 };
 

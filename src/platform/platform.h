@@ -23,7 +23,7 @@ struct Platform {
 
 // The real services of this operating system, owned together.
 class SystemPlatform {
-public:
+  public:
     SystemPlatform();
     ~SystemPlatform();
     SystemPlatform(const SystemPlatform&) = delete;
@@ -36,7 +36,7 @@ public:
 
     Platform Get();
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

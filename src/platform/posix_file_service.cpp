@@ -13,7 +13,7 @@ namespace sizewalk {
 namespace {
 
 class PosixOutputFile final : public OutputFile {
-public:
+  public:
     PosixOutputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
     ~PosixOutputFile() override {
         if (fd_ >= 0) {
@@ -52,7 +52,7 @@ public:
         return std::nullopt;
     }
 
-private:
+  private:
     int fd_;
     std::string path_;
 };
@@ -85,6 +85,10 @@ Outcome<std::unique_ptr<OutputFile>> PosixFileService::Open(const std::string& p
     const int fd = open(path.c_str(), flags, 0644);
     if (fd < 0) {
         const int err = errno;
+        struct stat st {};
+        if (err == ENXIO && lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+            return NotARegularFile(path);  // a FIFO without a reader
+        }
         if (err == ELOOP) {
             return Error{errnum::kPathFileAccess, RuntimeErrorText(errnum::kPathFileAccess) +
                                                       ": refusing a symbolic link: " + path};

@@ -9,7 +9,7 @@ namespace sizewalk {
 // get mode 0644 less the umask when created, and are held under an exclusive
 // advisory lock (flock) until closed, so that two runs never interleave.
 class PosixFileService final : public FileService {
-public:
+  public:
     Outcome<bool> Exists(const std::string& path) override;
     Outcome<std::unique_ptr<OutputFile>> Open(const std::string& path, OpenMode mode) override;
 };

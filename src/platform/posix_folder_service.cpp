@@ -35,7 +35,7 @@ constexpr std::uint64_t kHugetlbfsMagic = 0x958458f6;
 
 // Closes a DIR* on every way out.
 class DirHandle {
-public:
+  public:
     explicit DirHandle(DIR* dir) : dir_(dir) {}
     ~DirHandle() {
         if (dir_ != nullptr) {
@@ -46,7 +46,7 @@ public:
     DirHandle& operator=(const DirHandle&) = delete;
     DIR* get() const { return dir_; }
 
-private:
+  private:
     DIR* dir_;
 };
 
@@ -145,7 +145,7 @@ Outcome<std::uint64_t> MeasureTree(const std::string& root, dev_t parent_device,
 }
 
 class PosixListing final : public FolderListing {
-public:
+  public:
     PosixListing(std::string dir, dev_t device, std::vector<std::string> names,
                  ProgressCallback progress)
         : dir_(std::move(dir)),
@@ -156,8 +156,8 @@ public:
     const std::vector<std::string>& SubFolders() const override { return names_; }
 
     Outcome<std::uint64_t> Size(std::size_t index) override {
-        Outcome<std::uint64_t> size = MeasureTree(JoinPath(dir_, names_.at(index).c_str()),
-                                                  device_, progress_state_.files_seen);
+        Outcome<std::uint64_t> size = MeasureTree(JoinPath(dir_, names_.at(index).c_str()), device_,
+                                                  progress_state_.files_seen);
         ++progress_state_.entries_done;
         if (progress_) {
             progress_(progress_state_);
@@ -165,7 +165,7 @@ public:
         return size;
     }
 
-private:
+  private:
     std::string dir_;
     dev_t device_;
     std::vector<std::string> names_;

@@ -12,7 +12,7 @@ namespace sizewalk {
 bool IsPseudoFileSystem(std::uint64_t type);
 
 class PosixFolderService final : public FolderService {
-public:
+  public:
     Outcome<std::unique_ptr<FolderListing>> GetFolder(const std::string& path,
                                                       ProgressCallback progress) override;
 };

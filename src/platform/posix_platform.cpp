@@ -22,7 +22,7 @@ namespace sizewalk {
 namespace {
 
 class PosixClock final : public Clock {
-public:
+  public:
     LocalTime Now() override {
         const std::time_t now = std::time(nullptr);
         std::tm parts{};
@@ -34,7 +34,7 @@ public:
 
 // Hands the file to the desktop's opener, without a shell and without waiting.
 class XdgTextEditor final : public TextEditor {
-public:
+  public:
     Status Open(const std::string& path) override {
         // Earlier openers have normally exited by now; collect them.
         std::erase_if(started_, [](pid_t pid) { return waitpid(pid, nullptr, WNOHANG) != 0; });
@@ -50,7 +50,7 @@ public:
         return std::nullopt;
     }
 
-private:
+  private:
     std::vector<pid_t> started_;
 };
 
@@ -94,7 +94,7 @@ void SystemPlatform::SetTextEditor(TextEditor* editor) {
 }
 
 Platform SystemPlatform::Get() {
-    return Platform{impl_->folders, impl_->files, *impl_->messages,
+    return Platform{impl_->folders, impl_->files,   *impl_->messages,
                     impl_->clock,   *impl_->editor, impl_->locale};
 }
 

@@ -8,7 +8,7 @@
 namespace sizewalk {
 
 class TextEditor {
-public:
+  public:
     virtual ~TextEditor() = default;
     // Starts the editor on `path` and returns without waiting for it.
     virtual Status Open(const std::string& path) = 0;

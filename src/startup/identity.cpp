@@ -5,7 +5,7 @@
 namespace sizewalk {
 
 const Identity& BuiltInIdentity() {
-    static const Identity identity{SIZEWALK_PRODUCT_NAME, SIZEWALK_VERSION_MAJOR,
+    static const Identity identity{SIZEWALK_PRODUCT_NAME,  SIZEWALK_VERSION_MAJOR,
                                    SIZEWALK_VERSION_MINOR, SIZEWALK_VERSION_REVISION,
                                    SIZEWALK_COPYRIGHT,     SIZEWALK_CONTACT,
                                    SIZEWALK_WEBSITE};

@@ -78,7 +78,9 @@ std::string TrackingFileName(int style, const LocalTime& today) {
     }
 }
 
-std::string RuleLine() { return std::string(50, '-'); }
+std::string RuleLine() {
+    return std::string(50, '-');
+}
 
 std::string HeadLine(std::string_view target_dir, const LocalTime& now,
                      const LocaleSeparators& locale) {

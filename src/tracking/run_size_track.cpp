@@ -72,7 +72,8 @@ void WriteTextReport(const Platform& platform, FolderListing& listing, OutputFil
 void WriteCsvRows(const Platform& platform, FolderListing& listing, OutputFile& file) {
     for (std::size_t i = 0; i < listing.SubFolders().size(); ++i) {
         const Entry entry = MeasureEntry(listing, i);
-        Check(file.WriteLine(CsvRow(platform.clock.Now(), entry.size, entry.name, platform.locale)));
+        Check(
+            file.WriteLine(CsvRow(platform.clock.Now(), entry.size, entry.name, platform.locale)));
     }
 }
 

@@ -1,0 +1,209 @@
+// The built program on real trees: the rows it writes against an
+// independent measurement, a really unreadable subdirectory, exit statuses.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "temp_dir.h"
+
+extern char** environ;
+
+namespace sizewalk {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+struct Result {
+    int exit_status = -1;
+    std::string output;  // standard output and standard error
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+Result RunProgram(std::vector<std::string> argv, const std::vector<std::string>& extra_env = {}) {
+    TempDir out_dir;
+    const std::string out = out_dir.path() + "out";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    std::vector<char*> args;
+    for (std::string& a : argv) {
+        args.push_back(a.data());
+    }
+    args.push_back(nullptr);
+    std::vector<std::string> env_strings(extra_env);
+    for (char** e = environ; *e != nullptr; ++e) {
+        env_strings.emplace_back(*e);  // earlier entries win
+    }
+    std::vector<char*> env;
+    for (std::string& e : env_strings) {
+        env.push_back(e.data());
+    }
+    env.push_back(nullptr);
+    pid_t pid = 0;
+    Result result;
+    if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env.data()) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    result.output = ReadFile(out);
+    return result;
+}
+
+// As an unprivileged user when running as root, since permissions do not stop root.
+std::vector<std::string> Unprivileged(std::vector<std::string> argv) {
+    if (geteuid() != 0) {
+        return argv;
+    }
+    std::vector<std::string> wrapped = {"setpriv", "--reuid=65534", "--regid=65534",
+                                        "--clear-groups"};
+    wrapped.insert(wrapped.end(), argv.begin(), argv.end());
+    return wrapped;
+}
+
+// Splits a CSV row into fields, undoing the quoting.
+std::vector<std::string> CsvFields(const std::string& row) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        const char c = row[i];
+        if (quoted && c == '"' && i + 1 < row.size() && row[i + 1] == '"') {
+            fields.back() += '"';
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ',' && !quoted) {
+            fields.emplace_back();
+        } else {
+            fields.back() += c;
+        }
+    }
+    return fields;
+}
+
+std::vector<std::string> CrLfLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    EXPECT_EQ(start, text.size()) << "every line ends with CR LF";
+    return lines;
+}
+
+TEST(EndToEnd, RowsMatchAnIndependentMeasurementOfAnEdgeTree) {
+    if (!fs::exists(SIZEWALK_MAKE_TREE)) {
+        GTEST_SKIP() << "make-tree is not beside the project";
+    }
+    TempDir tmp;
+    const std::string root = tmp.path() + "tree/";
+    const std::string expected_file = tmp.path() + "expected.tsv";
+    ASSERT_EQ(RunProgram({"sh", "-c", "python3 \"$0\" \"$1\" --edge --files 3000 > \"$2\"",
+                          SIZEWALK_MAKE_TREE, root, expected_file})
+                  .exit_status,
+              0);
+    std::vector<std::pair<std::string, std::string>> expected;  // name, bytes
+    std::istringstream tsv(ReadFile(expected_file));
+    for (std::string line; std::getline(tsv, line);) {
+        const std::size_t tab = line.find('\t');
+        expected.emplace_back(line.substr(tab + 1), line.substr(0, tab));
+    }
+    ASSERT_GT(expected.size(), 10u);
+
+    const Result run = RunProgram({SIZEWALK_BINARY, "3", root});
+    ASSERT_EQ(run.exit_status, 0) << run.output;
+    EXPECT_EQ(run.output, "");
+    const auto rows = CrLfLines(ReadFile(root + "Sizewalk.csv"));
+    ASSERT_EQ(rows.size(), expected.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto fields = CsvFields(rows[i]);
+        ASSERT_EQ(fields.size(), 3u) << rows[i];
+        EXPECT_EQ(fields[2], expected[i].first);
+        EXPECT_EQ(fields[1], expected[i].second) << expected[i].first;
+    }
+}
+
+TEST(EndToEnd, UnreadableSubdirectoryIsWrittenAsAScanningProblem) {
+    TempDir tmp;
+    tmp.File("open/data", 10);
+    tmp.File("private/inner/secret", 99);
+    tmp.File("zz/data", 5);
+    fs::permissions(tmp.fs() / "private/inner", fs::perms::none);
+    fs::permissions(tmp.fs(), fs::perms::all);  // the unprivileged run writes the file here
+    const Result run = RunProgram(Unprivileged({SIZEWALK_BINARY, "3", tmp.path()}));
+    ASSERT_EQ(run.exit_status, 0) << run.output;
+    const auto rows = CrLfLines(ReadFile(tmp.fs() / "Sizewalk.csv"));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(CsvFields(rows[0])[1], "10");
+    EXPECT_EQ(CsvFields(rows[1])[1], "0");
+    EXPECT_EQ(CsvFields(rows[1])[2],
+              "private // Scanning Problem: Permission denied: " + tmp.path() +
+                  "private/inner. Directory size reset to zero.");
+    EXPECT_EQ(CsvFields(rows[2])[1], "5");
+}
+
+TEST(EndToEnd, ExitStatusesAndNoFileOnFailure) {
+    TempDir tmp;
+    const Result missing = RunProgram({SIZEWALK_BINARY, "2", tmp.path() + "missing/"});
+    EXPECT_EQ(missing.exit_status, 1);
+    EXPECT_NE(missing.output.find("(Message B76)"), std::string::npos) << missing.output;
+    EXPECT_FALSE(fs::exists(tmp.fs() / "missing"));
+
+    const Result invalid = RunProgram({SIZEWALK_BINARY, "2", tmp.path() + "x"});
+    EXPECT_EQ(invalid.exit_status, 2);
+    EXPECT_NE(invalid.output.find("Invalid parameters in command line!"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(tmp.fs()));
+
+    // A planted link must not be written through, even by root.
+    tmp.File("victim", 0);
+    fs::create_symlink(tmp.fs() / "victim", tmp.fs() / "Sizewalk.txt");
+    const Result link = RunProgram({SIZEWALK_BINARY, "1", tmp.path()});
+    EXPECT_EQ(link.exit_status, 1);
+    EXPECT_NE(link.output.find("(Message B75)"), std::string::npos) << link.output;
+    EXPECT_EQ(fs::file_size(tmp.fs() / "victim"), 0u);
+
+    // No write permission in the directory: the listing works, the file cannot be made.
+    fs::remove(tmp.fs() / "Sizewalk.txt");
+    fs::permissions(tmp.fs(), fs::perms::owner_read | fs::perms::owner_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+    const Result denied = RunProgram(Unprivileged({SIZEWALK_BINARY, "3", tmp.path()}));
+    EXPECT_EQ(denied.exit_status, 1);
+    EXPECT_NE(denied.output.find("(Message B70)"), std::string::npos) << denied.output;
+}
+
+TEST(EndToEnd, GermanLocaleGroupsWithFullStops) {
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+        GTEST_SKIP() << "de_DE.UTF-8 is not generated here";
+    }
+    std::setlocale(LC_ALL, "C");
+    TempDir tmp;
+    tmp.File("sub/file", 1234567);
+    const Result run = RunProgram({SIZEWALK_BINARY, "1", tmp.path()}, {"LC_ALL=de_DE.UTF-8"});
+    ASSERT_EQ(run.exit_status, 0) << run.output;
+    const auto lines = CrLfLines(ReadFile(tmp.fs() / "Sizewalk.txt"));
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[5], "1.234.567       sub");
+    EXPECT_EQ(lines[7], "TOTAL: 1.234.567 bytes in 1 subdirectories");
+    const Result csv = RunProgram({SIZEWALK_BINARY, "3", tmp.path()}, {"LC_ALL=de_DE.UTF-8"});
+    ASSERT_EQ(csv.exit_status, 0);
+    EXPECT_EQ(CsvFields(CrLfLines(ReadFile(tmp.fs() / "Sizewalk.csv"))[0])[0].substr(2, 1), ".");
+}
+
+}  // namespace
+}  // namespace sizewalk
