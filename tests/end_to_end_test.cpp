@@ -65,15 +65,25 @@ Result RunProgram(std::vector<std::string> argv) {
     return result;
 }
 
-// As an unprivileged user when running as root, since permissions do not stop root.
-std::vector<std::string> Unprivileged(std::vector<std::string> argv) {
+// The program's arguments to run it as an unprivileged user when running as
+// root, since permissions do not stop root. The program is copied where that
+// user can reach it: the build tree may lie below a private folder.
+std::vector<std::string> Unprivileged(const std::vector<std::string>& arguments) {
     if (geteuid() != 0) {
+        std::vector<std::string> argv = {SIZEWALK_BINARY};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
         return argv;
     }
-    std::vector<std::string> wrapped = {"setpriv", "--reuid=65534", "--regid=65534",
-                                        "--clear-groups"};
-    wrapped.insert(wrapped.end(), argv.begin(), argv.end());
-    return wrapped;
+    static const TempDir reachable;
+    const fs::path copy = reachable.fs() / "sizewalk";
+    if (!fs::exists(copy)) {
+        fs::copy_file(SIZEWALK_BINARY, copy);
+        fs::permissions(copy, fs::perms::all);
+    }
+    std::vector<std::string> argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                                     copy.string()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return argv;
 }
 
 // Splits a CSV row into fields, undoing the quoting.
@@ -145,7 +155,7 @@ TEST(EndToEnd, UnreadableSubdirectoryIsWrittenAsAScanningProblem) {
     tmp.File("zz/data", 5);
     fs::permissions(tmp.fs() / "private/inner", fs::perms::none);
     fs::permissions(tmp.fs(), fs::perms::all);  // the unprivileged run writes the file here
-    const Result run = RunProgram(Unprivileged({SIZEWALK_BINARY, "3", tmp.path()}));
+    const Result run = RunProgram(Unprivileged({"3", tmp.path()}));
     ASSERT_EQ(run.exit_status, 0) << run.output;
     const auto rows = CrLfLines(ReadFile(tmp.fs() / "Sizewalk.csv"));
     ASSERT_EQ(rows.size(), 3u);
@@ -181,7 +191,7 @@ TEST(EndToEnd, ExitStatusesAndNoFileOnFailure) {
     fs::remove(tmp.fs() / "Sizewalk.txt");
     fs::permissions(tmp.fs(), fs::perms::owner_read | fs::perms::owner_exec |
                                   fs::perms::others_read | fs::perms::others_exec);
-    const Result denied = RunProgram(Unprivileged({SIZEWALK_BINARY, "3", tmp.path()}));
+    const Result denied = RunProgram(Unprivileged({"3", tmp.path()}));
     EXPECT_EQ(denied.exit_status, 1);
     EXPECT_NE(denied.output.find("(Message B70)"), std::string::npos) << denied.output;
 }
