@@ -69,21 +69,16 @@ std::string CommandTextFromArguments(const std::vector<std::string>& arguments) 
 }
 
 bool ParseCommandLine(const std::string& text, MessageBoxService& messages) {
-    bool valid = true;
+    bool valid = false;
     try {
-        if (CharacterCount(text) < 5) {
-            valid = false;
-        } else {
+        if (CharacterCount(text) >= 5) {
             const std::size_t style_length = CharacterLength(text, 0);
             const std::size_t path_start = style_length + CharacterLength(text, style_length);
             StyleChar = text.substr(0, style_length);
             PathParam = text.substr(path_start);
-            // The style is tested before the separator, as one warning covers both.
-            if (StyleChar != "1" && StyleChar != "2" && StyleChar != "3") {
-                valid = false;
-            } else if (PathParam.back() != kPathSeparator) {
-                valid = false;
-            }
+            // One warning covers both rules, so their order shows only in StyleChar/PathParam.
+            valid = (StyleChar == "1" || StyleChar == "2" || StyleChar == "3") &&
+                    PathParam.back() == kPathSeparator;
         }
     } catch (const std::exception& exception) {
         ShowErrorReport(messages, ErrorFromException(exception), 'C');
