@@ -76,7 +76,7 @@ bool ParseCommandLine(const std::string& text, MessageBoxService& messages) {
             const std::size_t path_start = style_length + CharacterLength(text, style_length);
             StyleChar = text.substr(0, style_length);
             PathParam = text.substr(path_start);
-            // One warning covers both rules, so their order shows only in StyleChar/PathParam.
+            // The style is tested first; one warning covers both rules.
             valid = (StyleChar == "1" || StyleChar == "2" || StyleChar == "3") &&
                     PathParam.back() == kPathSeparator;
         }
