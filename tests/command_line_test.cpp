@@ -97,6 +97,48 @@ TEST(CommandLine, EmptyTextOpensTheWindowOrPrintsHelpWithoutOne) {
     EXPECT_TRUE(fake.messages.shown.empty());
 }
 
+// --help and --version answer on standard output only as the whole command
+// text; anything else beginning with "-" stays an invalid line.
+TEST(CommandLine, HelpAndVersionOnlyAsTheWholeText) {
+    const std::string help_head = HelpText().substr(0, HelpText().find('\r'));
+    const std::vector<std::pair<std::vector<std::string>, std::string>> rows = {
+        // arguments, standard output; an empty one marks an invalid line
+        {{"--help"}, help_head},     {{"--version"}, ComposeTitleLine(BuiltInIdentity()) + "\n"},
+        {{"--help", "x"}, ""},       {{"--version", "--help"}, ""},
+        {{"--help "}, ""},           {{"--HELP"}, ""},
+        {{"--helpme"}, ""},          {{"-h"}, ""},
+        {{"-2", Native("|x|")}, ""},
+    };
+    for (const auto& [arguments, expected_out] : rows) {
+        SCOPED_TRACE("command text: [" + CommandTextFromArguments(arguments) + "]");
+        testing::FakePlatform fake;
+        int window_starts = 0;
+        ::testing::internal::CaptureStdout();
+        const int status = Main(arguments, fake.Get(), [&] { return ++window_starts, 0; });
+        const std::string out = ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(window_starts, 0);
+        EXPECT_TRUE(fake.files.contents.empty());
+        if (expected_out.empty()) {
+            EXPECT_EQ(status, kExitInvalidCommandLine);
+            EXPECT_EQ(out, "");
+            ASSERT_EQ(fake.messages.shown.size(), 1u);
+            EXPECT_EQ(fake.messages.shown[0].text, kInvalidParametersText);
+            continue;
+        }
+        EXPECT_EQ(status, kExitSuccess);
+        EXPECT_TRUE(fake.messages.shown.empty());
+        EXPECT_EQ(out.find('\r'), std::string::npos);
+        if (arguments[0] == "--version") {
+            EXPECT_EQ(out, expected_out);
+            continue;
+        }
+        EXPECT_EQ(out.rfind(expected_out, 0), 0u) << out;
+        for (const char* line : {"\n  0  ", "\n  1  ", "\n  2  "}) {
+            EXPECT_NE(out.find(line), std::string::npos) << "exit status line" << line;
+        }
+    }
+}
+
 TEST(CommandLine, FatalFailureOfTheRunExitsWithOne) {
     testing::FakePlatform fake;  // knows no directory at all
     EXPECT_EQ(Main({"2", Native("|missing|")}, fake.Get(), {}), kExitFatal);

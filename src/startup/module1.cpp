@@ -43,7 +43,8 @@ std::size_t CharacterCount(const std::string& text) {
     return count;
 }
 
-void PrintHelp() {
+// The Help text with plain line ends, then what the exit statuses mean.
+void PrintHelp(std::FILE* stream) {
     std::string text = HelpText();
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -51,8 +52,12 @@ void PrintHelp() {
             out += text[i];
         }
     }
-    out += '\n';
-    std::fwrite(out.data(), 1, out.size(), stderr);
+    out +=
+        "\n\nExit status:\n"
+        "  0  the tracking file was written\n"
+        "  1  a failure ended the run\n"
+        "  2  invalid command line\n";
+    std::fwrite(out.data(), 1, out.size(), stream);
 }
 
 }  // namespace
@@ -101,8 +106,17 @@ int Main(const std::vector<std::string>& arguments, const Platform& platform,
             if (window) {
                 return window();
             }
-            PrintHelp();
+            PrintHelp(stderr);
             return kExitInvalidCommandLine;
+        }
+        // No valid command text begins with "-", so these two take nothing from it.
+        if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "--version")) {
+            if (arguments[0] == "--help") {
+                PrintHelp(stdout);
+            } else {
+                std::printf("%s\n", TitleLine.c_str());
+            }
+            return kExitSuccess;
         }
         if (!ParseCommandLine(CommandText, platform.messages)) {
             return kExitInvalidCommandLine;

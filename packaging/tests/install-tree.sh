@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary DESTDIR under /usr and checks the file
+# list, the path the service starts, and that systemd accepts the units.
+# Usage: install-tree.sh BUILD_DIR WITH_DESKTOP(ON|OFF)
+set -euo pipefail
+build=$1
+with_desktop=$2
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+
+DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
+
+expected=(
+    /usr/bin/sizewalk
+    /usr/lib/systemd/system/sizewalk@.service
+    /usr/lib/systemd/system/sizewalk@.timer
+    /usr/lib/systemd/user/sizewalk@.service
+    /usr/lib/systemd/user/sizewalk@.timer
+    /usr/share/man/man1/sizewalk.1.gz
+)
+if [ "$with_desktop" = ON ]; then
+    expected+=(
+        /usr/share/applications/sizewalk.desktop
+        /usr/share/icons/hicolor/32x32/apps/sizewalk.png
+        /usr/share/icons/hicolor/scalable/apps/sizewalk.svg
+    )
+fi
+actual=$(cd "$root" && find . -type f -o -type l | sed 's/^\.//' | LC_ALL=C sort)
+if ! diff -u <(printf '%s\n' "${expected[@]}" | LC_ALL=C sort) <(echo "$actual"); then
+    echo "FAIL: installed files differ (- expected, + installed)"
+    exit 1
+fi
+[ -x "$root/usr/bin/sizewalk" ] || { echo "FAIL: the program is not executable"; exit 1; }
+
+for kind in system user; do
+    exec_start=$(grep '^ExecStart=' "$root/usr/lib/systemd/$kind/sizewalk@.service")
+    if [ "$exec_start" != 'ExecStart=/usr/bin/sizewalk ${SIZEWALK_STYLE} %f/' ]; then
+        echo "FAIL: $kind unit starts: $exec_start"
+        exit 1
+    fi
+done
+
+# The man page must have landed intact.
+gzip -t "$root/usr/share/man/man1/sizewalk.1.gz"
+
+if ! command -v systemd-analyze >/dev/null; then
+    echo "systemd-analyze not found: units not verified"
+    exit 77
+fi
+# Verified beside the host's units, so the service must name the program
+# where it lies in DESTDIR.
+work=$(mktemp -d)
+trap 'rm -rf "$root" "$work"' EXIT
+mkdir "$work/runtime" && chmod 700 "$work/runtime"
+for kind in system user; do
+    mkdir "$work/$kind"
+    sed "s|^ExecStart=/usr/bin/|ExecStart=$root/usr/bin/|" "$root/usr/lib/systemd/$kind/sizewalk@.service" \
+        >"$work/$kind/sizewalk@.service"
+    cp "$root/usr/lib/systemd/$kind/sizewalk@.timer" "$work/$kind/"
+    if ! out=$(XDG_RUNTIME_DIR=$work/runtime systemd-analyze --"$kind" verify --man=no \
+            "$work/$kind/sizewalk@.service" "$work/$kind/sizewalk@.timer" 2>&1); then
+        echo "FAIL: systemd-analyze --$kind verify:"
+        echo "$out"
+        exit 1
+    fi
+    [ -z "$out" ] || { echo "FAIL: systemd-analyze --$kind verify warns:"; echo "$out"; exit 1; }
+done
+echo "installed files and units are as expected"
