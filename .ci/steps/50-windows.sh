@@ -74,4 +74,18 @@ if ! LC_ALL=C head -1 "$tree/Sizewalk.txt" | grep -q '^Sizewalk v[0-9.]* ,  Copy
     od -c "$tree/Sizewalk.txt" >&2
     exit 1
 fi
-echo "Windows end-to-end run: Sizewalk.csv and Sizewalk.txt as expected"
+
+# The user's locale gives the separators: German groups with "." and writes
+# dates as dd.MM.yyyy.
+german=$WINEPREFIX/drive_c/sizewalk-de
+mkdir -p "$german/alpha"
+truncate -s 1234567 "$german/alpha/a"
+LC_ALL=de_DE.UTF-8 run 3 'C:\sizewalk-de\'
+LC_ALL=de_DE.UTF-8 run 2 'C:\sizewalk-de\'
+if ! grep -q "^$(date +%d.%m.%Y),1234567,alpha"$'\r'"\$" "$german/Sizewalk.csv" ||
+    ! grep -q "^1\.234\.567       alpha"$'\r'"\$" "$german"/Sizewalk_*.txt; then
+    echo "the German locale's separators are missing:" >&2
+    cat "$german/Sizewalk.csv" "$german"/Sizewalk_*.txt >&2
+    exit 1
+fi
+echo "Windows end-to-end runs: Sizewalk.csv and Sizewalk.txt as expected"
