@@ -11,7 +11,7 @@ export WINEPREFIX=$build/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export LC_ALL=C.UTF-8  # Wine's locale: en-US, code page 1252
 unset DISPLAY WAYLAND_DISPLAY
 
-stop_wine() { timeout 30 wineserver -k >/dev/null 2>&1 || true; }
+stop_wine() { timeout 30 wineserver -k >/dev/null 2>&1 && timeout 30 wineserver -w >/dev/null 2>&1 || true; }
 trap stop_wine EXIT
 stop_wine
 rm -rf "$WINEPREFIX"
