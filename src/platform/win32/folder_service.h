@@ -1,0 +1,20 @@
+// The folder service on Windows.
+#pragma once
+
+#include "platform/folder_service.h"
+
+namespace sizewalk::win32 {
+
+// Walks each subdirectory's tree with FindFirstFileExW (basic information,
+// large fetches) on \\?\ paths, summing the file sizes the directory entries
+// carry. Junctions, directory symbolic links and other name-surrogate
+// reparse points are neither listed nor followed; a file with several hard
+// links counts once per name. Names are sorted by byte order of their UTF-8
+// form, not as Explorer sorts them.
+class Win32FolderService final : public FolderService {
+  public:
+    Outcome<std::unique_ptr<FolderListing>> GetFolder(const std::string& path,
+                                                      ProgressCallback progress) override;
+};
+
+}  // namespace sizewalk::win32

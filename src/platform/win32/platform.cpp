@@ -1,0 +1,157 @@
+// The real services of Windows.
+#include "platform/platform.h"
+
+#include <optional>
+#include <vector>
+
+#include "platform/win32/errors.h"
+#include "platform/win32/file_service.h"
+#include "platform/win32/folder_service.h"
+#include "platform/win32/win.h"
+
+namespace sizewalk {
+namespace win32 {
+namespace {
+
+class Win32Clock final : public Clock {
+  public:
+    LocalTime Now() override {
+        SYSTEMTIME now{};
+        GetLocalTime(&now);
+        return LocalTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+    }
+};
+
+// Whether this process can show a window to anybody: a scheduled task that
+// runs whether or not a user is logged on gets an invisible window station,
+// where a message box would wait for ever.
+bool OnVisibleDesktop() {
+    USEROBJECTFLAGS flags{};
+    HWINSTA station = GetProcessWindowStation();
+    return station == nullptr ||
+           !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr) ||
+           (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+// The system's modal message box; on an invisible desktop, standard error.
+class Win32MessageBox final : public MessageBoxService {
+  public:
+    void Show(const std::string& text, MessageIcon icon, const std::string& title) override {
+        if (!OnVisibleDesktop()) {
+            fallback_.Show(text, icon, title);
+            return;
+        }
+        UINT type = MB_OK | MB_TASKMODAL | MB_SETFOREGROUND;
+        if (icon == MessageIcon::kWarning) {
+            type |= MB_ICONWARNING;
+        } else if (icon == MessageIcon::kInformation) {
+            type |= MB_ICONINFORMATION;
+        }
+        MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(), type);
+    }
+
+  private:
+    StreamMessageBox fallback_{stderr};
+};
+
+// Notepad from the Windows directory, in a normal focused window, not
+// waited for. The program and the file are quoted, so that blanks in
+// either cannot split them.
+class NotepadEditor final : public TextEditor {
+  public:
+    Status Open(const std::string& path) override {
+        std::wstring windows_dir = EnvironmentVariable(L"WINDIR");
+        if (windows_dir.empty()) {
+            windows_dir.resize(MAX_PATH);
+            windows_dir.resize(GetWindowsDirectoryW(windows_dir.data(), MAX_PATH));
+        }
+        const std::wstring program = windows_dir + L"\\notepad.exe";
+        std::wstring command_line = L"\"" + program + L"\" \"" + Wide(path) + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_SHOWNORMAL;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
+                            nullptr, nullptr, &startup, &process)) {
+            return ErrorFromWin32(GetLastError(), Narrow(program));
+        }
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return std::nullopt;
+    }
+
+  private:
+    static std::wstring EnvironmentVariable(const wchar_t* name) {
+        std::wstring value(256, L'\0');
+        for (;;) {
+            const DWORD length =
+                GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
+            if (length < value.size()) {
+                value.resize(length);  // 0 when unset
+                return value;
+            }
+            value.resize(length);
+        }
+    }
+};
+
+std::optional<std::string> LocaleInfo(LCTYPE type) {
+    const int length = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type, nullptr, 0);
+    if (length <= 0) {
+        return std::nullopt;
+    }
+    std::wstring value(static_cast<std::size_t>(length), L'\0');
+    if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type, value.data(), length) <= 0) {
+        return std::nullopt;
+    }
+    value.resize(static_cast<std::size_t>(length - 1));  // without the terminator
+    return Narrow(value);
+}
+
+}  // namespace
+}  // namespace win32
+
+LocaleSeparators ReadLocaleSeparators() {
+    LocaleSeparators result;
+    const std::optional<std::string> thousands = win32::LocaleInfo(LOCALE_STHOUSAND);
+    if (thousands && !thousands->empty()) {
+        result.digit_group = *thousands;
+        if (const auto grouping = win32::LocaleInfo(LOCALE_SGROUPING)) {
+            result.grouping = win32::GroupingOf(*grouping);
+        }
+    }
+    result.date = win32::DateSeparatorOf(win32::LocaleInfo(LOCALE_SSHORTDATE).value_or(""), "/");
+    result.time = win32::TimeSeparatorOf(win32::LocaleInfo(LOCALE_STIMEFORMAT).value_or(""), ":");
+    result.utf8 = true;  // the program's texts are UTF-8 here whatever the code page
+    return result;
+}
+
+struct SystemPlatform::Impl {
+    win32::Win32FolderService folders;
+    win32::Win32FileService files;
+    win32::Win32MessageBox boxes;
+    win32::Win32Clock clock;
+    win32::NotepadEditor notepad;
+    MessageBoxService* messages = &boxes;
+    TextEditor* editor = &notepad;
+    LocaleSeparators locale = ReadLocaleSeparators();
+};
+
+SystemPlatform::SystemPlatform() : impl_(std::make_unique<Impl>()) {}
+SystemPlatform::~SystemPlatform() = default;
+
+void SystemPlatform::SetMessageBoxes(MessageBoxService* messages) {
+    impl_->messages = messages != nullptr ? messages : &impl_->boxes;
+}
+
+void SystemPlatform::SetTextEditor(TextEditor* editor) {
+    impl_->editor = editor != nullptr ? editor : &impl_->notepad;
+}
+
+Platform SystemPlatform::Get() {
+    return Platform{impl_->folders, impl_->files,   *impl_->messages,
+                    impl_->clock,   *impl_->editor, impl_->locale};
+}
+
+}  // namespace sizewalk

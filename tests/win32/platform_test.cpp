@@ -1,0 +1,241 @@
+// The Windows services on real files (under Wine in CI): error numbers and
+// texts, the 8-bit code page, folder sizes, and the tracking file's rules.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/win32/errors.h"
+#include "platform/win32/file_service.h"
+#include "platform/win32/folder_service.h"
+#include "platform/win32/long_path.h"
+#include "platform/win32/win.h"
+
+namespace sizewalk::win32 {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh directory under the temporary directory, removed afterwards.
+class TempDir {
+  public:
+    TempDir() {
+        static int counter = 0;
+        for (;;) {
+            path_ = fs::temp_directory_path() /
+                    ("sizewalk-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+                     std::to_string(++counter));
+            if (fs::create_directory(path_)) {
+                break;
+            }
+        }
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        fs::remove_all(fs::path(LR"(\\?\)" + path_.wstring()), ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // The directory in UTF-8, ending with a backslash.
+    std::string path() const { return Narrow(path_.wstring()) + "\\"; }
+    const fs::path& fs() const { return path_; }
+
+    void File(const fs::path& relative, std::size_t size) const {
+        fs::create_directories((path_ / relative).parent_path());
+        std::ofstream(path_ / relative, std::ios::binary) << std::string(size, 'x');
+    }
+
+  private:
+    fs::path path_;
+};
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(Win32Errors, NumbersAndSystemTexts) {
+    struct Case {
+        unsigned long code;
+        std::int32_t number;
+    };
+    const std::vector<Case> cases = {
+        {ERROR_FILE_NOT_FOUND, errnum::kPathNotFound},
+        {ERROR_PATH_NOT_FOUND, errnum::kPathNotFound},
+        {ERROR_ACCESS_DENIED, errnum::kPermissionDenied},
+        {ERROR_SHARING_VIOLATION, errnum::kPermissionDenied},
+        {ERROR_NOT_READY, errnum::kDeviceUnavailable},
+        {ERROR_INVALID_DRIVE, errnum::kDeviceUnavailable},
+        {ERROR_DISK_FULL, errnum::kDiskFull},
+        {ERROR_CRC, errnum::kDeviceIo},
+        {ERROR_NOT_ENOUGH_MEMORY, errnum::kOutOfMemory},
+        {ERROR_INVALID_FUNCTION, errnum::kPathFileAccess},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        const Error error = ErrorFromWin32(c.code, R"(C:\x)");
+        EXPECT_EQ(error.number, c.number);
+        // The system's own wording, then the path; no line end, no full stop.
+        const std::string system_text = SystemMessage(c.code);
+        ASSERT_FALSE(system_text.empty());
+        EXPECT_EQ(error.description, system_text + R"(: C:\x)");
+        EXPECT_EQ(system_text.find_first_of("\r\n"), std::string::npos);
+        EXPECT_NE(system_text.back(), '.');
+    }
+    // A code the system has no text for gets the runtime's wording.
+    EXPECT_EQ(ErrorFromWin32(0x2000FFFFu, "p").description, "Path/File access error: p");
+}
+
+TEST(Win32Files, LinesInTheGivenCodePage) {
+    struct Case {
+        unsigned code_page;
+        std::string utf8;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {1252, "caf\xC3\xA9 \xC2\xA9 \xE2\x82\xAC", "caf\xE9 \xA9 \x80"},
+        {1251, "\xD0\x9F\xD1\x80\xD0\xB8", "\xCF\xF0\xE8"},
+        {437, "\xC3\xA9", "\x82"},
+        {1252, "\xE4\xB8\xAD", "?"},  // no such character in the code page
+        {1252, "\xED\xA0\x80", "?"},  // a lone surrogate from a file name
+        {65001, "\xE4\xB8\xAD", "\xE4\xB8\xAD"},
+        {1252, "", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ToCodePage(c.utf8, c.code_page), c.expected) << c.code_page << " " << c.utf8;
+    }
+}
+
+TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
+    TempDir dir;
+    dir.File("b/one", 10);
+    dir.File("b/deeper/two", 5);
+    dir.File(fs::path(u8"\u00E9t\u00E9/three"), 3);
+    dir.File("loose file", 100);  // not a subdirectory
+    fs::create_directory(dir.fs() / "a");
+    // A tree deeper than the old 260-character limit.
+    std::wstring deep = LR"(\\?\)" + (dir.fs() / "long").wstring();
+    for (int i = 0; i < 30; ++i) {
+        deep += L"\\" + std::wstring(20, static_cast<wchar_t>(L'a' + i % 26));
+    }
+    ASSERT_GT(deep.size(), 600u);
+    fs::create_directories(deep);
+    std::ofstream(fs::path(deep) / "f", std::ios::binary) << std::string(11, 'x');
+    // Hidden files count like any other.
+    dir.File("b/hidden", 7);
+    SetFileAttributesW((dir.fs() / "b" / "hidden").c_str(), FILE_ATTRIBUTE_HIDDEN);
+
+    Win32FolderService service;
+    // Forward slashes and ".." are resolved; the separator at the end is not needed.
+    for (const std::string& path : {dir.path(), Narrow((dir.fs() / "a" / "..").wstring()) + "/"}) {
+        SCOPED_TRACE(path);
+        Outcome<std::unique_ptr<FolderListing>> listing = service.GetFolder(path, {});
+        ASSERT_TRUE(listing.ok()) << listing.error().description;
+        FolderListing& folder = *listing.value();
+        const std::vector<std::string> names = {"a", "b", "long", "\xC3\xA9t\xC3\xA9"};
+        ASSERT_EQ(folder.SubFolders(), names);
+        const std::vector<std::uint64_t> sizes = {0, 22, 11, 3};
+        for (std::size_t i = 0; i < sizes.size(); ++i) {
+            Outcome<std::uint64_t> size = folder.Size(i);
+            ASSERT_TRUE(size.ok()) << size.error().description;
+            EXPECT_EQ(size.value(), sizes[i]) << names[i];
+        }
+    }
+}
+
+TEST(Win32Folders, DirectoriesThatCannotBeListed) {
+    TempDir dir;
+    dir.File("file", 1);
+    Win32FolderService service;
+    struct Case {
+        std::string path;
+        std::int32_t number;
+    };
+    const std::vector<Case> cases = {
+        {dir.path() + "missing\\", errnum::kPathNotFound},
+        {dir.path() + "missing\\deeper\\", errnum::kPathNotFound},
+        {dir.path() + "file\\", errnum::kPathNotFound},
+    };
+    for (const Case& c : cases) {
+        Outcome<std::unique_ptr<FolderListing>> listing = service.GetFolder(c.path, {});
+        ASSERT_FALSE(listing.ok()) << c.path;
+        EXPECT_EQ(listing.error().number, c.number) << c.path;
+        EXPECT_NE(listing.error().description.find(": " + c.path), std::string::npos)
+            << listing.error().description;
+    }
+}
+
+TEST(Win32Files, AppendOutputAndTheLineEnd) {
+    TempDir dir;
+    Win32FileService service;
+    const std::string path = dir.path() + "Sizewalk.txt";
+    auto write = [&](OpenMode mode, const std::string& line) {
+        Outcome<std::unique_ptr<OutputFile>> file = service.Open(path, mode);
+        ASSERT_TRUE(file.ok()) << file.error().description;
+        EXPECT_FALSE(file.value()->WriteLine(line));
+        EXPECT_FALSE(file.value()->Close());
+    };
+    const std::string acp = ToCodePage("\xC3\xA9", CP_ACP);
+    write(OpenMode::kAppend, "one");
+    write(OpenMode::kAppend, "\xC3\xA9");
+    EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.txt"), "one\r\n" + acp + "\r\n");
+    write(OpenMode::kOutput, "two");
+    EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.txt"), "two\r\n");
+}
+
+TEST(Win32Files, ExistsAsAnOrdinaryDirectorySearchSeesIt) {
+    TempDir dir;
+    dir.File("plain", 1);
+    dir.File("hidden", 1);
+    dir.File("system", 1);
+    ASSERT_TRUE(SetFileAttributesW((dir.fs() / "hidden").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(SetFileAttributesW((dir.fs() / "system").c_str(), FILE_ATTRIBUTE_SYSTEM));
+    fs::create_directory(dir.fs() / "directory");
+    Win32FileService service;
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"plain", true},      {"hidden", false},  {"system", false},
+        {"directory", false}, {"missing", false}, {"missing\\deeper", false},
+    };
+    for (const auto& [name, exists] : cases) {
+        Outcome<bool> found = service.Exists(dir.path() + name);
+        ASSERT_TRUE(found.ok()) << name << ": " << found.error().description;
+        EXPECT_EQ(found.value(), exists) << name;
+    }
+    // A hidden file is still written to, not replaced.
+    Outcome<std::unique_ptr<OutputFile>> file =
+        service.Open(dir.path() + "hidden", OpenMode::kAppend);
+    ASSERT_TRUE(file.ok()) << file.error().description;
+    EXPECT_FALSE(file.value()->WriteLine("more"));
+    EXPECT_FALSE(file.value()->Close());
+    EXPECT_EQ(ReadAll(dir.fs() / "hidden"), "xmore\r\n");
+}
+
+TEST(Win32Files, NobodyElseOpensTheFileWhileARunWritesIt) {
+    TempDir dir;
+    Win32FileService service(std::chrono::milliseconds(0));
+    const std::string path = dir.path() + "Sizewalk.csv";
+    Outcome<std::unique_ptr<OutputFile>> first = service.Open(path, OpenMode::kAppend);
+    ASSERT_TRUE(first.ok()) << first.error().description;
+
+    Outcome<std::unique_ptr<OutputFile>> second = service.Open(path, OpenMode::kOutput);
+    ASSERT_FALSE(second.ok());
+    EXPECT_EQ(second.error().number, errnum::kPermissionDenied);
+    HANDLE reader =
+        CreateFileW((dir.fs() / "Sizewalk.csv").c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(reader, INVALID_HANDLE_VALUE);
+    if (reader != INVALID_HANDLE_VALUE) {
+        CloseHandle(reader);
+    }
+
+    EXPECT_FALSE(first.value()->WriteLine("row"));
+    EXPECT_FALSE(first.value()->Close());
+    second = service.Open(path, OpenMode::kAppend);
+    ASSERT_TRUE(second.ok()) << second.error().description;
+    EXPECT_FALSE(second.value()->Close());
+    EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.csv"), "row\r\n");
+}
+
+}  // namespace
+}  // namespace sizewalk::win32
