@@ -159,6 +159,8 @@ void DirectoryList::Show(const std::vector<std::string>& subdirectories) {
     }
     expandAll();
     setCurrentItem(current);
+    // The parents stay in sight unless the path is too deep for them all.
+    scrollToTop();
     scrollToItem(current);
 }
 

@@ -64,6 +64,8 @@ class DirectoryList final : public QTreeWidget {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Nothing folds here: every level is open, so no branch marks.
+    void drawBranches(QPainter*, const QRect&, const QModelIndex&) const override {}
 
   private:
     void Show(const std::vector<std::string>& subdirectories);
