@@ -25,6 +25,30 @@ std::string CanonicalPath(const std::string& path) {
     return resolved ? std::string(resolved.get()) : std::string();
 }
 
+// udev writes unusual bytes of a label as \xNN.
+std::string UnescapeUdevName(std::string_view name) {
+    const auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    };
+    std::string out;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' && hex(name[i + 2]) >= 0 &&
+            hex(name[i + 3]) >= 0) {
+            out += static_cast<char>(hex(name[i + 2]) * 16 + hex(name[i + 3]));
+            i += 3;
+        } else {
+            out += name[i];
+        }
+    }
+    return out;
+}
+
 // Device node to label, for the file systems that have one.
 std::map<std::string, std::string> LabelsByDevice() {
     std::map<std::string, std::string> labels;
@@ -53,29 +77,6 @@ Error ListingError(int error_code, const std::string& path) {
 }
 
 }  // namespace
-
-std::string UnescapeUdevName(std::string_view name) {
-    const auto hex = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    };
-    std::string out;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' && hex(name[i + 2]) >= 0 &&
-            hex(name[i + 3]) >= 0) {
-            out += static_cast<char>(hex(name[i + 2]) * 16 + hex(name[i + 3]));
-            i += 3;
-        } else {
-            out += name[i];
-        }
-    }
-    return out;
-}
 
 std::vector<Volume> PosixVolumeService::Volumes() {
     std::ifstream in("/proc/self/mountinfo", std::ios::binary);

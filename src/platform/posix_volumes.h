@@ -13,7 +13,4 @@ class PosixVolumeService final : public VolumeService {
     Outcome<std::vector<std::string>> Subdirectories(const std::string& path) override;
 };
 
-// udev writes unusual bytes of a label as \xNN.
-std::string UnescapeUdevName(std::string_view name);
-
 }  // namespace sizewalk

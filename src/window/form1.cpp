@@ -45,25 +45,47 @@ Status Attempt(Steps steps) {
 }
 
 // Hands the run's folder service through, telling how many subdirectories
-// the run is about to measure.
+// the run is about to measure and, on this thread, each one measured: a
+// measuring engine may call the run's own progress callback from its
+// threads, where the window cannot paint.
 class CountingFolders final : public FolderService {
   public:
-    CountingFolders(FolderService& inner, std::function<void(std::size_t)> listed)
-        : inner_(inner), listed_(std::move(listed)) {}
+    using Count = std::function<void(std::size_t)>;
+    CountingFolders(FolderService& inner, Count listed, Count measured)
+        : inner_(inner), listed_(std::move(listed)), measured_(std::move(measured)) {}
 
     Outcome<std::unique_ptr<FolderListing>> GetFolder(const std::string& path,
                                                       ProgressCallback progress) override {
         Outcome<std::unique_ptr<FolderListing>> listing =
             inner_.GetFolder(path, std::move(progress));
-        if (listing.ok()) {
-            listed_(listing.value()->SubFolders().size());
+        if (!listing.ok()) {
+            return listing;
         }
-        return listing;
+        listed_(listing.value()->SubFolders().size());
+        return std::unique_ptr<FolderListing>(
+            std::make_unique<Counted>(std::move(listing.value()), measured_));
     }
 
   private:
+    class Counted final : public FolderListing {
+      public:
+        Counted(std::unique_ptr<FolderListing> inner, Count measured)
+            : inner_(std::move(inner)), measured_(std::move(measured)) {}
+        const std::vector<std::string>& SubFolders() const override { return inner_->SubFolders(); }
+        Outcome<std::uint64_t> Size(std::size_t index) override {
+            Outcome<std::uint64_t> size = inner_->Size(index);
+            measured_(index + 1);
+            return size;
+        }
+
+      private:
+        std::unique_ptr<FolderListing> inner_;
+        Count measured_;
+    };
+
     FolderService& inner_;
-    std::function<void(std::size_t)> listed_;
+    Count listed_;
+    Count measured_;
 };
 
 QFont FontOf(const QFont& base, double points, bool bold, bool italic, bool underline) {
@@ -273,13 +295,15 @@ void Form1::btnGo_Click() {
         btnGo->setEnabled(false);
         repaint();
 
-        CountingFolders folders(services_.platform.folders, [this](std::size_t total) {
+        const auto listed = [this](std::size_t total) {
             run_total_ = total;
             // One size for the whole run, so the notice does not jump.
             SetFittedFont(lblWait, wait_font_, WaitText(total, total));
             shown_done_ = kNothingShown;
             ShowProgress(0);
-        });
+        };
+        const auto measured = [this](std::size_t done) { ShowProgress(done); };
+        CountingFolders folders(services_.platform.folders, listed, measured);
         const Platform& system = services_.platform;
         const Platform platform{folders,      system.files,  system.messages,
                                 system.clock, system.editor, system.locale};
@@ -309,8 +333,10 @@ void Form1::btnGo_Click() {
 }
 
 void Form1::ShowProgress(std::size_t done) {
-    // A measuring engine may call from its own threads; only this one paints.
-    if (QThread::currentThread() != thread() || done == shown_done_) {
+    // Only this thread paints. Only forward: an engine that measures ahead
+    // may report more than the entries written so far, and then fewer.
+    if (QThread::currentThread() != thread() ||
+        (shown_done_ != kNothingShown && done <= shown_done_)) {
         return;
     }
     shown_done_ = done;

