@@ -46,4 +46,15 @@ std::string HelpText() {
            "\r\n" + example + "\r\n" + example_text;
 }
 
+std::string AboutText(const std::string& title_line, const std::string& contact) {
+#ifdef _WIN32
+    const char* edition = "Edition: 'All Windows'";
+#else
+    const char* edition = "Edition: 'Linux'";
+#endif
+    return title_line + "\r\n" + edition + "\r\n" + "\r\n" + "Freeware." + "\r\n" +
+           "Sizewalk is provided as is, without warranty of any kind." + "\r\n" + "\r\n" +
+           "Feel free to contact us by " + contact;
+}
+
 }  // namespace sizewalk

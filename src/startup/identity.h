@@ -26,4 +26,8 @@ std::string ComposeMessageTitle(const Identity& identity);
 // How to run the program unattended, lines joined by CR LF.
 std::string HelpText();
 
+// The About box: the title line, the edition, the terms and how to reach the
+// maker, lines joined by CR LF.
+std::string AboutText(const std::string& title_line, const std::string& contact);
+
 }  // namespace sizewalk

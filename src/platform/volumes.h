@@ -1,0 +1,49 @@
+// The volumes the window offers and the directories it shows: what a drive
+// list and a directory list need of the file system.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/error.h"
+
+namespace sizewalk {
+
+// One line of the mount table.
+struct MountEntry {
+    std::string mount_point;  // raw bytes, unescaped
+    std::string fs_type;
+    std::string device;  // the mount source: /dev/sda1, server:/export, tmpfs, ...
+};
+
+struct Volume {
+    std::string root;   // the mount point, ending with the separator
+    std::string label;  // the file system's label, or the device when it has none
+};
+
+// The mounts a user would choose a volume from: no kernel pseudo file systems,
+// no mounts below system directories, no second mount of one device, and
+// always the root. Sorted by root, so the root comes first.
+std::vector<Volume> FilterVolumes(const std::vector<MountEntry>& mounts);
+
+// The entries of /proc/self/mountinfo; lines that do not parse are skipped.
+std::vector<MountEntry> ParseMountInfo(std::string_view text);
+
+// The root of the volume in `volumes` holding `path` (the longest root that
+// is a prefix of it at a component boundary), or empty when none does.
+std::string VolumeRootOf(const std::vector<Volume>& volumes, const std::string& path);
+
+class VolumeService {
+  public:
+    virtual ~VolumeService() = default;
+    // The mounted volumes, filtered as FilterVolumes does.
+    virtual std::vector<Volume> Volumes() = 0;
+    virtual Outcome<std::string> CurrentDirectory() = 0;
+    // The names of the immediate subdirectories of `path`, sorted by bytes;
+    // symbolic links are left out. A device that is not ready (no medium, a
+    // dead network mount) fails with errnum::kDeviceUnavailable.
+    virtual Outcome<std::vector<std::string>> Subdirectories(const std::string& path) = 0;
+};
+
+}  // namespace sizewalk

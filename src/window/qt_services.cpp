@@ -1,0 +1,108 @@
+#include "window/qt_services.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QMessageBox>
+#include <QUrl>
+#include <cstdlib>
+
+#include "window/controls.h"
+
+namespace sizewalk {
+namespace {
+
+bool IsSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0';
+}
+
+QString BoxText(const std::string& text) {
+    QString shown = FromBytes(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return shown;
+}
+
+}  // namespace
+
+void QtMessageBoxes::Show(const std::string& text, MessageIcon icon, const std::string& title) {
+    QMessageBox::Icon box_icon = QMessageBox::NoIcon;
+    if (icon == MessageIcon::kWarning) {
+        box_icon = QMessageBox::Warning;
+    } else if (icon == MessageIcon::kInformation) {
+        box_icon = QMessageBox::Information;
+    }
+    QMessageBox box(box_icon, FromBytes(title), BoxText(text), QMessageBox::Ok, parent_.data());
+    // Paths and descriptions are shown as they are, never as markup.
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+Status DesktopOpener::OpenUrl(const std::string& url) {
+    if (!QDesktopServices::openUrl(QUrl(FromBytes(url)))) {
+        return MakeError(errnum::kPathFileAccess, url);
+    }
+    return std::nullopt;
+}
+
+Status DesktopTextEditor::Open(const std::string& path) {
+    const QByteArray bytes(path.data(), static_cast<qsizetype>(path.size()));
+    const QString name = QFile::decodeName(bytes);
+    if (QFile::encodeName(name) != bytes) {
+        return fallback_.Open(path);
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(name))) {
+        return MakeError(errnum::kPathFileAccess, path);
+    }
+    return std::nullopt;
+}
+
+void QtBeeper::Beep() {
+    QApplication::beep();
+}
+
+bool DisplayConfigured() {
+    return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY");
+}
+
+bool AllowPlatformFallback() {
+    if (IsSet("QT_QPA_PLATFORM")) {
+        return false;
+    }
+    const char* order = IsSet("DISPLAY") ? "xcb;wayland;offscreen" : "wayland;xcb;offscreen";
+    return setenv("QT_QPA_PLATFORM", order, 1) == 0;
+}
+
+bool ShowsWindows(const QString& platform_name) {
+    return platform_name != QLatin1String("offscreen") && platform_name != QLatin1String("minimal");
+}
+
+UnattendedMessages::UnattendedMessages(int& argc, char** argv)
+    : argc_(argc), argv_(argv), boxes_wanted_(DisplayConfigured() && isatty(STDERR_FILENO) == 0) {}
+
+UnattendedMessages::~UnattendedMessages() = default;
+
+void UnattendedMessages::Show(const std::string& text, MessageIcon icon, const std::string& title) {
+    stderr_.Show(text, icon, title);
+    if (!boxes_wanted_) {
+        return;
+    }
+    if (!qt_tried_) {
+        qt_tried_ = true;
+        // The message is on standard error already; Qt's own complaints about
+        // a display that does not answer would only bury it.
+        if (AllowPlatformFallback()) {
+            QLoggingCategory::setFilterRules(QStringLiteral("qt.qpa.*=false"));
+        }
+        app_ = std::make_unique<QApplication>(argc_, argv_);
+        qt_shows_ = ShowsWindows(QApplication::platformName());
+    }
+    if (qt_shows_) {
+        boxes_.Show(text, icon, title);
+    }
+}
+
+}  // namespace sizewalk
