@@ -158,20 +158,5 @@ TEST(Identity, TitleLineAndMessageTitle) {
     EXPECT_EQ(ComposeTitleLine(BuiltInIdentity()).rfind("Sizewalk v2.0.2 ,  Copyright ", 0), 0u);
 }
 
-TEST(Identity, HelpTextLines) {
-    const std::string help = HelpText();
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = help.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        lines.push_back(help.substr(start, end - start));
-    }
-    lines.push_back(help.substr(start));
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[0].size(), 369u);
-    EXPECT_EQ(lines[1], "");
-    EXPECT_EQ(lines[3].substr(0, 2), "  ");
-    EXPECT_EQ(lines[3].substr(lines[3].size() - 2), "  ");
-}
-
 }  // namespace
 }  // namespace sizewalk

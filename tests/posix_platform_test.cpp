@@ -14,7 +14,6 @@
 #include <fstream>
 
 #include "platform/platform.h"
-#include "platform/posix_errors.h"
 #include "platform/posix_file_service.h"
 #include "platform/posix_folder_service.h"
 #include "temp_dir.h"
@@ -96,18 +95,6 @@ TEST(PosixFolderService, KernelFileSystemsCountNothing) {
     const auto size = listing.value()->Size(static_cast<std::size_t>(it - names.begin()));
     ASSERT_TRUE(size.ok());
     EXPECT_EQ(size.value(), 0u);
-}
-
-TEST(PosixErrors, ErrnoBecomesTheRuntimeNumber) {
-    const std::vector<std::pair<int, std::int32_t>> table = {
-        {ENOENT, 76},   {ENOTDIR, 76}, {EACCES, 70}, {EPERM, 70},  {ENOSPC, 61},
-        {EDQUOT, 61},   {EIO, 57},     {ENXIO, 68},  {ENODEV, 68}, {ENOMEDIUM, 68},
-        {ENOTCONN, 68}, {ESTALE, 68},  {ELOOP, 75},  {EINVAL, 75}, {ENOMEM, 75},
-    };
-    for (const auto& [err, number] : table) {
-        EXPECT_EQ(RuntimeNumberForErrno(err), number) << err;
-    }
-    EXPECT_EQ(ErrorFromErrno(EACCES, "/srv/x").description, "Permission denied: /srv/x");
 }
 
 TEST(PosixFileService, RefusesLinksAndSpecialFiles) {
