@@ -130,7 +130,7 @@ class ParallelListing final : public FolderListing {
           calls_(options.calls ? options.calls : std::make_shared<DirectoryCalls>()),
           roots_(names_.size()) {
         const unsigned threads =
-            std::min(options.threads == 0 ? kDefaultThreads : options.threads, kMaxThreads);
+            std::min(options.threads == 0 ? DefaultThreadCount() : options.threads, kMaxThreads);
         for (unsigned i = 0; i <= threads; ++i) {
             participants_.push_back(std::make_unique<Participant>());
         }
@@ -647,6 +647,10 @@ class ParallelListing final : public FolderListing {
 };
 
 }  // namespace
+
+unsigned DefaultThreadCount() {
+    return std::clamp(2 * std::thread::hardware_concurrency(), 4u, 32u);
+}
 
 unsigned ParseThreadCount(const char* text) {
     if (text == nullptr || *text < '0' || *text > '9') {
