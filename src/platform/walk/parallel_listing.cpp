@@ -34,6 +34,7 @@ constexpr auto kReportInterval = std::chrono::milliseconds(100);
 // directory, the tracking file, ...).
 constexpr rlim_t kReservedDescriptors = 32;
 constexpr std::size_t kMaxHeldPerThread = 64;
+constexpr std::size_t kLeastPerParticipant = 4;  // two held frames and two for a moment
 
 struct FileId {
     dev_t device;
@@ -105,16 +106,21 @@ std::string JoinPath(const std::string& dir, std::string_view name) {
     return path;
 }
 
-std::size_t DescriptorBudget(std::size_t participants) {
+// Descriptors the walk may use in all, beyond those the program keeps.
+std::size_t UsableDescriptors() {
     rlimit limit{};
     rlim_t soft = 1024;
     if (getrlimit(RLIMIT_NOFILE, &limit) == 0) {
         soft = limit.rlim_cur;
     }
     const rlim_t usable = soft > kReservedDescriptors ? soft - kReservedDescriptors : 0;
-    // Two more per participant are open for a moment: the directory being
-    // read and a parent being reopened.
-    const auto per = static_cast<std::size_t>(std::min<rlim_t>(usable / participants, 1 << 20));
+    return static_cast<std::size_t>(std::min<rlim_t>(usable, 1 << 20));
+}
+
+// Frames each participant may keep open. Two more per participant are open
+// for a moment: the directory being read and a parent being reopened.
+std::size_t DescriptorBudget(std::size_t usable, std::size_t participants) {
+    const std::size_t per = usable / participants;
     return std::clamp<std::size_t>(per > 2 ? per - 2 : 0, 2, kMaxHeldPerThread);
 }
 
@@ -129,15 +135,18 @@ class ParallelListing final : public FolderListing {
           progress_(std::move(progress)),
           calls_(options.calls ? options.calls : std::make_shared<DirectoryCalls>()),
           roots_(names_.size()) {
-        const unsigned threads =
-            std::min(options.threads == 0 ? DefaultThreadCount() : options.threads, kMaxThreads);
-        for (unsigned i = 0; i <= threads; ++i) {
+        // Under a very low descriptor limit, fewer threads rather than failures.
+        const std::size_t usable = UsableDescriptors();
+        const unsigned threads = static_cast<unsigned>(
+            std::clamp<std::size_t>(usable / kLeastPerParticipant, 2, kMaxThreads + 1) - 1);
+        const unsigned wanted = options.threads == 0 ? DefaultThreadCount() : options.threads;
+        for (unsigned i = 0; i <= std::min(wanted, threads); ++i) {
             participants_.push_back(std::make_unique<Participant>());
         }
-        budget_ = DescriptorBudget(participants_.size());
+        budget_ = DescriptorBudget(usable, participants_.size());
         caller_ = participants_.back().get();
         caller_->progress = progress_ ? &progress_ : nullptr;
-        for (unsigned i = 0; i < threads && !names_.empty(); ++i) {
+        for (std::size_t i = 0; i + 1 < participants_.size() && !names_.empty(); ++i) {
             try {
                 workers_.emplace_back([this, i] { WorkerLoop(*participants_[i]); });
             } catch (const std::system_error&) {
@@ -530,8 +539,12 @@ class ParallelListing final : public FolderListing {
     // open on `child_fd`, to climb back to an evicted frame with work left.
     void Reopen(Participant& self, int child_fd) {
         Frame& parent = self.stack.back();
-        int fd = child_fd < 0 ? -1 : openat(child_fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        int error = fd < 0 ? errno : 0;
+        int fd = -1;
+        int error = EBADF;  // no child to climb from: cannot happen, see Pop
+        if (child_fd >= 0) {
+            fd = openat(child_fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            error = fd < 0 ? errno : 0;
+        }
         struct stat st {};
         if (fd >= 0 &&
             (fstat(fd, &st) != 0 || st.st_dev != parent.device || st.st_ino != parent.inode)) {
