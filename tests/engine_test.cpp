@@ -2,7 +2,6 @@
 // make-tree's independent measurement, with any number of threads, and how it
 // copes with unreadable parts, very deep trees, few descriptors, a tree that
 // changes while it is walked, and a listing destroyed halfway.
-#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <spawn.h>
@@ -18,7 +17,6 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
 #include "platform/posix_folder_service.h"
