@@ -208,8 +208,10 @@ class DeepTree {
         close(fd);
         fd = open((top_ + "/deep").c_str(), O_RDONLY | O_DIRECTORY);
         for (int i = 0; i < levels && fd >= 0; ++i) {
-            mkdirat(fd, "d", 0755);
-            mkdirat(fd, "e", 0755);
+            // In either order, so that "d" comes first on half of the levels
+            // whatever order the file system lists them in.
+            mkdirat(fd, i % 2 == 0 ? "d" : "e", 0755);
+            mkdirat(fd, i % 2 == 0 ? "e" : "d", 0755);
             WriteAt(fd, "f", "f");
             WriteAt(fd, "e/f", "ef");
             const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
