@@ -17,10 +17,15 @@ struct ScanProgress {
     std::size_t entries_done = 0;  // immediate subdirectories fully measured
     std::uint64_t files_seen = 0;  // regular files counted so far
 };
+// Called only on the thread that is inside FolderListing::Size() (the window's
+// own thread), now and then while it waits and once before it returns. An
+// empty callback costs nothing.
 using ProgressCallback = std::function<void(const ScanProgress&)>;
 
 // One directory's immediate subdirectories, sorted by name (byte order), and
-// the size of each one's whole tree. An implementation may measure ahead.
+// the size of each one's whole tree. An implementation may measure ahead (on
+// other threads); destroying the listing stops that. Not for use by several
+// threads at once.
 class FolderListing {
   public:
     virtual ~FolderListing() = default;

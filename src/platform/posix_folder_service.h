@@ -1,20 +1,23 @@
-// The folder service on POSIX systems: a plain sequential walk.
+// The folder service on POSIX systems: lists the directory and hands the
+// measuring to the parallel walk (platform/walk/).
 #pragma once
 
-#include <cstdint>
-
 #include "platform/folder_service.h"
+#include "platform/walk/parallel_listing.h"
 
 namespace sizewalk {
 
-// Kernel file systems whose files are not data on a disk (proc, sysfs, ...);
-// `type` is statfs's f_type. Their trees count as 0 bytes.
-bool IsPseudoFileSystem(std::uint64_t type);
+using walk::IsPseudoFileSystem;
 
 class PosixFolderService final : public FolderService {
   public:
+    explicit PosixFolderService(walk::WalkOptions options = {});
+
     Outcome<std::unique_ptr<FolderListing>> GetFolder(const std::string& path,
                                                       ProgressCallback progress) override;
+
+  private:
+    walk::WalkOptions options_;
 };
 
 }  // namespace sizewalk

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <vector>
@@ -72,7 +73,8 @@ LocaleSeparators ReadLocaleSeparators() {
 }
 
 struct SystemPlatform::Impl {
-    PosixFolderService folders;
+    PosixFolderService folders{
+        walk::WalkOptions{walk::ParseThreadCount(std::getenv("SIZEWALK_THREADS")), nullptr}};
     PosixFileService files;
     StreamMessageBox stderr_messages{stderr};
     PosixClock clock;

@@ -1,0 +1,73 @@
+#include "platform/walk/directory_calls.h"
+
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/vfs.h>
+
+namespace sizewalk::walk {
+namespace {
+
+constexpr std::uint64_t kCgroup2Magic = 0x63677270;
+constexpr std::uint64_t kBpfMagic = 0xcafe4a11;
+constexpr std::uint64_t kTracefsMagic = 0x74726163;
+constexpr std::uint64_t kSecurityfsMagic = 0x73636673;
+constexpr std::uint64_t kConfigfsMagic = 0x62656570;
+constexpr std::uint64_t kPstoreMagic = 0x6165676C;
+constexpr std::uint64_t kMqueueMagic = 0x19800202;
+constexpr std::uint64_t kBinfmtMagic = 0x42494e4d;
+constexpr std::uint64_t kEfivarfsMagic = 0xde5e81e4;
+constexpr std::uint64_t kSelinuxMagic = 0xf97cff8c;
+constexpr std::uint64_t kSmackMagic = 0x43415d53;
+constexpr std::uint64_t kFusectlMagic = 0x65735543;
+constexpr std::uint64_t kNsfsMagic = 0x6e736673;
+constexpr std::uint64_t kRpcPipefsMagic = 0x67596969;
+constexpr std::uint64_t kHugetlbfsMagic = 0x958458f6;
+
+}  // namespace
+
+int DirectoryCalls::OpenDirectory(int parent, const char* name) {
+    return openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+long DirectoryCalls::ReadEntries(int fd, void* buffer, std::size_t size) {
+    return getdents64(fd, buffer, size);
+}
+
+int DirectoryCalls::StatEntry(int dir, const char* name, struct stat* st) {
+    return fstatat(dir, name, st, AT_SYMLINK_NOFOLLOW);
+}
+
+bool IsPseudoFileSystem(std::uint64_t type) {
+    switch (type) {
+        case PROC_SUPER_MAGIC:
+        case SYSFS_MAGIC:
+        case DEVPTS_SUPER_MAGIC:
+        case CGROUP_SUPER_MAGIC:
+        case kCgroup2Magic:
+        case DEBUGFS_MAGIC:
+        case kTracefsMagic:
+        case kSecurityfsMagic:
+        case kConfigfsMagic:
+        case kBpfMagic:
+        case kPstoreMagic:
+        case kMqueueMagic:
+        case kBinfmtMagic:
+        case kEfivarfsMagic:
+        case kSelinuxMagic:
+        case kSmackMagic:
+        case kFusectlMagic:
+        case kNsfsMagic:
+        case kRpcPipefsMagic:
+        case kHugetlbfsMagic:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool OnPseudoFileSystem(int fd) {
+    struct statfs fs {};
+    return fstatfs(fd, &fs) == 0 && IsPseudoFileSystem(static_cast<std::uint64_t>(fs.f_type));
+}
+
+}  // namespace sizewalk::walk

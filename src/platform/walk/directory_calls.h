@@ -1,0 +1,66 @@
+// The system calls a walk makes on directories, one virtual call each so that
+// tests can make any of them fail or race with a change to the tree.
+#pragma once
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace sizewalk::walk {
+
+class DirectoryCalls {
+  public:
+    virtual ~DirectoryCalls() = default;
+    // openat(parent, name) for reading a directory without following a link;
+    // -1 and errno on failure.
+    virtual int OpenDirectory(int parent, const char* name);
+    // getdents64: bytes of entries read into `buffer`, 0 at the end, -1 and
+    // errno on failure.
+    virtual long ReadEntries(int fd, void* buffer, std::size_t size);
+    // fstatat(dir, name) without following a link; 0, or -1 and errno.
+    virtual int StatEntry(int dir, const char* name, struct stat* st);
+};
+
+// The batch size for ReadEntries: a few hundred entries a call.
+inline constexpr std::size_t kEntryBufferSize = 64 * 1024;
+
+// Calls visit(name, d_type) for every entry of the directory open on `fd`
+// except "." and "..", until visit returns false. `buffer` holds
+// kEntryBufferSize bytes, aligned for dirent64. Returns 0, or the errno of a
+// failed read.
+template <typename Visit>
+int ForEachEntry(DirectoryCalls& calls, int fd, char* buffer, Visit&& visit) {
+    for (;;) {
+        const long length = calls.ReadEntries(fd, buffer, kEntryBufferSize);
+        if (length < 0) {
+            return errno;
+        }
+        if (length == 0) {
+            return 0;
+        }
+        for (long pos = 0; pos < length;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + pos);
+            pos += entry->d_reclen;
+            const char* name = entry->d_name;
+            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
+                continue;
+            }
+            if (!visit(name, entry->d_type)) {
+                return 0;
+            }
+        }
+    }
+}
+
+// Kernel file systems whose files are not data on a disk (proc, sysfs, ...);
+// `type` is statfs's f_type. Their trees count as 0 bytes.
+bool IsPseudoFileSystem(std::uint64_t type);
+
+// Whether the directory open on `fd` lies on such a file system.
+bool OnPseudoFileSystem(int fd);
+
+}  // namespace sizewalk::walk

@@ -1,0 +1,53 @@
+// Measuring the immediate subdirectories of one directory with several
+// threads. Each subdirectory's tree is walked with openat relative to its
+// parent, entries are read in large batches and only regular files (or
+// entries of unknown type) are stat'ed; the subdirectories of one tree are
+// shared among the threads, and trees further down the list are measured
+// ahead while the caller waits for an earlier one.
+#pragma once
+
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/folder_service.h"
+#include "platform/walk/directory_calls.h"
+
+namespace sizewalk::walk {
+
+inline constexpr unsigned kMaxThreads = 256;
+
+// Worker threads when nothing else is asked for: twice the cores, 4 to 32.
+// On a warm cache two per core walk as fast as one; on a cold cache the
+// extra ones keep the disk busy (README, "Performance").
+unsigned DefaultThreadCount();
+
+struct WalkOptions {
+    // Worker threads; 0 means DefaultThreadCount().
+    unsigned threads = 0;
+    // The system calls; empty means the real ones.
+    std::shared_ptr<DirectoryCalls> calls;
+};
+
+// The thread count that `text` (an environment value, possibly null) asks
+// for: a decimal number from 1 to kMaxThreads, otherwise 0 (the default).
+unsigned ParseThreadCount(const char* text);
+
+// Takes over `dir_fd`, the open directory `path` on `device`, whose
+// immediate subdirectories are `names`, and starts measuring them.
+//
+// Size(i) may be called in any order but from one thread at a time; it
+// returns once tree i is measured (walking it on the calling thread when no
+// worker has started it yet). `progress`, when set, is called only on the
+// thread inside Size(), about ten times a second while it waits and once
+// before it returns; entries_done counts the trees measured so far, also
+// those measured ahead. Destroying the listing stops all outstanding work and
+// joins the threads.
+std::unique_ptr<FolderListing> MakeParallelListing(int dir_fd, std::string path, dev_t device,
+                                                   std::vector<std::string> names,
+                                                   ProgressCallback progress,
+                                                   const WalkOptions& options);
+
+}  // namespace sizewalk::walk
