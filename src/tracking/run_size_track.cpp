@@ -1,32 +1,12 @@
 #include "tracking/run_size_track.h"
 
-#include <exception>
-
 #include "startup/globals.h"
 #include "startup/reports.h"
+#include "startup/steps.h"
 #include "tracking/formats.h"
 
 namespace sizewalk {
 namespace {
-
-// Thrown to leave the run at the first failure that ends it.
-struct FatalFailure {
-    Error error;
-};
-
-void Check(const Status& status) {
-    if (status) {
-        throw FatalFailure{*status};
-    }
-}
-
-template <typename T>
-T Take(Outcome<T> outcome) {
-    if (!outcome.ok()) {
-        throw FatalFailure{outcome.error()};
-    }
-    return std::move(outcome.value());
-}
 
 void WriteLines(OutputFile& file, const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
@@ -80,7 +60,7 @@ void WriteCsvRows(const Platform& platform, FolderListing& listing, OutputFile& 
 void Run(const Platform& platform, const ProgressCallback& progress) {
     const int style = OutputStyle;
     if (style < 1 || style > 3) {
-        throw FatalFailure{MakeError(errnum::kInvalidArgument)};
+        throw StepFailure{MakeError(errnum::kInvalidArgument)};
     }
     std::unique_ptr<FolderListing> listing = Take(platform.folders.GetFolder(TargetDir, progress));
 
@@ -108,16 +88,11 @@ void Run(const Platform& platform, const ProgressCallback& progress) {
 }  // namespace
 
 RunOutcome RunSizeTrack(const Platform& platform, const ProgressCallback& progress) {
-    Error failure;
-    try {
-        Run(platform, progress);
+    const Status failure = Attempt([&] { Run(platform, progress); });
+    if (!failure) {
         return RunOutcome::kCompleted;
-    } catch (const FatalFailure& fatal) {
-        failure = fatal.error;
-    } catch (const std::exception& exception) {
-        failure = ErrorFromException(exception);
     }
-    ShowErrorReport(platform.messages, failure, 'B');
+    ShowErrorReport(platform.messages, *failure, 'B');
     return RunOutcome::kFatal;
 }
 

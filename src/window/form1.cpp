@@ -14,35 +14,12 @@
 #include "startup/globals.h"
 #include "startup/identity.h"
 #include "startup/reports.h"
+#include "startup/steps.h"
 #include "tracking/run_size_track.h"
 #include "window/controls.h"
 
 namespace sizewalk {
 namespace {
-
-// Thrown by a handler's step to end the handler.
-struct StepFailure {
-    Error error;
-};
-
-void Check(const Status& status) {
-    if (status) {
-        throw StepFailure{*status};
-    }
-}
-
-// Runs a handler's steps; the first failure ends them and is returned.
-template <typename Steps>
-Status Attempt(Steps steps) {
-    try {
-        steps();
-        return std::nullopt;
-    } catch (const StepFailure& failure) {
-        return failure.error;
-    } catch (const std::exception& exception) {
-        return ErrorFromException(exception);
-    }
-}
 
 // Hands the run's folder service through, telling how many subdirectories
 // the run is about to measure and, on this thread, each one measured: a

@@ -1,0 +1,46 @@
+// A routine's steps that end at the first failure, which the routine then
+// reports with its own letter.
+#pragma once
+
+#include <exception>
+#include <utility>
+
+#include "platform/error.h"
+#include "startup/reports.h"
+
+namespace sizewalk {
+
+// Thrown by a step to end the steps after it.
+struct StepFailure {
+    Error error;
+};
+
+inline void Check(const Status& status) {
+    if (status) {
+        throw StepFailure{*status};
+    }
+}
+
+// The value of `outcome`, or the end of the steps.
+template <typename T>
+T Take(Outcome<T> outcome) {
+    if (!outcome.ok()) {
+        throw StepFailure{outcome.error()};
+    }
+    return std::move(outcome.value());
+}
+
+// Runs `steps`; returns the failure that ended them, if any.
+template <typename Steps>
+Status Attempt(Steps&& steps) {
+    try {
+        steps();
+        return std::nullopt;
+    } catch (const StepFailure& failure) {
+        return failure.error;
+    } catch (const std::exception& exception) {
+        return ErrorFromException(exception);
+    }
+}
+
+}  // namespace sizewalk
