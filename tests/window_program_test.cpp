@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 
 namespace sizewalk {
@@ -125,13 +126,6 @@ TEST(WindowProgram, MessagesGoToTheStreamAndToBoxesUntilOneFails) {
         EXPECT_NE(text.find("a 'b' $HOME\nc"), std::string::npos) << text;
         EXPECT_NE(text.find("second"), std::string::npos) << text;
     }
-}
-
-TEST(WindowProgram, CandidatesAreBesideTheProgramThenInLibexec) {
-    EXPECT_EQ(WindowProgramCandidates("/usr/bin/sizewalk"),
-              (std::vector<std::string>{"/usr/bin/sizewalk-window",
-                                        "/usr/bin/../libexec/sizewalk/sizewalk-window"}));
-    EXPECT_TRUE(WindowProgramCandidates("").empty());
 }
 
 }  // namespace
