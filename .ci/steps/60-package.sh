@@ -13,7 +13,8 @@ debs=(build/package/sizewalk_*.deb)
 deb=$(realpath "${debs[0]}")
 echo "built $(basename "$deb")"
 
-# Contents: every file the package must carry (the desktop files only with the window).
+# Contents: every file the package must carry (the window program and the
+# desktop files only with the window).
 contents=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}')
 expected=(
     ./usr/bin/sizewalk
@@ -23,7 +24,12 @@ expected=(
     ./usr/lib/systemd/user/sizewalk@.timer
     ./usr/share/man/man1/sizewalk.1.gz
 )
-if grep -q '^SIZEWALK_GUI:BOOL=ON' build/CMakeCache.txt && [ -e packaging/icons/sizewalk.svg ]; then
+with_window=no
+grep -q '^SIZEWALK_GUI:BOOL=ON' build/CMakeCache.txt && with_window=yes
+if [ "$with_window" = yes ]; then
+    expected+=(./usr/libexec/sizewalk/sizewalk-window)
+fi
+if [ "$with_window" = yes ] && [ -e packaging/icons/sizewalk.svg ]; then
     expected+=(
         ./usr/share/applications/sizewalk.desktop
         ./usr/share/icons/hicolor/32x32/apps/sizewalk.png
@@ -65,7 +71,26 @@ if ! cmp -s "$tmp/expected.csv" "$tmp/data/Sizewalk.csv"; then
 fi
 [ -s "$tmp/out" ] && { echo "FAIL: a successful run printed:"; cat "$tmp/out"; exit 1; }
 /usr/bin/sizewalk --version | grep -q '^Sizewalk v' || { echo "FAIL: --version"; exit 1; }
+# The program a scheduler runs must not need Qt to start.
+if ldd /usr/bin/sizewalk | grep -q 'libQt'; then
+    echo "FAIL: /usr/bin/sizewalk links Qt:"
+    ldd /usr/bin/sizewalk
+    exit 1
+fi
 echo "the installed program wrote the expected rows"
+if [ "$with_window" = yes ]; then
+    # Without arguments it must find the installed window program, which then
+    # finds that this display does not answer.
+    status=0
+    env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:87 timeout 60 /usr/bin/sizewalk \
+        </dev/null >"$tmp/out" 2>&1 || status=$?
+    if [ "$status" -ne 2 ] || ! grep -q 'display does not answer' "$tmp/out"; then
+        echo "FAIL: the installed window program was not started (status $status):"
+        cat "$tmp/out"
+        exit 1
+    fi
+    echo "the installed program starts the installed window program"
+fi
 
 # The installed units, with the installed program and man page.
 if command -v systemd-analyze >/dev/null; then

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary DESTDIR under /usr and checks the file
 # list, the path the service starts, and that systemd accepts the units.
-# Usage: install-tree.sh BUILD_DIR WITH_DESKTOP(ON|OFF)
+# Usage: install-tree.sh BUILD_DIR WITH_DESKTOP(ON|OFF) WITH_WINDOW(ON|OFF)
 set -euo pipefail
 build=$1
 with_desktop=$2
+with_window=${3:-OFF}
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 
@@ -18,6 +19,9 @@ expected=(
     /usr/lib/systemd/user/sizewalk@.timer
     /usr/share/man/man1/sizewalk.1.gz
 )
+if [ "$with_window" = ON ]; then
+    expected+=(/usr/libexec/sizewalk/sizewalk-window)
+fi
 if [ "$with_desktop" = ON ]; then
     expected+=(
         /usr/share/applications/sizewalk.desktop
@@ -31,6 +35,10 @@ if ! diff -u <(printf '%s\n' "${expected[@]}" | LC_ALL=C sort) <(echo "$actual")
     exit 1
 fi
 [ -x "$root/usr/bin/sizewalk" ] || { echo "FAIL: the program is not executable"; exit 1; }
+if [ "$with_window" = ON ]; then
+    [ -x "$root/usr/libexec/sizewalk/sizewalk-window" ] ||
+        { echo "FAIL: the window program is not executable"; exit 1; }
+fi
 
 for kind in system user; do
     exec_start=$(grep '^ExecStart=' "$root/usr/lib/systemd/$kind/sizewalk@.service")

@@ -1,4 +1,6 @@
-// The sizewalk program without a window.
+// The sizewalk program. It loads no GUI libraries: where the build has the
+// window, a start without arguments becomes the window program, and the
+// message boxes of an unattended run are shown by that program.
 #include <clocale>
 #include <string>
 #include <vector>
@@ -6,9 +8,30 @@
 #include "platform/platform.h"
 #include "startup/module1.h"
 
+#ifdef SIZEWALK_WINDOW_PROGRAM
+#include "platform/posix_program_launcher.h"
+#include "startup/window_program.h"
+#endif
+
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     sizewalk::SystemPlatform system;
     const std::vector<std::string> arguments(argv + 1, argv + argc);
+#ifdef SIZEWALK_WINDOW_PROGRAM
+    using namespace sizewalk;
+    PosixProgramLauncher launcher;
+    WindowProgramMessages messages(launcher, DisplayConfigured() && !StandardErrorIsTerminal(),
+                                   stderr);
+    if (!arguments.empty()) {
+        system.SetMessageBoxes(&messages);
+    }
+    // Without a display the window program could only fail: print the help.
+    WindowStart window;
+    if (DisplayConfigured() || EnvironmentSet("QT_QPA_PLATFORM")) {
+        window = [&] { return StartWindowProgram(launcher, arguments, stderr); };
+    }
+    return Main(arguments, system.Get(), window);
+#else
     return sizewalk::Main(arguments, system.Get(), {});
+#endif
 }

@@ -43,7 +43,8 @@ std::size_t CharacterCount(const std::string& text) {
     return count;
 }
 
-// The Help text with plain line ends, then what the exit statuses mean.
+}  // namespace
+
 void PrintHelp(std::FILE* stream) {
     std::string text = HelpText();
     std::string out;
@@ -59,8 +60,6 @@ void PrintHelp(std::FILE* stream) {
         "  2  invalid command line\n";
     std::fwrite(out.data(), 1, out.size(), stream);
 }
-
-}  // namespace
 
 std::string CommandTextFromArguments(const std::vector<std::string>& arguments) {
     std::string text;

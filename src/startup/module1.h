@@ -1,6 +1,7 @@
 // Start-up: the identity, the command line and the choice of mode.
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -18,6 +19,9 @@ std::string CommandTextFromArguments(const std::vector<std::string>& arguments);
 // of at least 5 characters; sets StyleChar and PathParam. Warns and returns
 // false for an invalid one.
 bool ParseCommandLine(const std::string& text, MessageBoxService& messages);
+
+// Prints the Help text with plain line ends, then what the exit statuses mean.
+void PrintHelp(std::FILE* stream);
 
 // Opens the window and runs it to its end; returns the exit status.
 using WindowStart = std::function<int()>;

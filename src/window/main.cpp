@@ -1,9 +1,11 @@
-// The sizewalk program with its window. With arguments it runs unattended
-// and starts Qt only if a message box is to be shown.
+// The window program: the window, or (--message-box ICON TITLE TEXT) one
+// modal message box for an unattended run of sizewalk, which starts it.
 #include <QApplication>
 #include <QIcon>
+#include <QLoggingCategory>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -57,19 +59,47 @@ int RunWindow(int& argc, char** argv, sizewalk::SystemPlatform& system) {
     return status;
 }
 
+// Exits at once with a non-zero status when the display does not answer, so
+// that the unattended run waiting for the box goes on.
+int ShowMessageBox(char* program, const std::string& icon, const std::string& title,
+                   const std::string& text) {
+    using namespace sizewalk;
+    // The message is on standard error already; Qt's own complaints about a
+    // display that does not answer would only bury it.
+    if (AllowPlatformFallback()) {
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.qpa.*=false"));
+    }
+    // The texts are untrusted bytes: Qt must not read them as its options.
+    int argc = 1;
+    char* argv[] = {program, nullptr};
+    QApplication app(argc, argv);
+    if (!ShowsWindows(QApplication::platformName())) {
+        return 1;
+    }
+    QApplication::setWindowIcon(WindowIcon());
+    MessageIcon shown = MessageIcon::kNone;
+    if (icon == "warning") {
+        shown = MessageIcon::kWarning;
+    } else if (icon == "information") {
+        shown = MessageIcon::kInformation;
+    }
+    QtMessageBoxes boxes;
+    boxes.Show(text, shown, title);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    if (argc == 5 && std::strcmp(argv[1], "--message-box") == 0) {
+        return ShowMessageBox(argv[0], argv[2], argv[3], argv[4]);
+    }
+    if (argc != 1) {
+        std::fputs("sizewalk-window: started by sizewalk; run sizewalk instead.\n", stderr);
+        return sizewalk::kExitInvalidCommandLine;
+    }
     sizewalk::SystemPlatform system;
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
-    sizewalk::UnattendedMessages messages(argc, argv);
-    if (!arguments.empty()) {
-        system.SetMessageBoxes(&messages);
-    }
-    sizewalk::WindowStart window;
-    if (sizewalk::DisplayConfigured() || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        window = [&] { return RunWindow(argc, argv, system); };
-    }
-    return sizewalk::Main(arguments, system.Get(), window);
+    // The window's own message boxes replace these once it runs.
+    return sizewalk::Main({}, system.Get(), [&] { return RunWindow(argc, argv, system); });
 }

@@ -1,11 +1,8 @@
 #include "window/qt_services.h"
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
-#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QUrl>
 #include <cstdlib>
@@ -64,10 +61,6 @@ void QtBeeper::Beep() {
     QApplication::beep();
 }
 
-bool DisplayConfigured() {
-    return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY");
-}
-
 bool AllowPlatformFallback() {
     if (IsSet("QT_QPA_PLATFORM")) {
         return false;
@@ -78,31 +71,6 @@ bool AllowPlatformFallback() {
 
 bool ShowsWindows(const QString& platform_name) {
     return platform_name != QLatin1String("offscreen") && platform_name != QLatin1String("minimal");
-}
-
-UnattendedMessages::UnattendedMessages(int& argc, char** argv)
-    : argc_(argc), argv_(argv), boxes_wanted_(DisplayConfigured() && isatty(STDERR_FILENO) == 0) {}
-
-UnattendedMessages::~UnattendedMessages() = default;
-
-void UnattendedMessages::Show(const std::string& text, MessageIcon icon, const std::string& title) {
-    stderr_.Show(text, icon, title);
-    if (!boxes_wanted_) {
-        return;
-    }
-    if (!qt_tried_) {
-        qt_tried_ = true;
-        // The message is on standard error already; Qt's own complaints about
-        // a display that does not answer would only bury it.
-        if (AllowPlatformFallback()) {
-            QLoggingCategory::setFilterRules(QStringLiteral("qt.qpa.*=false"));
-        }
-        app_ = std::make_unique<QApplication>(argc_, argv_);
-        qt_shows_ = ShowsWindows(QApplication::platformName());
-    }
-    if (qt_shows_) {
-        boxes_.Show(text, icon, title);
-    }
 }
 
 }  // namespace sizewalk

@@ -1,16 +1,13 @@
 // The platform services that need Qt: modal message boxes, the desktop's
-// opener and beep, and the choice of whether a display is there at all.
+// opener and beep, and whether the display answers.
 #pragma once
 
 #include <QPointer>
 #include <QWidget>
-#include <memory>
 
 #include "platform/desktop.h"
 #include "platform/message_box.h"
 #include "platform/text_editor.h"
-
-class QApplication;
 
 namespace sizewalk {
 
@@ -45,38 +42,11 @@ class QtBeeper final : public Beeper {
     void Beep() override;
 };
 
-// Whether a graphical display is configured: DISPLAY or WAYLAND_DISPLAY set.
-bool DisplayConfigured();
-
 // When QT_QPA_PLATFORM is not set, lets Qt fall back to the offscreen
 // platform instead of aborting on a display that does not answer. Returns
 // whether it did so.
 bool AllowPlatformFallback();
 // Whether the platform Qt settled on shows windows to a person.
 bool ShowsWindows(const QString& platform_name);
-
-// Messages of an unattended run: always on standard error; also in a modal
-// box when a display is configured and standard error is no terminal (a
-// person at a terminal reads it there, and a scheduled run without a
-// display must never wait). Qt is started only for the first box.
-class UnattendedMessages final : public MessageBoxService {
-  public:
-    UnattendedMessages(int& argc, char** argv);
-    ~UnattendedMessages() override;
-    UnattendedMessages(const UnattendedMessages&) = delete;
-    UnattendedMessages& operator=(const UnattendedMessages&) = delete;
-
-    void Show(const std::string& text, MessageIcon icon, const std::string& title) override;
-
-  private:
-    int& argc_;
-    char** argv_;
-    bool boxes_wanted_;
-    bool qt_tried_ = false;
-    bool qt_shows_ = false;
-    StreamMessageBox stderr_{stderr};
-    std::unique_ptr<QApplication> app_;
-    QtMessageBoxes boxes_;
-};
 
 }  // namespace sizewalk

@@ -1,5 +1,6 @@
-// The program with its window built in, run unattended where a display is
-// configured but does not answer: it must neither abort nor wait.
+// sizewalk in a build with the window, run where a display is configured but
+// does not answer: neither its unattended run nor the window program it
+// starts for message boxes or the window may abort or wait.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>

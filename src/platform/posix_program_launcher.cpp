@@ -1,0 +1,89 @@
+#include "platform/posix_program_launcher.h"
+
+#include <limits.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/posix_errors.h"
+
+extern char** environ;
+
+namespace sizewalk {
+namespace {
+
+// argv for exec: `path` as the program's name, then the arguments.
+std::vector<char*> ArgumentVector(std::string& path, std::vector<std::string>& arguments) {
+    std::vector<char*> argv{path.data()};
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    return argv;
+}
+
+}  // namespace
+
+std::vector<std::string> WindowProgramCandidates(const std::string& own_path) {
+    const std::size_t slash = own_path.rfind('/');
+    if (slash == std::string::npos) {
+        return {};
+    }
+    const std::string dir = own_path.substr(0, slash + 1);
+    return {dir + "sizewalk-window", dir + "../libexec/sizewalk/sizewalk-window"};
+}
+
+std::string PosixProgramLauncher::OwnPath() {
+    char buffer[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer) {
+        return {};
+    }
+    return std::string(buffer, static_cast<std::size_t>(length));
+}
+
+Error PosixProgramLauncher::Replace(const std::string& path,
+                                    const std::vector<std::string>& arguments) {
+    std::string name = path;
+    std::vector<std::string> copies = arguments;
+    const std::vector<char*> argv = ArgumentVector(name, copies);
+    execv(path.c_str(), argv.data());
+    return ErrorFromErrno(errno, path);
+}
+
+Outcome<int> PosixProgramLauncher::Run(const std::string& path,
+                                       const std::vector<std::string>& arguments) {
+    std::string name = path;
+    std::vector<std::string> copies = arguments;
+    const std::vector<char*> argv = ArgumentVector(name, copies);
+    pid_t pid = 0;
+    const int err = posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ);
+    if (err != 0) {
+        return ErrorFromErrno(err, path);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return ErrorFromErrno(errno, path);
+        }
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+bool EnvironmentSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0';
+}
+
+bool DisplayConfigured() {
+    return EnvironmentSet("DISPLAY") || EnvironmentSet("WAYLAND_DISPLAY");
+}
+
+bool StandardErrorIsTerminal() {
+    return isatty(STDERR_FILENO) != 0;
+}
+
+}  // namespace sizewalk

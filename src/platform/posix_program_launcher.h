@@ -1,0 +1,22 @@
+// Starting programs on POSIX: execv and posix_spawn, never a shell.
+#pragma once
+
+#include "platform/program_launcher.h"
+
+namespace sizewalk {
+
+class PosixProgramLauncher final : public ProgramLauncher {
+  public:
+    std::string OwnPath() override;
+    Error Replace(const std::string& path, const std::vector<std::string>& arguments) override;
+    Outcome<int> Run(const std::string& path, const std::vector<std::string>& arguments) override;
+};
+
+// Whether a graphical display is configured: DISPLAY or WAYLAND_DISPLAY set.
+bool DisplayConfigured();
+// Whether the environment variable `name` is set and not empty.
+bool EnvironmentSet(const char* name);
+// Whether standard error is a terminal (a person reads it there).
+bool StandardErrorIsTerminal();
+
+}  // namespace sizewalk

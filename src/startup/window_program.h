@@ -1,0 +1,36 @@
+// The window lives in a program of its own, so that an unattended run loads
+// no GUI libraries; this side starts it for the window and for message boxes.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/message_box.h"
+#include "platform/program_launcher.h"
+
+namespace sizewalk {
+
+// Replaces this process with the window program. Returns only when it could
+// not be started: then says why (one line) and prints the help text on
+// `stream`, and returns the exit status of a start without a window.
+int StartWindowProgram(ProgramLauncher& launcher, const std::vector<std::string>& arguments,
+                       std::FILE* stream);
+
+// Messages of an unattended run: always on `stream`; also in a modal box
+// shown by the window program when `boxes_wanted` (a display configured and
+// standard error no terminal). A window program that cannot show a box (a
+// display that does not answer) is not asked again.
+class WindowProgramMessages final : public MessageBoxService {
+  public:
+    WindowProgramMessages(ProgramLauncher& launcher, bool boxes_wanted, std::FILE* stream)
+        : launcher_(launcher), boxes_wanted_(boxes_wanted), stream_(stream) {}
+    void Show(const std::string& text, MessageIcon icon, const std::string& title) override;
+
+  private:
+    ProgramLauncher& launcher_;
+    bool boxes_wanted_;
+    StreamMessageBox stream_;
+};
+
+}  // namespace sizewalk
