@@ -33,7 +33,7 @@ std::vector<std::string> WindowProgramCandidates(const std::string& own_path) {
         return {};
     }
     const std::string dir = own_path.substr(0, slash + 1);
-    return {dir + "sizewalk-window", dir + "../libexec/sizewalk/sizewalk-window"};
+    return {dir + "sizewalk-window", dir + SIZEWALK_WINDOW_DIR_FROM_BIN "sizewalk-window"};
 }
 
 std::string PosixProgramLauncher::OwnPath() {
