@@ -9,7 +9,6 @@
 #include <QStyle>
 #include <QTest>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 
@@ -154,11 +153,6 @@ struct Harness {
 
 Outcome<std::vector<std::string>> Failing(std::int32_t number, const std::string& path) {
     return MakeError(number, path);
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace
@@ -388,8 +382,8 @@ class WindowTest : public QObject {
         const std::string path = tmp.path() + "data/" + file.toStdString();
         QCOMPARE(OutputStyle, option + 1);
         QCOMPARE(TargetDir, tmp.path() + "data/");
-        QVERIFY2(ReadFile(path).find(row.toStdString() + "\r\n") != std::string::npos,
-                 ReadFile(path).c_str());
+        QVERIFY2(testing::ReadFile(path).find(row.toStdString() + "\r\n") != std::string::npos,
+                 testing::ReadFile(path).c_str());
         QCOMPARE(h.editor.calls.size(), std::size_t{1});
         const WatchingEditor::Call& call = h.editor.calls[0];
         QCOMPARE(call.path, path);
