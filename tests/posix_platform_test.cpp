@@ -95,36 +95,28 @@ TEST(PosixFileService, RefusesLinksAndSpecialFiles) {
 TEST(PosixFileService, ModesLinesAndLock) {
     TempDir tmp;
     const std::string path = tmp.path() + "Sizewalk.csv";
-    const mode_t old_mask = umask(027);
     PosixFileService files;
-    {
-        auto file = files.Open(path, OpenMode::kAppend);
+    const auto write = [&](OpenMode mode, const char* line, bool check_lock) {
+        auto file = files.Open(path, mode);
         ASSERT_TRUE(file.ok());
-        ASSERT_FALSE(file.value()->WriteLine("one"));
-        // A second run waits: the lock is taken.
-        const int other = open(path.c_str(), O_RDONLY);
-        EXPECT_EQ(flock(other, LOCK_EX | LOCK_NB), -1);
-        EXPECT_EQ(errno, EWOULDBLOCK);
-        close(other);
+        ASSERT_FALSE(file.value()->WriteLine(line));
+        if (check_lock) {  // a second run waits: the lock is taken
+            const int other = open(path.c_str(), O_RDONLY);
+            EXPECT_EQ(flock(other, LOCK_EX | LOCK_NB), -1);
+            EXPECT_EQ(errno, EWOULDBLOCK);
+            close(other);
+        }
         ASSERT_FALSE(file.value()->Close());
-    }
+    };
+    const mode_t old_mask = umask(027);
+    write(OpenMode::kAppend, "one", true);
     umask(old_mask);
     struct stat st {};
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
-    {
-        auto file = files.Open(path, OpenMode::kAppend);
-        ASSERT_TRUE(file.ok());
-        ASSERT_FALSE(file.value()->WriteLine("two"));
-        ASSERT_FALSE(file.value()->Close());
-    }
+    write(OpenMode::kAppend, "two", false);
     EXPECT_EQ(testing::ReadFile(path), "one\r\ntwo\r\n");
-    {
-        auto file = files.Open(path, OpenMode::kOutput);
-        ASSERT_TRUE(file.ok());
-        ASSERT_FALSE(file.value()->WriteLine("new"));
-        ASSERT_FALSE(file.value()->Close());
-    }
+    write(OpenMode::kOutput, "new", false);
     EXPECT_EQ(testing::ReadFile(path), "new\r\n");
 }
 
