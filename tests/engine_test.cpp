@@ -4,7 +4,6 @@
 // changes while it is walked, and a listing destroyed halfway.
 #include <fcntl.h>
 #include <grp.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,7 +13,6 @@
 
 #include <condition_variable>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -22,62 +20,12 @@
 #include "platform/posix_folder_service.h"
 #include "temp_dir.h"
 
-extern char** environ;
-
 namespace sizewalk {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Measure;
 using testing::TempDir;
-
-// One line per subdirectory: name, tab, size or the error.
-std::string Measure(const std::string& dir, walk::WalkOptions options = {},
-                    const ProgressCallback& progress = {}) {
-    PosixFolderService service(std::move(options));
-    auto listing = service.GetFolder(dir, progress);
-    if (!listing.ok()) {
-        return "GetFolder: " + listing.error().description;
-    }
-    std::string result;
-    for (std::size_t i = 0; i < listing.value()->SubFolders().size(); ++i) {
-        const auto size = listing.value()->Size(i);
-        result +=
-            listing.value()->SubFolders()[i] + "\t" +
-            (size.ok() ? std::to_string(size.value())
-                       : std::to_string(size.error().number) + " " + size.error().description) +
-            "\n";
-    }
-    return result;
-}
-
-// make-tree's tree under `root` and its sizes in Measure's form.
-std::string MakeTree(const std::string& root, std::vector<std::string> options) {
-    const std::string out = root + ".expected";
-    std::vector<std::string> argv = {"python3", SIZEWALK_MAKE_TREE, root};
-    argv.insert(argv.end(), options.begin(), options.end());
-    std::vector<char*> args;
-    for (std::string& a : argv) {
-        args.push_back(a.data());
-    }
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    int status = -1;
-    if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) {
-        waitpid(pid, &status, 0);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    EXPECT_EQ(status, 0) << "make-tree failed";
-    std::ifstream in(out, std::ios::binary);
-    std::string expected;
-    for (std::string line; std::getline(in, line);) {
-        const std::size_t tab = line.find('\t');
-        expected += line.substr(tab + 1) + "\t" + line.substr(0, tab) + "\n";
-    }
-    return expected;
-}
 
 // What `body` returns when run in a child process after `prepare` (which
 // changes the process for good: its user, its descriptor limit).
@@ -120,7 +68,9 @@ TEST(Engine, EdgeTreeMatchesMakeTreeWithAnyThreadCount) {
     }
     TempDir tmp;
     const std::string root = tmp.path() + "tree";
-    std::string expected = MakeTree(root, {"--edge", "--files", "6000", "--subdirs", "3"});
+    auto sizes = testing::MakeTree(SIZEWALK_MAKE_TREE, root,
+                                   {"--edge", "--files", "6000", "--subdirs", "3"});
+    ASSERT_FALSE(sizes.empty()) << "make-tree failed";
     // Hard links make-tree did not measure: many names of one file, spread
     // over d000's directories (walked by different threads), count once; a
     // name in d001 counts there too.
@@ -135,12 +85,13 @@ TEST(Engine, EdgeTreeMatchesMakeTreeWithAnyThreadCount) {
         fs::create_hard_link(files[0], files[i].parent_path() / ("link" + std::to_string(i)));
     }
     fs::create_hard_link(files[0], root + "/d001/from-d000");
-    const std::string d001 = "d001\t";
-    const std::size_t at = expected.find(d001) + d001.size();
-    const std::size_t end = expected.find('\n', at);
-    expected.replace(
-        at, end - at,
-        std::to_string(std::stoull(expected.substr(at, end - at)) + fs::file_size(files[0])));
+    std::string expected;
+    for (auto& [name, bytes] : sizes) {
+        if (name == "d001") {
+            bytes = std::to_string(std::stoull(bytes) + fs::file_size(files[0]));
+        }
+        expected += name + "\t" + bytes + "\n";
+    }
 
     for (unsigned threads : {1u, 2u, 8u, 1u, 2u, 8u}) {
         EXPECT_EQ(Measure(root, {threads, nullptr}), expected) << threads << " threads";
@@ -191,7 +142,7 @@ void WriteAt(int dir, const char* name, std::string_view bytes) {
 // descriptor per level unless it closes and reopens them. Too deep for any path.
 class DeepTree {
   public:
-    explicit DeepTree(int levels) : levels_(levels) {
+    explicit DeepTree(int levels) {
         std::string pattern =
             (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
             "sizewalk-deep-XXXXXX";
@@ -220,33 +171,14 @@ class DeepTree {
         }
         close(fd);
     }
-    ~DeepTree() {  // bottom up, as no path reaches the bottom
-        int fd = open((top_ + "/deep").c_str(), O_RDONLY | O_DIRECTORY);
-        for (int i = 0; i < levels_ && fd >= 0; ++i) {
-            const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
-            close(fd);
-            fd = next;
-        }
-        for (int i = 0; i < levels_ && fd >= 0; ++i) {
-            const int parent = openat(fd, "..", O_RDONLY | O_DIRECTORY);
-            close(fd);
-            fd = parent;
-            unlinkat(fd, "d", AT_REMOVEDIR);
-            unlinkat(fd, "f", 0);
-            unlinkat(fd, "e/f", 0);
-            unlinkat(fd, "e", AT_REMOVEDIR);
-        }
-        close(fd);
-        std::error_code ignored;
-        fs::remove_all(top_, ignored);
-    }
+    // rm walks by descriptor, so it reaches a bottom that no path does.
+    ~DeepTree() { testing::RunProgram({"rm", "-rf", top_}); }
     DeepTree(const DeepTree&) = delete;
     DeepTree& operator=(const DeepTree&) = delete;
 
     std::string path() const { return top_ + "/"; }
 
   private:
-    int levels_;
     std::string top_;
 };
 

@@ -1,8 +1,14 @@
-// A temporary directory tree for tests, removed afterwards.
+// Helpers shared by the POSIX tests: a temporary directory tree removed
+// afterwards, sizes as the walk measures them, whole files, child programs,
+// make-tree's measurements.
 #pragma once
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/posix_folder_service.h"
 
 namespace sizewalk::testing {
 
@@ -23,5 +29,26 @@ class TempDir {
   private:
     std::filesystem::path path_;
 };
+
+// One line per subdirectory: name, tab, size or the error.
+std::string Measure(const std::string& dir, walk::WalkOptions options = {},
+                    const ProgressCallback& progress = {});
+
+std::string ReadFile(const std::filesystem::path& path);
+
+struct Result {
+    int exit_status = -1;
+    std::string output;  // standard output and standard error
+};
+
+// Runs argv[0], found on PATH, without a display: a message box could wait
+// for a click that never comes.
+Result RunProgram(std::vector<std::string> argv);
+
+// make-tree's tree at `root` and its own measurement: name and bytes of each
+// subdirectory, in make-tree's order; none when make-tree fails.
+std::vector<std::pair<std::string, std::string>> MakeTree(const std::string& script,
+                                                          const std::string& root,
+                                                          std::vector<std::string> options);
 
 }  // namespace sizewalk::testing

@@ -167,12 +167,6 @@ TEST_F(TrackingRun, FatalFailuresAreReportedWithLetterB) {
     }
 }
 
-TEST_F(TrackingRun, NoFileIsCreatedWhenTheDirectoryIsMissing) {
-    TargetDir = "/nowhere/";
-    EXPECT_EQ(Run(2), RunOutcome::kFatal);
-    EXPECT_TRUE(fake.files.contents.empty());
-}
-
 TEST(Formats, GroupingFollowsTheLocale) {
     struct Case {
         std::uint64_t value;

@@ -55,31 +55,16 @@ std::string ReadAll(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST(Win32Errors, NumbersAndSystemTexts) {
-    struct Case {
-        unsigned long code;
-        std::int32_t number;
-    };
-    const std::vector<Case> cases = {
-        {ERROR_FILE_NOT_FOUND, errnum::kPathNotFound},
-        {ERROR_PATH_NOT_FOUND, errnum::kPathNotFound},
-        {ERROR_ACCESS_DENIED, errnum::kPermissionDenied},
-        {ERROR_SHARING_VIOLATION, errnum::kPermissionDenied},
-        {ERROR_NOT_READY, errnum::kDeviceUnavailable},
-        {ERROR_INVALID_DRIVE, errnum::kDeviceUnavailable},
-        {ERROR_DISK_FULL, errnum::kDiskFull},
-        {ERROR_CRC, errnum::kDeviceIo},
-        {ERROR_NOT_ENOUGH_MEMORY, errnum::kOutOfMemory},
-        {ERROR_INVALID_FUNCTION, errnum::kPathFileAccess},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.code);
-        const Error error = ErrorFromWin32(c.code, R"(C:\x)");
-        EXPECT_EQ(error.number, c.number);
+// Which code gives which number is the switch's own table; the folder and
+// file cases below meet the common ones for real.
+TEST(Win32Errors, SystemTexts) {
+    for (const unsigned long code : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_NOT_READY,
+                                     ERROR_DISK_FULL, ERROR_CRC, ERROR_INVALID_FUNCTION}) {
+        SCOPED_TRACE(code);
         // The system's own wording, then the path; no line end, no full stop.
-        const std::string system_text = SystemMessage(c.code);
+        const std::string system_text = SystemMessage(code);
         ASSERT_FALSE(system_text.empty());
-        EXPECT_EQ(error.description, system_text + R"(: C:\x)");
+        EXPECT_EQ(ErrorFromWin32(code, R"(C:\x)").description, system_text + R"(: C:\x)");
         EXPECT_EQ(system_text.find_first_of("\r\n"), std::string::npos);
         EXPECT_NE(system_text.back(), '.');
     }

@@ -9,7 +9,6 @@
 #include <QStyle>
 #include <QTest>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 
@@ -120,6 +119,11 @@ struct Harness {
         volumes.Set("/vol/a/zeta", std::vector<std::string>{});
         volumes.Set("/vol/b/", std::vector<std::string>{"data"});
     }
+    // A volume of real directories, the current one below it.
+    Harness(const testing::TempDir& volume, const std::string& cwd) {
+        volumes.volumes = {{"/", ""}, {volume.path(), "tmp"}};
+        volumes.cwd = volume.path() + cwd;
+    }
 
     Form1& Open() {
         const Platform platform{folders, files, messages, clock, editor, LocaleSeparators{}};
@@ -156,11 +160,6 @@ Outcome<std::vector<std::string>> Failing(std::int32_t number, const std::string
     return MakeError(number, path);
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 }  // namespace
 
 class WindowTest : public QObject {
@@ -180,9 +179,10 @@ class WindowTest : public QObject {
         QCOMPARE(h.drives()->CurrentRoot(), std::string("/vol/a/"));
         QCOMPARE(h.dirs()->path(), std::string("/vol/a/"));
         QCOMPARE(h.Shown(), std::string("/vol/a/"));
-        QVERIFY(h.Get<QRadioButton>(QStringLiteral("optOutputStyle0"))->isChecked());
-        QVERIFY(!h.Get<QRadioButton>(QStringLiteral("optOutputStyle1"))->isChecked());
-        QVERIFY(!h.Get<QRadioButton>(QStringLiteral("optOutputStyle2"))->isChecked());
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(h.Get<QRadioButton>(QStringLiteral("optOutputStyle%1").arg(i))->isChecked(),
+                     i == 0);
+        }
         QVERIFY(!h.Get<QLabel>(QStringLiteral("lblWait"))->isVisible());
         QVERIFY(h.Get<QPushButton>(QStringLiteral("btnGo"))->isEnabled());
         QVERIFY(!h.Get<QPushButton>(QStringLiteral("btnGo"))->isDefault());
@@ -376,9 +376,7 @@ class WindowTest : public QObject {
         testing::TempDir tmp;
         tmp.File("data/one/f", 1000);
         tmp.File("data/two/f", 2345);
-        Harness h;
-        h.volumes.volumes = {{"/", ""}, {tmp.path(), "tmp"}};
-        h.volumes.cwd = tmp.path() + "data/one";
+        Harness h(tmp, "data/one");
         h.Open();
         h.DoubleClick(QStringLiteral("data"));
         QTest::mouseClick(h.Get<QRadioButton>(QStringLiteral("optOutputStyle%1").arg(option)),
@@ -388,8 +386,8 @@ class WindowTest : public QObject {
         const std::string path = tmp.path() + "data/" + file.toStdString();
         QCOMPARE(OutputStyle, option + 1);
         QCOMPARE(TargetDir, tmp.path() + "data/");
-        QVERIFY2(ReadFile(path).find(row.toStdString() + "\r\n") != std::string::npos,
-                 ReadFile(path).c_str());
+        QVERIFY2(testing::ReadFile(path).find(row.toStdString() + "\r\n") != std::string::npos,
+                 testing::ReadFile(path).c_str());
         QCOMPARE(h.editor.calls.size(), std::size_t{1});
         const WatchingEditor::Call& call = h.editor.calls[0];
         QCOMPARE(call.path, path);
@@ -410,9 +408,7 @@ class WindowTest : public QObject {
     void goAfterAFatalFailureEndsTheProgramWithoutBeeps() {
         testing::TempDir tmp;
         tmp.File("one/f", 1);
-        Harness h;
-        h.volumes.volumes = {{"/", ""}, {tmp.path(), "tmp"}};
-        h.volumes.cwd = tmp.path();
+        Harness h(tmp, "");
         h.editor.failure = MakeError(errnum::kPathNotFound, "xdg-open");
         h.Open();
         QTest::mouseClick(h.Get<QPushButton>(QStringLiteral("btnGo")), Qt::LeftButton);
