@@ -2,12 +2,12 @@
 // which are refused, with the exit status a scheduler sees.
 #include <gtest/gtest.h>
 
+#include "common/globals.h"
+#include "common/identity.h"
+#include "common/reports.h"
 #include "fakes.h"
 #include "platform/paths.h"
-#include "startup/globals.h"
-#include "startup/identity.h"
 #include "startup/module1.h"
-#include "startup/reports.h"
 
 namespace sizewalk {
 namespace {

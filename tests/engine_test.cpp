@@ -17,7 +17,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/posix_folder_service.h"
+#include "platform/posix/folder_service.h"
 #include "temp_dir.h"
 
 namespace sizewalk {

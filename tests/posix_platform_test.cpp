@@ -12,8 +12,8 @@
 #include <filesystem>
 
 #include "platform/platform.h"
-#include "platform/posix_file_service.h"
-#include "platform/posix_folder_service.h"
+#include "platform/posix/file_service.h"
+#include "platform/posix/folder_service.h"
 #include "temp_dir.h"
 #include "tracking/formats.h"
 

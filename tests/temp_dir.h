@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/posix_folder_service.h"
+#include "platform/posix/folder_service.h"
 
 namespace sizewalk::testing {
 

@@ -4,9 +4,9 @@
 
 #include <climits>
 
+#include "common/globals.h"
+#include "common/reports.h"
 #include "fakes.h"
-#include "startup/globals.h"
-#include "startup/reports.h"
 #include "tracking/formats.h"
 #include "tracking/run_size_track.h"
 

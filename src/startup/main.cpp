@@ -9,7 +9,7 @@
 #include "startup/module1.h"
 
 #ifdef SIZEWALK_WINDOW_PROGRAM
-#include "platform/posix_program_launcher.h"
+#include "platform/posix/program_launcher.h"
 #include "startup/window_program.h"
 #endif
 

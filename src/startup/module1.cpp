@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <exception>
 
+#include "common/globals.h"
+#include "common/identity.h"
+#include "common/reports.h"
 #include "platform/paths.h"
-#include "startup/globals.h"
-#include "startup/identity.h"
-#include "startup/reports.h"
 #include "tracking/run_size_track.h"
 
 namespace sizewalk {

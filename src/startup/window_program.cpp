@@ -1,7 +1,7 @@
 #include "startup/window_program.h"
 
+#include "common/reports.h"
 #include "startup/module1.h"
-#include "startup/reports.h"
 
 namespace sizewalk {
 namespace {

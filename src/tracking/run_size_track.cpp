@@ -1,8 +1,8 @@
 #include "tracking/run_size_track.h"
 
-#include "startup/globals.h"
-#include "startup/reports.h"
-#include "startup/steps.h"
+#include "common/globals.h"
+#include "common/reports.h"
+#include "common/steps.h"
 #include "tracking/formats.h"
 
 namespace sizewalk {

@@ -7,10 +7,10 @@
 #include "platform/win32/text.h"
 
 #ifdef _WIN32
+#include "common/globals.h"
+#include "common/reports.h"
 #include "fakes.h"
-#include "startup/globals.h"
 #include "startup/module1.h"
-#include "startup/reports.h"
 #endif
 
 namespace sizewalk::win32 {

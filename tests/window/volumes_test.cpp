@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "platform/posix_volumes.h"
+#include "platform/posix/volumes.h"
 #include "temp_dir.h"
 
 namespace sizewalk {

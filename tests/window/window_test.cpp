@@ -12,15 +12,15 @@
 #include <map>
 #include <memory>
 
+#include "common/globals.h"
+#include "common/identity.h"
 #include "fakes.h"
-#include "platform/posix_file_service.h"
-#include "platform/posix_folder_service.h"
-#include "platform/posix_volumes.h"
-#include "startup/globals.h"
-#include "startup/identity.h"
+#include "platform/posix/file_service.h"
+#include "platform/posix/folder_service.h"
+#include "platform/posix/volumes.h"
 #include "temp_dir.h"
-#include "window/controls.h"
-#include "window/form1.h"
+#include "window/qt/controls.h"
+#include "window/qt/form1.h"
 
 namespace sizewalk {
 namespace {

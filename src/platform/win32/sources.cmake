@@ -27,7 +27,7 @@ configure_file(${SIZEWALK_WIN32_DIR}/sizewalk.rc.in ${CMAKE_CURRENT_BINARY_DIR}/
 # window) whose entry point reads the process command line itself.
 function(sizewalk_add_win32_program name)
     add_executable(${name} WIN32
-        ${SIZEWALK_WIN32_DIR}/main_win32.cpp
+        ${PROJECT_SOURCE_DIR}/src/startup/main_win32.cpp
         ${CMAKE_CURRENT_BINARY_DIR}/generated/sizewalk.rc)
     target_link_libraries(${name} PRIVATE sizewalk_core)
     target_link_options(${name} PRIVATE -municode)

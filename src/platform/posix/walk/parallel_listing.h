@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/folder_service.h"
-#include "platform/walk/directory_calls.h"
+#include "platform/posix/walk/directory_calls.h"
 
 namespace sizewalk::walk {
 

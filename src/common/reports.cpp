@@ -1,8 +1,8 @@
-#include "startup/reports.h"
+#include "common/reports.h"
 
 #include <new>
 
-#include "startup/globals.h"
+#include "common/globals.h"
 
 namespace sizewalk {
 

@@ -1,4 +1,4 @@
-#include "platform/posix_volumes.h"
+#include "platform/posix/volumes.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,7 +14,7 @@
 #include <memory>
 #include <sstream>
 
-#include "platform/posix_errors.h"
+#include "platform/posix/errors.h"
 
 namespace sizewalk {
 namespace {

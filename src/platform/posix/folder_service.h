@@ -1,9 +1,9 @@
 // The folder service on POSIX systems: lists the directory and hands the
-// measuring to the parallel walk (platform/walk/).
+// measuring to the parallel walk (platform/posix/walk/).
 #pragma once
 
 #include "platform/folder_service.h"
-#include "platform/walk/parallel_listing.h"
+#include "platform/posix/walk/parallel_listing.h"
 
 namespace sizewalk {
 

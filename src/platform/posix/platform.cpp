@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix_errors.h"
-#include "platform/posix_file_service.h"
-#include "platform/posix_folder_service.h"
+#include "platform/posix/errors.h"
+#include "platform/posix/file_service.h"
+#include "platform/posix/folder_service.h"
 
 extern char** environ;
 

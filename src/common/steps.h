@@ -5,8 +5,8 @@
 #include <exception>
 #include <utility>
 
+#include "common/reports.h"
 #include "platform/error.h"
-#include "startup/reports.h"
 
 namespace sizewalk {
 

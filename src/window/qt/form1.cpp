@@ -1,4 +1,4 @@
-#include "window/form1.h"
+#include "window/qt/form1.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -10,13 +10,13 @@
 #include <cmath>
 #include <exception>
 
+#include "common/globals.h"
+#include "common/identity.h"
+#include "common/reports.h"
+#include "common/steps.h"
 #include "platform/paths.h"
-#include "startup/globals.h"
-#include "startup/identity.h"
-#include "startup/reports.h"
-#include "startup/steps.h"
 #include "tracking/run_size_track.h"
-#include "window/controls.h"
+#include "window/qt/controls.h"
 
 namespace sizewalk {
 namespace {

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "common/reports.h"
 #include "platform/platform.h"
-#include "platform/posix_volumes.h"
+#include "platform/posix/volumes.h"
 #include "startup/module1.h"
-#include "startup/reports.h"
-#include "window/form1.h"
-#include "window/qt_services.h"
+#include "window/qt/form1.h"
+#include "window/qt/qt_services.h"
 
 namespace {
 

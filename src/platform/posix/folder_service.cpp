@@ -1,4 +1,4 @@
-#include "platform/posix_folder_service.h"
+#include "platform/posix/folder_service.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "platform/posix_errors.h"
+#include "platform/posix/errors.h"
 
 namespace sizewalk {
 

@@ -1,4 +1,4 @@
-#include "platform/walk/parallel_listing.h"
+#include "platform/posix/walk/parallel_listing.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -21,7 +21,7 @@
 #include <unordered_set>
 #include <utility>
 
-#include "platform/posix_errors.h"
+#include "platform/posix/errors.h"
 
 namespace sizewalk::walk {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/walk/directory_calls.h"
+#include "platform/posix/walk/directory_calls.h"
 
 #include <fcntl.h>
 #include <linux/magic.h>

@@ -1,4 +1,4 @@
-#include "platform/posix_file_service.h"
+#include "platform/posix/file_service.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -7,7 +7,7 @@
 
 #include <cerrno>
 
-#include "platform/posix_errors.h"
+#include "platform/posix/errors.h"
 
 namespace sizewalk {
 namespace {

@@ -1,4 +1,4 @@
-#include "window/qt_services.h"
+#include "window/qt/qt_services.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -7,7 +7,7 @@
 #include <QUrl>
 #include <cstdlib>
 
-#include "window/controls.h"
+#include "window/qt/controls.h"
 
 namespace sizewalk {
 namespace {

@@ -1,6 +1,6 @@
-#include "startup/identity.h"
+#include "common/identity.h"
 
-#include "startup/identity_config.h"
+#include "common/identity_config.h"
 
 namespace sizewalk {
 

@@ -2,12 +2,12 @@
 // that a scheduled run shows nothing but its message boxes.
 #include <string>
 
+#include "common/globals.h"
+#include "common/identity.h"
+#include "common/reports.h"
 #include "platform/platform.h"
 #include "platform/win32/win.h"
-#include "startup/globals.h"
-#include "startup/identity.h"
 #include "startup/module1.h"
-#include "startup/reports.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     sizewalk::SystemPlatform system;

@@ -1,4 +1,4 @@
-#include "platform/posix_program_launcher.h"
+#include "platform/posix/program_launcher.h"
 
 #include <limits.h>
 #include <spawn.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "platform/posix_errors.h"
+#include "platform/posix/errors.h"
 
 extern char** environ;
 

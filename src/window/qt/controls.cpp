@@ -1,4 +1,4 @@
-#include "window/controls.h"
+#include "window/qt/controls.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

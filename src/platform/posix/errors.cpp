@@ -1,4 +1,4 @@
-#include "platform/posix_errors.h"
+#include "platform/posix/errors.h"
 
 #include <cerrno>
 
