@@ -17,11 +17,13 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     sizewalk::SystemPlatform system;
     const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (!arguments.empty()) {
+        system.CatchStopSignals();  // an interrupted run leaves its file as it was
+    }
 #ifdef SIZEWALK_WINDOW_PROGRAM
     using namespace sizewalk;
     PosixProgramLauncher launcher;
-    WindowProgramMessages messages(launcher, DisplayConfigured() && !StandardErrorIsTerminal(),
-                                   stderr);
+    WindowProgramMessages messages(launcher, MessageBoxesWanted(), stderr);
     if (!arguments.empty()) {
         system.SetMessageBoxes(&messages);
     }

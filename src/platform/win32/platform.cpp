@@ -121,8 +121,8 @@ LocaleSeparators ReadLocaleSeparators() {
             result.grouping = win32::GroupingOf(*grouping);
         }
     }
-    result.date = win32::DateSeparatorOf(win32::LocaleInfo(LOCALE_SSHORTDATE).value_or(""), "/");
-    result.time = win32::TimeSeparatorOf(win32::LocaleInfo(LOCALE_STIMEFORMAT).value_or(""), ":");
+    result.date = win32::DateSeparatorOf(win32::LocaleInfo(LOCALE_SSHORTDATE).value_or(""));
+    result.time = win32::TimeSeparatorOf(win32::LocaleInfo(LOCALE_STIMEFORMAT).value_or(""));
     result.utf8 = true;  // the program's texts are UTF-8 here whatever the code page
     return result;
 }
