@@ -267,6 +267,8 @@ TEST(EndToEnd, ASignalEndsTheWaitForTheFile) {
     EXPECT_EQ(run.exit_status, 128 + SIGTERM);
     EXPECT_EQ(run.output, "sizewalk: User interrupt occurred (signal 15) (Message B18)\n");
     EXPECT_EQ(ReadFile(path), "old\r\n");
+    // Still being broken: the run did not wait until the kernel broke it.
+    EXPECT_TRUE(testing::SomeoneWaitsFor(path));
 }
 
 // With a display, a message also goes to a box (the window program), unless

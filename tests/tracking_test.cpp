@@ -298,8 +298,9 @@ TEST(Formats, SeparatorsOfRealLocaleFormats) {
         {"bg_BG", "%e.%m.%Y", "%k:%M:%S", ".:"},
         {"eu_ES", "%a, %Y.eko %bren %da", "%T", "/:"},
         {"composite", "%F", "%R", "-:"},
-        {"mixed", "%d/%m-%Y", "%H:%M.%S", "/:"},
+        {"mixed", "%d-%m/%Y", "%H.%M:%S", "/:"},
         {"comma, quote", "%d,%m,%Y", "%H\"%M\"%S", "/:"},
+        {"digit, letter", "%d0%m0%Y", "%Hh%Mh%S", "/:"},
         {"none", "%Y", "", "/:"},
     };
     for (const auto& [locale, date, time, expected] : cases) {

@@ -2,11 +2,13 @@
 // texts, the 8-bit code page, folder sizes, and the tracking file's rules.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include "common/reports.h"
 #include "fakes.h"
+#include "platform/platform.h"
 #include "platform/win32/errors.h"
 #include "platform/win32/file_service.h"
 #include "platform/win32/folder_service.h"
@@ -244,6 +246,18 @@ TEST(Win32Run, ExitStatusThreeAndTheCsvGuard) {
     EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.csv"),
               "05/10/2003,5,\"'=cmd\"\r\n05/10/2003,0,x // Scanning Problem: Permission denied: x. "
               "Directory size reset to zero.\r\n");
+}
+
+// SIZEWALK_MESSAGES=stderr: one line each on standard error, never a box.
+TEST(Win32Messages, StandardErrorOnlyWhenAsked) {
+    TempDir dir;
+    ASSERT_TRUE(SetEnvironmentVariableW(L"SIZEWALK_MESSAGES", L"stderr"));
+    ASSERT_NE(std::freopen((dir.path() + "err").c_str(), "wb", stderr), nullptr);
+    SystemPlatform system;
+    system.Get().messages.Show("a\r\n\r\n(Message B76)", MessageIcon::kWarning, "Title");
+    system.Get().messages.Notice("b");
+    std::fclose(stderr);
+    EXPECT_EQ(ReadAll(dir.fs() / "err"), "sizewalk: a (Message B76)\nsizewalk: b\n");
 }
 
 }  // namespace
