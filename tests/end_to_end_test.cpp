@@ -42,7 +42,8 @@ std::vector<std::string> Unprivileged(const std::vector<std::string>& arguments)
     return argv;
 }
 
-// Splits a CSV row into fields, undoing the quoting.
+// Splits a CSV row into fields, undoing the quoting and the apostrophe
+// before a formula-like name.
 std::vector<std::string> CsvFields(const std::string& row) {
     std::vector<std::string> fields(1);
     bool quoted = false;
@@ -52,6 +53,11 @@ std::vector<std::string> CsvFields(const std::string& row) {
             fields.back() += '"';
             ++i;
         } else if (c == '"') {
+            if (!quoted && fields.back().empty() && row.compare(i + 1, 1, "'") == 0 &&
+                i + 2 < row.size() &&
+                std::string_view("=+-@\t\r").find(row[i + 2]) != std::string_view::npos) {
+                ++i;
+            }
             quoted = !quoted;
         } else if (c == ',' && !quoted) {
             fields.emplace_back();
@@ -73,9 +79,6 @@ std::vector<std::string> CrLfLines(const std::string& text) {
 }
 
 TEST(EndToEnd, RowsMatchAnIndependentMeasurementOfAnEdgeTree) {
-    if (!fs::exists(SIZEWALK_MAKE_TREE)) {
-        GTEST_SKIP() << "make-tree is not beside the project";
-    }
     TempDir tmp;
     const std::string root = tmp.path() + "tree";
     const auto expected =
