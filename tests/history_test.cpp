@@ -15,8 +15,18 @@ namespace {
 
 using namespace history;
 
+// A name's bytes: a backslash doubled, control characters and bytes that
+// are not UTF-8 escaped.
+std::string Bare(std::string_view name) {
+    std::string text;
+    for (const char c : name) {
+        text += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    }
+    return Shown(text);
+}
+
 // Each run on a line: its time, then name=bytes (? for a failed
-// measurement), names shown escaped; then the skipped lines.
+// measurement); then the skipped lines.
 std::string Dump(const History& h) {
     std::vector<std::string> runs(h.runs.size());
     for (std::size_t r = 0; r < h.runs.size(); ++r) {
@@ -25,8 +35,7 @@ std::string Dump(const History& h) {
     for (const Series& series : h.series) {
         for (std::size_t p = 0; p < series.runs.size(); ++p) {
             const auto value = h.ValueOf(series.values[p]);
-            runs[series.runs[p]] +=
-                " " + Shown(series.name) + "=" + (value ? Decimal(*value) : "?");
+            runs[series.runs[p]] += " " + Bare(series.name) + "=" + (value ? Decimal(*value) : "?");
         }
     }
     std::string text;
@@ -114,7 +123,8 @@ const ParseCase kParseCases[] = {
          "999 999 999 999 5\r\n"
          "\r\nTOTAL: 0 bytes in 3 subdirectories\r\n" +
          kRule + "\r\n\r\n",
-     "2003-10-05T10:30:06: Documents=1234567 Private=? huge=1000000000000 tab\\there\\x7f\\x41=0\n"
+     "2003-10-05T10:30:06: Documents=1234567 Private=? huge=1000000000000 "
+     "tab\\there\\x7f\\\\x41=0\n"
      "2003-10-06T22:15:00: Documents=1234568 2024 photos=1234569 5=999999999999\n"},
     {"the original in code page 1252 with LF only: a block cut off, names with blanks",
      Layout::kText,
@@ -230,10 +240,10 @@ std::string Lines(const std::vector<std::string>& lines) {
     return text;
 }
 
-// Six runs of two files. alpha grows steadily; beta fails in three runs
-// (gaps, never drops); gone disappears; new appears; the guarded name keeps
-// its size. Both files have a run on 31 October: the CSV one, dated only,
-// is the later.
+// Six runs of two files, one of them exactly 7 days before the last. alpha
+// grows steadily; beta fails in three runs (gaps, never drops); gone
+// disappears; new appears; the guarded name keeps its size. Both files have
+// a run on 31 October: the CSV one, dated only, is the later.
 class KnownHistory : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -244,10 +254,10 @@ class KnownHistory : public ::testing::Test {
             "01/10/2026,5000,beta",
             "01/10/2026,300,gone",
             "01/10/2026" + odd,
-            "20/10/2026,1500,alpha",
-            "20/10/2026" + beta_failed,
-            "20/10/2026,300,gone",
-            "20/10/2026" + odd,
+            "27/10/2026,1500,alpha",
+            "27/10/2026" + beta_failed,
+            "27/10/2026,300,gone",
+            "27/10/2026" + odd,
             "31/10/2026,2000,alpha",
             "31/10/2026" + beta_failed,
             "31/10/2026,10,new",
@@ -303,7 +313,7 @@ TEST_F(KnownHistory, Table) {
               "(new since 2026-10-31)\n"
               "    7 B  2026-11-03       0 B       0 B       0 B      0 B  ______  "
               "=caf\\xe9 \"x\"\n"
-              "  300 B  2026-10-20       0 B    -300 B    -300 B     -9 B  __      gone  "
+              "  300 B  2026-10-27       0 B    -300 B    -300 B     -9 B  __      gone  "
               "(gone since 2026-10-31)\n");
 }
 
@@ -314,7 +324,7 @@ TEST_F(KnownHistory, Csv) {
                      "\"'=caf\\xe9 \"\"x\"\"\",7,2026-11-03,1,0,0,0,0,,",
                      "alpha,3000,2026-11-03,1,+500,+1500,+2000,+61,,",
                      "beta,6000,2026-11-02T10:00:00,0,0,+1000,+1000,+30,,",
-                     "gone,300,2026-10-20,0,0,-300,-300,-9,,2026-10-31T08:00:00",
+                     "gone,300,2026-10-27,0,0,-300,-300,-9,,2026-10-31T08:00:00",
                      "new,40,2026-11-03,1,+20,+40,+40,+1,2026-10-31,"}));
 }
 
@@ -328,20 +338,20 @@ TEST_F(KnownHistory, Json) {
         "{\"name\": \"beta\", \"latest_bytes\": 6000, \"latest_date\": \"2026-11-02T10:00:00\", "
         "\"measured\": false, \"change_previous_run\": 0, \"change_7_days\": 1000, "
         "\"change_30_days\": 1000, \"growth_per_day_30_days\": 30, \"new_since\": null, "
-        "\"gone_since\": null, \"series\": [[\"2026-10-01\", 5000], [\"2026-10-20\", null], "
+        "\"gone_since\": null, \"series\": [[\"2026-10-01\", 5000], [\"2026-10-27\", null], "
         "[\"2026-10-31T08:00:00\", null], [\"2026-10-31\", null], [\"2026-11-02T10:00:00\", "
         "6000], [\"2026-11-03\", null]]},\n"
         "{\"name\": \"alpha\", \"latest_bytes\": 3000, \"latest_date\": \"2026-11-03\", "
         "\"measured\": true, \"change_previous_run\": 500, \"change_7_days\": 1500, "
         "\"change_30_days\": 2000, \"growth_per_day_30_days\": 61, \"new_since\": null, "
-        "\"gone_since\": null, \"series\": [[\"2026-10-01\", 1000], [\"2026-10-20\", 1500], "
+        "\"gone_since\": null, \"series\": [[\"2026-10-01\", 1000], [\"2026-10-27\", 1500], "
         "[\"2026-10-31T08:00:00\", 1900], [\"2026-10-31\", 2000], [\"2026-11-02T10:00:00\", "
         "2500], [\"2026-11-03\", 3000]]},\n"
-        "{\"name\": \"gone\", \"latest_bytes\": 300, \"latest_date\": \"2026-10-20\", "
+        "{\"name\": \"gone\", \"latest_bytes\": 300, \"latest_date\": \"2026-10-27\", "
         "\"measured\": false, \"change_previous_run\": 0, \"change_7_days\": -300, "
         "\"change_30_days\": -300, \"growth_per_day_30_days\": -9, \"new_since\": null, "
         "\"gone_since\": \"2026-10-31T08:00:00\", \"series\": [[\"2026-10-01\", 300], "
-        "[\"2026-10-20\", 300]]},\n"
+        "[\"2026-10-27\", 300]]},\n"
         "{\"name\": \"new\", \"latest_bytes\": 40, \"latest_date\": \"2026-11-03\", "
         "\"measured\": true, \"change_previous_run\": 20, \"change_7_days\": 40, "
         "\"change_30_days\": 40, \"growth_per_day_30_days\": 1, \"new_since\": \"2026-10-31\", "
@@ -350,7 +360,7 @@ TEST_F(KnownHistory, Json) {
         "{\"name\": \"=caf\\\\xe9 \\\"x\\\"\", \"latest_bytes\": 7, \"latest_date\": "
         "\"2026-11-03\", \"measured\": true, \"change_previous_run\": 0, \"change_7_days\": 0, "
         "\"change_30_days\": 0, \"growth_per_day_30_days\": 0, \"new_since\": null, "
-        "\"gone_since\": null, \"series\": [[\"2026-10-01\", 7], [\"2026-10-20\", 7], "
+        "\"gone_since\": null, \"series\": [[\"2026-10-01\", 7], [\"2026-10-27\", 7], "
         "[\"2026-10-31T08:00:00\", 7], [\"2026-10-31\", 7], [\"2026-11-02T10:00:00\", 7], "
         "[\"2026-11-03\", 7]]}\n"
         "]}\n");

@@ -165,21 +165,14 @@ void WriteCsv(const ReportData& data, Output& out) {
     }
 }
 
+// A JSON string of shown text, which holds no control characters.
 std::string JsonString(std::string_view text) {
-    static constexpr char kHex[] = "0123456789abcdef";
     std::string json = "\"";
     for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\') {
             json += '\\';
-            json += c;
-        } else if (byte < 0x20) {
-            json += "\\u00";
-            json += kHex[byte >> 4];
-            json += kHex[byte & 0xF];
-        } else {
-            json += c;
         }
+        json += c;
     }
     return json + "\"";
 }
