@@ -226,7 +226,11 @@ class CsvParser : public ParserBase {
         bool terminated;
     };
 
-    enum class RowEnd { kDone, kOpenQuote };
+    enum class RowEnd {
+        kDone,
+        kOpenQuote,  // a quoted name goes on in the next line
+        kNoField,    // lines joined for a quoted name that does not close as a field
+    };
 
     RowEnd Row(std::string_view raw, std::uint64_t number, bool may_continue) {
         const std::string_view line = WithoutCr(raw);
@@ -254,6 +258,8 @@ class CsvParser : public ParserBase {
                 name = unquoted_;
             } else if (quote == Quote::kOpen && may_continue) {
                 return RowEnd::kOpenQuote;
+            } else if (name.find('\n') != std::string_view::npos) {
+                return RowEnd::kNoField;
             }
             // Otherwise a name that merely begins with a quote.
         }
@@ -303,8 +309,13 @@ class CsvParser : public ParserBase {
         joined.pop_back();
         if (!terminated || joined.size() > kMaxQuoted) {
             GiveUpQuote();
-        } else if (Row(joined, pending_.front().number, true) == RowEnd::kDone) {
+            return;
+        }
+        const RowEnd end = Row(joined, pending_.front().number, true);
+        if (end == RowEnd::kDone) {
             pending_.clear();
+        } else if (end == RowEnd::kNoField) {
+            GiveUpQuote();
         }
     }
 
