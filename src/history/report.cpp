@@ -199,6 +199,11 @@ void WriteJson(const ReportData& data, Output& out) {
             << ", \"skipped_lines\": " << std::to_string(file.skipped_lines) << "}";
     }
     out << "],\n\"subdirectories\": [";
+    std::vector<std::string> dates;  // of each run, once: the series repeat them
+    dates.reserve(h.runs.size());
+    for (const Run& run : h.runs) {
+        dates.push_back("[" + JsonString(IsoWhen(run.when)) + ", ");
+    }
     for (std::size_t i = 0; i < data.rows.size(); ++i) {
         const Figures& row = data.rows[i];
         const Series& series = h.series[row.series];
@@ -222,7 +227,7 @@ void WriteJson(const ReportData& data, Output& out) {
             << ", \"gone_since\": " << JsonDate(h, row.gone_since) << ", \"series\": [";
         for (std::size_t p = 0; p < series.runs.size(); ++p) {
             const std::optional<Bytes> value = h.ValueOf(series.values[p]);
-            out << (p > 0 ? ", [" : "[") << JsonString(IsoWhen(h.runs[series.runs[p]].when)) << ", "
+            out << (p > 0 ? ", " : "") << dates[series.runs[p]]
                 << (value ? Decimal(*value) : "null") << "]";
         }
         out << "]}";

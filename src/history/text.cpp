@@ -1,5 +1,6 @@
 #include "history/text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -121,6 +122,11 @@ std::string IsoWhen(const When& when) {
 }
 
 std::string Decimal(Bytes value) {
+    if (value <= ~std::uint64_t{0}) {  // 128-bit division is slow: the common case skips it
+        char text[24];
+        return std::string(
+            text, std::to_chars(text, text + sizeof text, static_cast<std::uint64_t>(value)).ptr);
+    }
     char digits[48];
     std::size_t n = sizeof digits;
     do {
