@@ -202,7 +202,10 @@ void WriteJson(const ReportData& data, Output& out) {
     std::vector<std::string> dates;  // of each run, once: the series repeat them
     dates.reserve(h.runs.size());
     for (const Run& run : h.runs) {
-        dates.push_back("[" + JsonString(IsoWhen(run.when)) + ", ");
+        std::string point(1, '[');
+        point += JsonString(IsoWhen(run.when));
+        point += ", ";
+        dates.push_back(std::move(point));
     }
     for (std::size_t i = 0; i < data.rows.size(); ++i) {
         const Figures& row = data.rows[i];
