@@ -71,9 +71,6 @@ std::vector<std::string> CrLfLines(const std::string& text) {
 }
 
 TEST(EndToEnd, RowsMatchAnIndependentMeasurementOfAnEdgeTree) {
-    if (!fs::exists(SIZEWALK_MAKE_TREE)) {
-        GTEST_SKIP() << "make-tree is not beside the project";
-    }
     TempDir tmp;
     const std::string root = tmp.path() + "tree";
     const auto expected =
