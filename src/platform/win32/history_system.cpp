@@ -1,8 +1,6 @@
 // Reading the size history on Windows.
 #include "platform/history_system.h"
 
-#include <atomic>
-
 #include "platform/win32/errors.h"
 #include "platform/win32/long_path.h"
 #include "platform/win32/win.h"
@@ -113,12 +111,10 @@ class Win32HistorySystem final : public HistorySystem {
         if (dir.empty()) {
             return ErrorFromWin32(GetLastError(), "%TEMP%");
         }
-        static std::atomic<unsigned> counter{0};
         for (int attempt = 0;; ++attempt) {
-            const std::wstring name = L"sizewalk-history-" +
-                                      std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                      std::to_wstring(GetTickCount64()) + L"-" +
-                                      std::to_wstring(counter++) + Wide(suffix);
+            const std::wstring name =
+                L"sizewalk-history-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(pages_++) + Wide(suffix);
             const std::string path = Narrow(dir + name);
             const HANDLE handle = CreateFileW((dir + name).c_str(), GENERIC_WRITE, 0, nullptr,
                                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -159,6 +155,9 @@ class Win32HistorySystem final : public HistorySystem {
             (static_cast<std::int64_t>(file_time.dwHighDateTime) << 32) | file_time.dwLowDateTime;
         return (ticks - 116444736000000000LL) / 10000000;  // 100 ns since 1601
     }
+
+  private:
+    unsigned pages_ = 0;  // this process's temporary pages, for unique names
 };
 
 // A program without a console of its own: output goes where it was sent,
