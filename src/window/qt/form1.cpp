@@ -49,8 +49,8 @@ class CountingFolders final : public FolderService {
         Counted(std::unique_ptr<FolderListing> inner, Count measured)
             : inner_(std::move(inner)), measured_(std::move(measured)) {}
         const std::vector<std::string>& SubFolders() const override { return inner_->SubFolders(); }
-        Outcome<std::uint64_t> Size(std::size_t index) override {
-            Outcome<std::uint64_t> size = inner_->Size(index);
+        Outcome<ByteCount> Size(std::size_t index) override {
+            Outcome<ByteCount> size = inner_->Size(index);
             measured_(index + 1);
             return size;
         }
