@@ -1,5 +1,6 @@
-// The built program on real trees: the rows it writes against an
-// independent measurement, a really unreadable subdirectory, exit statuses.
+// The built program on real trees: the rows it writes against the tree
+// builder's own measurement, what a scheduler sees, a full disk, a generated
+// locale, signals, message boxes and the history.
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,9 +11,11 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <tuple>
 
 #include "history/history.h"
 #include "temp_dir.h"
+#include "tracking/formats.h"
 
 namespace sizewalk {
 namespace {
@@ -23,51 +26,20 @@ using testing::Result;
 using testing::RunProgram;
 using testing::TempDir;
 
-// The program's arguments to run it as an unprivileged user when running as
-// root, since permissions do not stop root. The program is copied where that
-// user can reach it: the build tree may lie below a private folder.
+// The program with `arguments`, run as an unprivileged user when running as
+// root, since permissions do not stop root: a copy that user can reach (the
+// build tree may lie below a private folder).
 std::vector<std::string> Unprivileged(const std::vector<std::string>& arguments) {
-    if (geteuid() != 0) {
-        std::vector<std::string> argv = {SIZEWALK_BINARY};
-        argv.insert(argv.end(), arguments.begin(), arguments.end());
-        return argv;
-    }
     static const TempDir reachable;
-    const fs::path copy = reachable.fs() / "sizewalk";
-    if (!fs::exists(copy)) {
-        fs::copy_file(SIZEWALK_BINARY, copy);
+    const std::string copy = reachable.path() + "sizewalk";
+    std::vector<std::string> argv = {SIZEWALK_BINARY};
+    if (geteuid() == 0) {
+        fs::copy_file(SIZEWALK_BINARY, copy, fs::copy_options::skip_existing);
         fs::permissions(copy, fs::perms::all);
+        argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", copy};
     }
-    std::vector<std::string> argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
-                                     copy.string()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     return argv;
-}
-
-// Splits a CSV row into fields, undoing the quoting and the apostrophe
-// before a formula-like name.
-std::vector<std::string> CsvFields(const std::string& row) {
-    std::vector<std::string> fields(1);
-    bool quoted = false;
-    for (std::size_t i = 0; i < row.size(); ++i) {
-        const char c = row[i];
-        if (quoted && c == '"' && i + 1 < row.size() && row[i + 1] == '"') {
-            fields.back() += '"';
-            ++i;
-        } else if (c == '"') {
-            if (!quoted && fields.back().empty() && row.compare(i + 1, 1, "'") == 0 &&
-                i + 2 < row.size() &&
-                std::string_view("=+-@\t\r").find(row[i + 2]) != std::string_view::npos) {
-                ++i;
-            }
-            quoted = !quoted;
-        } else if (c == ',' && !quoted) {
-            fields.emplace_back();
-        } else {
-            fields.back() += c;
-        }
-    }
-    return fields;
 }
 
 std::vector<std::string> CrLfLines(const std::string& text) {
@@ -80,86 +52,55 @@ std::vector<std::string> CrLfLines(const std::string& text) {
     return lines;
 }
 
-TEST(EndToEnd, RowsMatchAnIndependentMeasurementOfAnEdgeTree) {
+// Every row against the tree builder's own record of the sizes, with one
+// walker and with many sharing each tree.
+TEST(EndToEnd, RowsMatchTheTreeBuildersMeasurementOfAnEdgeTree) {
     TempDir tmp;
-    const std::string root = tmp.path() + "tree";
-    const auto expected =
-        testing::MakeTree(SIZEWALK_MAKE_TREE, root, {"--edge", "--files", "3000"});
+    const std::string root = tmp.path() + "tree/";
+    const auto expected = testing::MakeTree(SIZEWALK_MAKE_TREE, tmp.path() + "tree",
+                                            {"--edge", "--files", "6000", "--subdirs", "3"});
     ASSERT_GT(expected.size(), 10u);
-
-    const Result run = RunProgram({SIZEWALK_BINARY, "3", root + "/"});
-    ASSERT_EQ(run.exit_status, 0) << run.output;
-    EXPECT_EQ(run.output, "");
-    const auto rows = CrLfLines(ReadFile(root + "/Sizewalk.csv"));
-    ASSERT_EQ(rows.size(), expected.size());
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const auto fields = CsvFields(rows[i]);
-        ASSERT_EQ(fields.size(), 3u) << rows[i];
-        EXPECT_EQ(fields[2], expected[i].first);
-        EXPECT_EQ(fields[1], expected[i].second) << expected[i].first;
+    for (const char* threads : {"SIZEWALK_THREADS=1", "SIZEWALK_THREADS=8"}) {
+        const Result run = RunProgram({SIZEWALK_BINARY, "3", root}, {threads});
+        ASSERT_EQ(run.exit_status, 0) << run.output;
+        EXPECT_EQ(run.output, "");
+        const auto rows = CrLfLines(ReadFile(root + "Sizewalk.csv"));
+        fs::remove(root + "Sizewalk.csv");
+        ASSERT_EQ(rows.size(), expected.size());
+        for (std::size_t i = 0; i < rows.size(); ++i) {  // after the date
+            EXPECT_EQ(rows[i].substr(11), expected[i].second + "," + CsvField(expected[i].first))
+                << threads;
+        }
     }
 }
 
-TEST(EndToEnd, UnreadableSubdirectoryIsWrittenAsAScanningProblem) {
+// What a scheduler sees of each outcome: the status, and one line each on
+// standard error. A failed run writes nothing.
+TEST(EndToEnd, ExitStatusesAndMessages) {
     TempDir tmp;
+    const std::string dir = tmp.path();
     tmp.File("open/data", 10);
     tmp.File("private/inner/secret", 99);
-    tmp.File("zz/data", 5);
     fs::permissions(tmp.fs() / "private/inner", fs::perms::none);
-    fs::permissions(tmp.fs(), fs::perms::all);  // the unprivileged run writes the file here
-    const Result run = RunProgram(Unprivileged({"3", tmp.path()}));
-    // Written, but the scheduler hears of it.
-    ASSERT_EQ(run.exit_status, 3) << run.output;
-    EXPECT_EQ(run.output, "sizewalk: private // Scanning Problem: Permission denied: " +
-                              tmp.path() + "private/inner. Directory size reset to zero.\n");
-    const auto rows = CrLfLines(ReadFile(tmp.fs() / "Sizewalk.csv"));
-    ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(CsvFields(rows[0])[1], "10");
-    EXPECT_EQ(CsvFields(rows[1])[1], "0");
-    EXPECT_EQ(CsvFields(rows[1])[2],
-              "private // Scanning Problem: Permission denied: " + tmp.path() +
-                  "private/inner. Directory size reset to zero.");
-    EXPECT_EQ(CsvFields(rows[2])[1], "5");
-}
-
-TEST(EndToEnd, ExitStatusesAndNoFileOnFailure) {
-    TempDir tmp;
-    const Result missing = RunProgram({SIZEWALK_BINARY, "2", tmp.path() + "missing/"});
-    EXPECT_EQ(missing.exit_status, 1);
-    EXPECT_EQ(missing.output,
-              "sizewalk: Path not found: " + tmp.path() + "missing/ (Message B76)\n");
+    const auto check = [&](const std::vector<std::string>& arguments, int status,
+                           const std::string& output) {
+        const Result run = RunProgram(Unprivileged(arguments));
+        EXPECT_EQ(run.exit_status, status);
+        EXPECT_EQ(run.output, output);
+        EXPECT_EQ(fs::exists(tmp.fs() / "Sizewalk.csv"), status == 3);
+    };
+    check({"2", dir + "missing/"}, 1,
+          "sizewalk: Path not found: " + dir + "missing/ (Message B76)\n");
     EXPECT_FALSE(fs::exists(tmp.fs() / "missing"));
-
-    const Result invalid = RunProgram({SIZEWALK_BINARY, "2", tmp.path() + "x"});
-    EXPECT_EQ(invalid.exit_status, 2);
-    EXPECT_EQ(invalid.output,
-              "sizewalk: Invalid parameters in command line!\n"
-              "sizewalk: the directory must end with '/': sizewalk 2 /srv/data/\n");
-    EXPECT_TRUE(fs::is_empty(tmp.fs()));
-
-    // No write permission in the directory: the listing works, the file cannot be made.
-    fs::permissions(tmp.fs(), fs::perms::owner_read | fs::perms::owner_exec |
-                                  fs::perms::others_read | fs::perms::others_exec);
-    const Result denied = RunProgram(Unprivileged({"3", tmp.path()}));
-    EXPECT_EQ(denied.exit_status, 1);
-    EXPECT_NE(denied.output.find("(Message B70)"), std::string::npos) << denied.output;
-}
-
-// Fills the file system `dir` is on until nothing more fits.
-void Fill(const std::string& dir) {
-    std::ofstream filler(dir + "filler", std::ios::binary);
-    const std::string block(512, 'x');
-    while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) &&
-           filler.flush()) {
-    }
-}
-
-std::string Today() {
-    const std::time_t now = std::time(nullptr);
-    std::tm parts{};
-    localtime_r(&now, &parts);
-    char text[16];
-    return std::string(text, std::strftime(text, sizeof text, "%Y%m%d", &parts));
+    check({"2", dir + "x"}, 2,
+          "sizewalk: Invalid parameters in command line!\n"
+          "sizewalk: the directory must end with '/': sizewalk 2 /srv/data/\n");
+    chmod(dir.c_str(), 0555);  // the listing works, the file cannot be made
+    check({"3", dir}, 1, "sizewalk: Permission denied: " + dir + "Sizewalk.csv (Message B70)\n");
+    chmod(dir.c_str(), 0777);  // written, but the scheduler hears of it
+    check({"3", dir}, 3,
+          "sizewalk: private // Scanning Problem: Permission denied: " + dir +
+              "private/inner. Directory size reset to zero.\n");
 }
 
 // A full disk ends a run with the file exactly as before: no file after a
@@ -171,66 +112,56 @@ TEST(EndToEnd, OnATinyFileSystem) {
         GTEST_SKIP() << "mounting a tmpfs needs root";
     }
     const std::string dir = tmpfs.path();
-    // A block of more than a page, so that no run fits in a page's slack.
+    // Blocks of more than a page, so that no run fits in a page's slack, and
+    // three sparse files of 2^63 - 1 bytes (no blocks): 2^64 and more in all.
     for (int i = 10; i < 40; ++i) {
         fs::create_directory(dir + std::to_string(i) + std::string(150, 'n'));
     }
-    // Three sparse files of 2^63 - 1 bytes, no blocks: 2^64 and more in all.
-    for (const char* name : {"a", "b", "c"}) {
-        const fs::path file = dir + "10" + std::string(150, 'n') + "/" + name;
-        std::ofstream{file};
-        fs::resize_file(file, (std::uintmax_t{1} << 63) - 1);
+    for (const char* name : {"/a", "/b", "/c"}) {
+        tmpfs.File("10" + std::string(150, 'n') + name, (std::uintmax_t{1} << 63) - 1);
     }
-    struct Case {
-        std::string style;
-        std::string file;
-        bool existing;
-    };
-    const std::vector<Case> cases = {
+    char today[32];
+    const std::time_t now = std::time(nullptr);
+    std::strftime(today, sizeof today, "Sizewalk_%Y%m%d.txt", std::localtime(&now));
+    const std::vector<std::tuple<std::string, std::string, bool>> cases = {
         {"1", "Sizewalk.txt", false},  // the failed first run leaves no empty file
         {"1", "Sizewalk.txt", true},
         {"3", "Sizewalk.csv", true},
-        {"2", "Sizewalk_" + Today() + ".txt", true},
+        {"2", today, true},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE("style " + c.style + (c.existing ? "" : ", first run"));
-        const std::string path = dir + c.file;
-        if (c.existing) {
-            ASSERT_EQ(RunProgram({SIZEWALK_BINARY, c.style, dir}).exit_status, 0);
+    for (const auto& [style, file, existing] : cases) {
+        SCOPED_TRACE("style " + style + (existing ? "" : ", first run"));
+        if (existing) {
+            ASSERT_EQ(RunProgram({SIZEWALK_BINARY, style, dir}).exit_status, 0);
         }
-        const std::string before = c.existing ? ReadFile(path) : "";
-        Fill(dir);
-        const Result full = RunProgram({SIZEWALK_BINARY, c.style, dir});
+        const std::string before = ReadFile(dir + file);
+        for (std::ofstream filler(dir + "filler"); filler << std::string(512, 'x') << std::flush;) {
+        }
+        const Result full = RunProgram({SIZEWALK_BINARY, style, dir});
         EXPECT_EQ(full.exit_status, 1);
         EXPECT_NE(full.output.find("(Message B61)"), std::string::npos) << full.output;
-        EXPECT_EQ(fs::exists(path), c.existing);
-        EXPECT_EQ(ReadFile(path), before);
+        EXPECT_EQ(fs::exists(dir + file), existing);
+        EXPECT_EQ(ReadFile(dir + file), before);
         fs::remove(dir + "filler");
 
-        ASSERT_EQ(RunProgram({SIZEWALK_BINARY, c.style, dir}).exit_status, 0);
-        const std::string after = ReadFile(path);
-        if (c.style != "2") {
-            ASSERT_EQ(after.substr(0, before.size()), before);
-        }
-        const std::string added = c.style == "2" ? after : after.substr(before.size());
-        const std::vector<std::string> lines = CrLfLines(added);
-        if (c.style == "3") {
+        ASSERT_EQ(RunProgram({SIZEWALK_BINARY, style, dir}).exit_status, 0);
+        const std::string after = ReadFile(dir + file);
+        ASSERT_EQ(after.substr(0, style == "2" ? 0 : before.size()), style == "2" ? "" : before);
+        const auto lines = CrLfLines(after.substr(style == "2" ? 0 : before.size()));
+        if (style == "3") {
             ASSERT_EQ(lines.size(), 30u);
-            EXPECT_EQ(CsvFields(lines[0])[1], "27670116110564327421");
+            EXPECT_NE(lines[0].find(",27670116110564327421,"), std::string::npos);
             continue;
         }
         // A header where the file was new, then a whole report.
-        const std::size_t head = c.existing && c.style == "1" ? 0 : 3;
+        const std::size_t head = existing && style == "1" ? 0 : 3;
         ASSERT_EQ(lines.size(), head + 37);
         EXPECT_EQ(lines[head].rfind("Directory Size Track (bytes) for '", 0), 0u);
         EXPECT_EQ(lines[head + 2], "27,670,116,110,564,327,421");
         EXPECT_EQ(lines[head + 34], "TOTAL: 27,670,116,110,564,327,421 bytes in 30 subdirectories");
     }
-    std::size_t files = 0;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        files += entry.is_regular_file() ? 1 : 0;
-    }
-    EXPECT_EQ(files, 3u) << "a temporary file was left behind";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 33)
+        << "a temporary file was left behind";
 }
 
 // A locale whose formats have no single separator (ja_JP: 2026年12月07日,

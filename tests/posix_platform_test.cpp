@@ -1,5 +1,6 @@
-// The POSIX services against real files: what counts toward a size, how the
-// tracking file is opened, and how errno becomes a runtime number.
+// The POSIX services against real files: how the tracking file is opened
+// and rolled back, how errno becomes a runtime number, a signal mid-walk,
+// the locale. What counts toward a size: the edge tree end to end.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -29,38 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::TempDir;
-
-TEST(PosixFolderService, CountsRegularFilesOnceWithoutFollowingLinks) {
-    TempDir tmp;
-    tmp.File("a/one", 100);
-    tmp.File("a/deep/er/two", 20);
-    tmp.File("a/sparse", 5'000'000'000);  // st_size, not blocks
-    fs::create_hard_link(tmp.fs() / "a/one", tmp.fs() / "a/deep/one-again");
-    tmp.File("b/three", 3);
-    fs::create_hard_link(tmp.fs() / "a/one", tmp.fs() / "b/one-from-a");  // counted in b too
-    fs::create_directory_symlink("/usr", tmp.fs() / "a/usr-link");
-    fs::create_directory_symlink("..", tmp.fs() / "a/loop");
-    fs::create_symlink("/nonexistent", tmp.fs() / "a/dangling");
-    fs::create_directory_symlink(tmp.fs() / "b", tmp.fs() / "link-to-b");  // not a subdirectory
-    mkfifo((tmp.fs() / "b/fifo").c_str(), 0600);
-    tmp.File("loose-file", 7);
-    fs::create_directory(tmp.fs() / "B");
-    fs::create_directory(tmp.fs() / ".hidden");
-
-    // In byte order; links, FIFOs and loose files are no subdirectories.
-    EXPECT_EQ(testing::Measure(tmp.path()), ".hidden\t0\nB\t0\na\t5000000120\nb\t103\n");
-}
-
-TEST(PosixFolderService, FailuresNameTheirPath) {
-    TempDir tmp;
-    tmp.File("file", 1);
-    PosixFolderService service;
-    for (const std::string& bad : {tmp.path() + "missing/", tmp.path() + "file/"}) {
-        auto listing = service.GetFolder(bad, {});
-        ASSERT_FALSE(listing.ok());
-        EXPECT_EQ(listing.error(), (Error{76, "Path not found: " + bad}));
-    }
-}
 
 // A kernel file system is recognised by what it yields; that ordinary ones
 // are not taken for one, every sized tree here shows (the deep one on tmpfs).
@@ -189,7 +158,7 @@ TEST(PosixErrors, TheSystemsOwnWords) {
     const std::vector<std::tuple<int, std::int32_t, std::string>> cases = {
         {EROFS, 75, "Read-only file system: /d/f"},     {EISDIR, 75, "Is a directory: /d/f"},
         {ENAMETOOLONG, 75, "File name too long: /d/f"}, {ENOENT, 76, "Path not found: /d/f"},
-        {EACCES, 70, "Permission denied: /d/f"},
+        {EACCES, 70, "Permission denied: /d/f"},        {ENOTDIR, 76, "Path not found: /d/f"},
     };
     for (const auto& [code, number, text] : cases) {
         EXPECT_EQ(ErrorFromErrno(code, "/d/f"), (Error{number, text}));

@@ -187,15 +187,15 @@ bool SomeoneWaitsFor(const std::string& path) {
 
 Tmpfs::Tmpfs(const char* size) {
     const std::string options = std::string("size=") + size;
-    mounted_ = mount("tmpfs", dir_.fs().c_str(), "tmpfs", 0, options.c_str()) == 0;
+    mounted_ = mount("tmpfs", fs().c_str(), "tmpfs", 0, options.c_str()) == 0;
     if (mounted_) {
-        std::filesystem::permissions(dir_.fs(), std::filesystem::perms::all);
+        std::filesystem::permissions(fs(), std::filesystem::perms::all);
     }
 }
 
 Tmpfs::~Tmpfs() {
     if (mounted_) {
-        umount2(dir_.fs().c_str(), MNT_DETACH);
+        umount2(fs().c_str(), MNT_DETACH);
     }
 }
 

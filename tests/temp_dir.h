@@ -76,17 +76,13 @@ bool SomeoneWaitsFor(const std::string& path);
 
 // A tmpfs of `size` ("16k") mounted at a fresh directory while it lives;
 // needs root.
-class Tmpfs {
+class Tmpfs : public TempDir {
   public:
     explicit Tmpfs(const char* size);
     ~Tmpfs();
-    Tmpfs(const Tmpfs&) = delete;
-    Tmpfs& operator=(const Tmpfs&) = delete;
     bool mounted() const { return mounted_; }
-    std::string path() const { return dir_.path(); }
 
   private:
-    TempDir dir_;
     bool mounted_ = false;
 };
 
