@@ -10,6 +10,15 @@
 
 namespace sizewalk::testing {
 
+// The lines, each ended with CR LF as the tracking files have them.
+inline std::string Lines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + "\r\n";
+    }
+    return text;
+}
+
 // A directory whose subdirectories have given sizes or failures.
 class FakeFolderService final : public FolderService {
   public:

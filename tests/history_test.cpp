@@ -2,9 +2,9 @@
 // figures of a small known history in every format; the command line.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
 
+#include "fakes.h"
 #include "history/history.h"
 #include "history/reader.h"
 #include "history/text.h"
@@ -14,6 +14,7 @@ namespace sizewalk {
 namespace {
 
 using namespace history;
+using testing::Lines;
 
 // A name's bytes: a backslash doubled, control characters and bytes that
 // are not UTF-8 escaped.
@@ -207,8 +208,7 @@ class FakeHistorySystem final : public HistorySystem {
       public:
         explicit MemoryInput(std::string_view bytes) : bytes_(bytes) {}
         Outcome<std::size_t> Read(char* buffer, std::size_t size) override {
-            const std::size_t n = std::min(size, bytes_.size());
-            std::memcpy(buffer, bytes_.data(), n);
+            const std::size_t n = bytes_.copy(buffer, size);
             bytes_.remove_prefix(n);
             return n;
         }
@@ -232,14 +232,6 @@ class FakeConsole final : public Console {
     }
     void WriteError(std::string_view line) override { err += std::string(line) + "\n"; }
 };
-
-std::string Lines(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) {
-        text += line + "\r\n";
-    }
-    return text;
-}
 
 // Six runs of two files, one of them exactly 7 days before the last. alpha
 // grows steadily; beta fails in three runs (gaps, never drops); gone
@@ -301,96 +293,95 @@ class KnownHistory : public ::testing::Test {
     FakeConsole console;
 };
 
-TEST_F(KnownHistory, Table) {
+// The report in every format; a terminal gets the table, anything else CSV.
+TEST_F(KnownHistory, EveryFormat) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{},
+         "Size history of /srv/data/: 2026-10-01 to 2026-11-03, 6 runs, read from "
+         "Sizewalk.csv and Sizewalk.txt\n"
+         "   SIZE  AS OF       LAST RUN    7 DAYS   30 DAYS  PER DAY  TREND   NAME\n"
+         "2.9 KiB  2026-11-03    +500 B  +1.5 KiB  +2.0 KiB    +61 B  _-:=+#  alpha\n"
+         "5.9 KiB  2026-11-02       0 B   +1000 B   +1000 B    +30 B  _   #   beta  "
+         "(not measured in the last run)\n"
+         "   40 B  2026-11-03     +20 B     +40 B     +40 B     +1 B     _-#  new  "
+         "(new since 2026-10-31)\n"
+         "    7 B  2026-11-03       0 B       0 B       0 B      0 B  ______  "
+         "=caf\\xe9 \"x\"\n"
+         "  300 B  2026-10-27       0 B    -300 B    -300 B     -9 B  __      gone  "
+         "(gone since 2026-10-31)\n"},
+        {{"--sort=name", "--bytes"},  // CSV where the output is no terminal
+         Lines({"name,latest_bytes,latest_date,measured,change_previous_run,change_7_days,"
+                "change_30_days,growth_per_day_30_days,new_since,gone_since",
+                "\"'=caf\\xe9 \"\"x\"\"\",7,2026-11-03,1,0,0,0,0,,",
+                "alpha,3000,2026-11-03,1,+500,+1500,+2000,+61,,",
+                "beta,6000,2026-11-02T10:00:00,0,0,+1000,+1000,+30,,",
+                "gone,300,2026-10-27,0,0,-300,-300,-9,,2026-10-31T08:00:00",
+                "new,40,2026-11-03,1,+20,+40,+40,+1,2026-10-31,"})},
+        {{"--format=json", "--sort=size"},
+         "{\"directory\": \"/srv/data/\", \"first_run\": \"2026-10-01\", \"last_run\": "
+         "\"2026-11-03\", \"runs\": 6, \"files\": [{\"name\": \"Sizewalk.csv\", \"runs\": 4, "
+         "\"skipped_lines\": 0}, {\"name\": \"Sizewalk.txt\", \"runs\": 2, \"skipped_lines\": "
+         "0}],\n"
+         "\"subdirectories\": [\n"
+         "{\"name\": \"beta\", \"latest_bytes\": 6000, \"latest_date\": \"2026-11-02T10:00:00\", "
+         "\"measured\": false, \"change_previous_run\": 0, \"change_7_days\": 1000, "
+         "\"change_30_days\": 1000, \"growth_per_day_30_days\": 30, \"new_since\": null, "
+         "\"gone_since\": null, \"series\": [[\"2026-10-01\", 5000], [\"2026-10-27\", null], "
+         "[\"2026-10-31T08:00:00\", null], [\"2026-10-31\", null], [\"2026-11-02T10:00:00\", "
+         "6000], [\"2026-11-03\", null]]},\n"
+         "{\"name\": \"alpha\", \"latest_bytes\": 3000, \"latest_date\": \"2026-11-03\", "
+         "\"measured\": true, \"change_previous_run\": 500, \"change_7_days\": 1500, "
+         "\"change_30_days\": 2000, \"growth_per_day_30_days\": 61, \"new_since\": null, "
+         "\"gone_since\": null, \"series\": [[\"2026-10-01\", 1000], [\"2026-10-27\", 1500], "
+         "[\"2026-10-31T08:00:00\", 1900], [\"2026-10-31\", 2000], [\"2026-11-02T10:00:00\", "
+         "2500], [\"2026-11-03\", 3000]]},\n"
+         "{\"name\": \"gone\", \"latest_bytes\": 300, \"latest_date\": \"2026-10-27\", "
+         "\"measured\": false, \"change_previous_run\": 0, \"change_7_days\": -300, "
+         "\"change_30_days\": -300, \"growth_per_day_30_days\": -9, \"new_since\": null, "
+         "\"gone_since\": \"2026-10-31T08:00:00\", \"series\": [[\"2026-10-01\", 300], "
+         "[\"2026-10-27\", 300]]},\n"
+         "{\"name\": \"new\", \"latest_bytes\": 40, \"latest_date\": \"2026-11-03\", "
+         "\"measured\": true, \"change_previous_run\": 20, \"change_7_days\": 40, "
+         "\"change_30_days\": 40, \"growth_per_day_30_days\": 1, \"new_since\": \"2026-10-31\", "
+         "\"gone_since\": null, \"series\": [[\"2026-10-31\", 10], [\"2026-11-02T10:00:00\", 20], "
+         "[\"2026-11-03\", 40]]},\n"
+         "{\"name\": \"=caf\\\\xe9 \\\"x\\\"\", \"latest_bytes\": 7, \"latest_date\": "
+         "\"2026-11-03\", \"measured\": true, \"change_previous_run\": 0, \"change_7_days\": 0, "
+         "\"change_30_days\": 0, \"growth_per_day_30_days\": 0, \"new_since\": null, "
+         "\"gone_since\": null, \"series\": [[\"2026-10-01\", 7], [\"2026-10-27\", 7], "
+         "[\"2026-10-31T08:00:00\", 7], [\"2026-10-31\", 7], [\"2026-11-02T10:00:00\", 7], "
+         "[\"2026-11-03\", 7]]}\n"
+         "]}\n"},
+        {{"--format=openmetrics", "--sort=name"},
+         "# TYPE sizewalk_subdirectory_bytes gauge\n"
+         "# UNIT sizewalk_subdirectory_bytes bytes\n"
+         "# HELP sizewalk_subdirectory_bytes Size of the subdirectory's whole tree at its "
+         "last measurement.\n"
+         "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"=caf\\\\xe9 "
+         "\\\"x\\\"\"} 7\n"
+         "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"alpha\"} 3000\n"
+         "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"beta\"} 6000\n"
+         "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"new\"} 40\n"
+         "# TYPE sizewalk_subdirectory_measured gauge\n"
+         "# HELP sizewalk_subdirectory_measured 1 when the last run measured the "
+         "subdirectory, 0 after a scanning problem.\n"
+         "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"=caf\\\\xe9 "
+         "\\\"x\\\"\"} 1\n"
+         "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"alpha\"} 1\n"
+         "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"beta\"} 0\n"
+         "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"new\"} 1\n"
+         "# TYPE sizewalk_last_run_timestamp_seconds gauge\n"
+         "# UNIT sizewalk_last_run_timestamp_seconds seconds\n"
+         "# HELP sizewalk_last_run_timestamp_seconds When the last run recorded the sizes.\n"
+         "sizewalk_last_run_timestamp_seconds{directory=\"/srv/data/\"} 1793664000\n"
+         "# EOF\n"},
+    };
     console.terminal = true;
-    EXPECT_EQ(Run({}),
-              "Size history of /srv/data/: 2026-10-01 to 2026-11-03, 6 runs, read from "
-              "Sizewalk.csv and Sizewalk.txt\n"
-              "   SIZE  AS OF       LAST RUN    7 DAYS   30 DAYS  PER DAY  TREND   NAME\n"
-              "2.9 KiB  2026-11-03    +500 B  +1.5 KiB  +2.0 KiB    +61 B  _-:=+#  alpha\n"
-              "5.9 KiB  2026-11-02       0 B   +1000 B   +1000 B    +30 B  _   #   beta  "
-              "(not measured in the last run)\n"
-              "   40 B  2026-11-03     +20 B     +40 B     +40 B     +1 B     _-#  new  "
-              "(new since 2026-10-31)\n"
-              "    7 B  2026-11-03       0 B       0 B       0 B      0 B  ______  "
-              "=caf\\xe9 \"x\"\n"
-              "  300 B  2026-10-27       0 B    -300 B    -300 B     -9 B  __      gone  "
-              "(gone since 2026-10-31)\n");
-}
-
-TEST_F(KnownHistory, Csv) {
-    EXPECT_EQ(Run({"--sort=name", "--bytes"}),
-              Lines({"name,latest_bytes,latest_date,measured,change_previous_run,change_7_days,"
-                     "change_30_days,growth_per_day_30_days,new_since,gone_since",
-                     "\"'=caf\\xe9 \"\"x\"\"\",7,2026-11-03,1,0,0,0,0,,",
-                     "alpha,3000,2026-11-03,1,+500,+1500,+2000,+61,,",
-                     "beta,6000,2026-11-02T10:00:00,0,0,+1000,+1000,+30,,",
-                     "gone,300,2026-10-27,0,0,-300,-300,-9,,2026-10-31T08:00:00",
-                     "new,40,2026-11-03,1,+20,+40,+40,+1,2026-10-31,"}));
-}
-
-TEST_F(KnownHistory, Json) {
-    EXPECT_EQ(
-        Run({"--format=json", "--sort=size"}),
-        "{\"directory\": \"/srv/data/\", \"first_run\": \"2026-10-01\", \"last_run\": "
-        "\"2026-11-03\", \"runs\": 6, \"files\": [{\"name\": \"Sizewalk.csv\", \"runs\": 4, "
-        "\"skipped_lines\": 0}, {\"name\": \"Sizewalk.txt\", \"runs\": 2, \"skipped_lines\": 0}],\n"
-        "\"subdirectories\": [\n"
-        "{\"name\": \"beta\", \"latest_bytes\": 6000, \"latest_date\": \"2026-11-02T10:00:00\", "
-        "\"measured\": false, \"change_previous_run\": 0, \"change_7_days\": 1000, "
-        "\"change_30_days\": 1000, \"growth_per_day_30_days\": 30, \"new_since\": null, "
-        "\"gone_since\": null, \"series\": [[\"2026-10-01\", 5000], [\"2026-10-27\", null], "
-        "[\"2026-10-31T08:00:00\", null], [\"2026-10-31\", null], [\"2026-11-02T10:00:00\", "
-        "6000], [\"2026-11-03\", null]]},\n"
-        "{\"name\": \"alpha\", \"latest_bytes\": 3000, \"latest_date\": \"2026-11-03\", "
-        "\"measured\": true, \"change_previous_run\": 500, \"change_7_days\": 1500, "
-        "\"change_30_days\": 2000, \"growth_per_day_30_days\": 61, \"new_since\": null, "
-        "\"gone_since\": null, \"series\": [[\"2026-10-01\", 1000], [\"2026-10-27\", 1500], "
-        "[\"2026-10-31T08:00:00\", 1900], [\"2026-10-31\", 2000], [\"2026-11-02T10:00:00\", "
-        "2500], [\"2026-11-03\", 3000]]},\n"
-        "{\"name\": \"gone\", \"latest_bytes\": 300, \"latest_date\": \"2026-10-27\", "
-        "\"measured\": false, \"change_previous_run\": 0, \"change_7_days\": -300, "
-        "\"change_30_days\": -300, \"growth_per_day_30_days\": -9, \"new_since\": null, "
-        "\"gone_since\": \"2026-10-31T08:00:00\", \"series\": [[\"2026-10-01\", 300], "
-        "[\"2026-10-27\", 300]]},\n"
-        "{\"name\": \"new\", \"latest_bytes\": 40, \"latest_date\": \"2026-11-03\", "
-        "\"measured\": true, \"change_previous_run\": 20, \"change_7_days\": 40, "
-        "\"change_30_days\": 40, \"growth_per_day_30_days\": 1, \"new_since\": \"2026-10-31\", "
-        "\"gone_since\": null, \"series\": [[\"2026-10-31\", 10], [\"2026-11-02T10:00:00\", 20], "
-        "[\"2026-11-03\", 40]]},\n"
-        "{\"name\": \"=caf\\\\xe9 \\\"x\\\"\", \"latest_bytes\": 7, \"latest_date\": "
-        "\"2026-11-03\", \"measured\": true, \"change_previous_run\": 0, \"change_7_days\": 0, "
-        "\"change_30_days\": 0, \"growth_per_day_30_days\": 0, \"new_since\": null, "
-        "\"gone_since\": null, \"series\": [[\"2026-10-01\", 7], [\"2026-10-27\", 7], "
-        "[\"2026-10-31T08:00:00\", 7], [\"2026-10-31\", 7], [\"2026-11-02T10:00:00\", 7], "
-        "[\"2026-11-03\", 7]]}\n"
-        "]}\n");
-}
-
-TEST_F(KnownHistory, OpenMetrics) {
-    EXPECT_EQ(Run({"--format=openmetrics", "--sort=name"}),
-              "# TYPE sizewalk_subdirectory_bytes gauge\n"
-              "# UNIT sizewalk_subdirectory_bytes bytes\n"
-              "# HELP sizewalk_subdirectory_bytes Size of the subdirectory's whole tree at its "
-              "last measurement.\n"
-              "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"=caf\\\\xe9 "
-              "\\\"x\\\"\"} 7\n"
-              "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"alpha\"} 3000\n"
-              "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"beta\"} 6000\n"
-              "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"new\"} 40\n"
-              "# TYPE sizewalk_subdirectory_measured gauge\n"
-              "# HELP sizewalk_subdirectory_measured 1 when the last run measured the "
-              "subdirectory, 0 after a scanning problem.\n"
-              "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"=caf\\\\xe9 "
-              "\\\"x\\\"\"} 1\n"
-              "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"alpha\"} 1\n"
-              "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"beta\"} 0\n"
-              "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"new\"} 1\n"
-              "# TYPE sizewalk_last_run_timestamp_seconds gauge\n"
-              "# UNIT sizewalk_last_run_timestamp_seconds seconds\n"
-              "# HELP sizewalk_last_run_timestamp_seconds When the last run recorded the sizes.\n"
-              "sizewalk_last_run_timestamp_seconds{directory=\"/srv/data/\"} 1793664000\n"
-              "# EOF\n");
+    for (const auto& [options, expected] : cases) {
+        console.out.clear();
+        EXPECT_EQ(Run(options), expected) << (options.empty() ? "" : options.back());
+        console.terminal = false;
+    }
 }
 
 // The page for the window: a chart line per grower in its colour, the
