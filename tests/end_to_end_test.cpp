@@ -156,55 +156,75 @@ TEST(EndToEnd, OnATinyFileSystem) {
         // A header where the file was new, then a whole report.
         const std::size_t head = existing && style == "1" ? 0 : 3;
         ASSERT_EQ(lines.size(), head + 37);
-        EXPECT_EQ(lines[head].rfind("Directory Size Track (bytes) for '", 0), 0u);
-        EXPECT_EQ(lines[head + 2], "27,670,116,110,564,327,421");
         EXPECT_EQ(lines[head + 34], "TOTAL: 27,670,116,110,564,327,421 bytes in 30 subdirectories");
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 33)
         << "a temporary file was left behind";
 }
 
-// A locale whose formats have no single separator (ja_JP: 2026年12月07日,
-// 00時23分30秒), generated for the test, still gives dd/MM/yyyy and hh:mm:ss.
-TEST(EndToEnd, AGeneratedLocale) {
+// The separators of real locales end to end: C's; those of a locale whose
+// formats have no single separator (ja_JP: 2026年12月07日, 00時23分30秒),
+// which gives dd/MM/yyyy and hh:mm:ss; fi_FI's dots and narrow no-break
+// space (one column, three bytes). The two are generated for the test.
+TEST(EndToEnd, LocaleSeparators) {
     TempDir locales;
-    const Result made =
-        RunProgram({"localedef", "-i", "ja_JP", "-f", "UTF-8", locales.path() + "ja_JP.UTF-8"});
-    if (made.exit_status != 0) {
-        GTEST_SKIP() << "localedef: " << made.output;
-    }
     TempDir tmp;
-    fs::create_directory(tmp.fs() / "a");
-    const std::vector<std::string> japanese = {"LOCPATH=" + locales.path(), "LC_ALL=ja_JP.UTF-8"};
-    ASSERT_EQ(RunProgram({SIZEWALK_BINARY, "3", tmp.path()}, japanese).exit_status, 0);
-    ASSERT_EQ(RunProgram({SIZEWALK_BINARY, "1", tmp.path()}, japanese).exit_status, 0);
-    EXPECT_TRUE(std::regex_match(ReadFile(tmp.fs() / "Sizewalk.csv"),
-                                 std::regex("[0-9]{2}/[0-9]{2}/[0-9]{4},0,a\r\n")));
-    EXPECT_TRUE(
-        std::regex_search(ReadFile(tmp.fs() / "Sizewalk.txt"),
-                          std::regex(" at [0-9]+-[0-9]{2}-[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}\r")));
+    tmp.File("a/f", 1234);
+    const std::string dd = "[0-9]{2}";
+    const std::vector<std::tuple<std::string, std::string, std::string, std::string>> cases = {
+        {"C", "/", ":", ","},
+        {"ja_JP.UTF-8", "/", ":", ","},
+        {"fi_FI.UTF-8", "\\.", "\\.", "\u202F"},
+    };
+    for (const auto& [locale, date, time, group] : cases) {
+        SCOPED_TRACE(locale);
+        const std::vector<std::string> localedef = {"localedef", "-i",    locale.substr(0, 5),
+                                                    "-f",        "UTF-8", locales.path() + locale};
+        if (locale != "C" && RunProgram(localedef).exit_status != 0) {
+            GTEST_SKIP() << "localedef cannot make " << locale;
+        }
+        const std::vector<std::string> environment = {"LOCPATH=" + locales.path(),
+                                                      "LC_ALL=" + locale};
+        ASSERT_EQ(RunProgram({SIZEWALK_BINARY, "3", tmp.path()}, environment).exit_status, 0);
+        ASSERT_EQ(RunProgram({SIZEWALK_BINARY, "1", tmp.path()}, environment).exit_status, 0);
+        EXPECT_TRUE(std::regex_match(ReadFile(tmp.fs() / "Sizewalk.csv"),
+                                     std::regex(dd + date + dd + date + "[0-9]{4},1234,a\r\n")));
+        EXPECT_TRUE(
+            std::regex_search(ReadFile(tmp.fs() / "Sizewalk.txt"),
+                              std::regex(" at [0-9]+-" + dd + "-[0-9]{4} " + dd + time + dd + time +
+                                         dd + "\r\n\r\n1" + group + "234 {11}a\r\n")));
+        fs::remove(tmp.fs() / "Sizewalk.csv");
+        fs::remove(tmp.fs() / "Sizewalk.txt");
+    }
 }
 
-// SIGTERM while the run waits for the file (here: for a lease that is not
-// given up) ends it at once with 128 + 15, the file untouched.
-TEST(EndToEnd, ASignalEndsTheWaitForTheFile) {
+// A lease on the file (a Samba oplock, an NFS delegation) is waited for,
+// never taken for a failure; SIGTERM during that wait ends it at once with
+// 128 + 15, the file untouched, before the kernel has broken the lease.
+TEST(EndToEnd, LeasesAreWaitedForUntilASignal) {
     TempDir tmp;
     fs::create_directory(tmp.fs() / "a");
     const std::string path = tmp.path() + "Sizewalk.csv";
     std::ofstream(path) << "old\r\n";
-    testing::LeaseHolder holder(path, false);
-    if (!holder.held()) {
-        GTEST_SKIP() << "no lease on this file system";
+    {
+        testing::LeaseHolder holder(path, true);
+        if (!holder.held()) {
+            GTEST_SKIP() << "no lease on this file system";
+        }
+        EXPECT_EQ(RunProgram({SIZEWALK_BINARY, "3", tmp.path()}).exit_status, 0);
     }
+    const std::string before = ReadFile(path);
+    EXPECT_EQ(before.substr(0, 5), "old\r\n");
+    EXPECT_EQ(CrLfLines(before).size(), 2u);
+    testing::LeaseHolder holder(path, false);
     const Result run = RunProgram({SIZEWALK_BINARY, "3", tmp.path()}, {}, [&](pid_t pid) {
         EXPECT_TRUE(testing::SomeoneWaitsFor(path));
         kill(pid, SIGTERM);
     });
     EXPECT_EQ(run.exit_status, 128 + SIGTERM);
     EXPECT_EQ(run.output, "sizewalk: User interrupt occurred (signal 15) (Message B18)\n");
-    EXPECT_EQ(ReadFile(path), "old\r\n");
-    // Still being broken: the run did not wait until the kernel broke it.
-    EXPECT_TRUE(testing::SomeoneWaitsFor(path));
+    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_TRUE(testing::SomeoneWaitsFor(path)) << "the run waited until the kernel broke it";
 }
 
 // With a display, a message also goes to a box (the window program), unless
@@ -232,47 +252,40 @@ TEST(EndToEnd, MessageBoxesAndStandardError) {
     }
 }
 
-// The history reads back what the runs wrote and writes nothing into the
-// directory.
+// The history reads back what the runs wrote, only from plain files (a FIFO
+// or a link under a tracking file's name is left out), and writes nothing
+// into the directory; the window's page goes to a temporary file.
 TEST(EndToEnd, HistoryReadsTheRunsBackAndWritesNothing) {
     TempDir tmp;
     tmp.File("alpha/a", 1000);
-    for (const char* style : {"1", "3"}) {
+    for (const char* style : {"1", "3", "3"}) {
         ASSERT_EQ(RunProgram({SIZEWALK_BINARY, style, tmp.path()}).exit_status, 0);
+        tmp.File("alpha/b", style[0] == '1' ? 0 : 500);  // grows after the second run
     }
-    tmp.File("alpha/b", 500);
-    ASSERT_EQ(RunProgram({SIZEWALK_BINARY, "3", tmp.path()}).exit_status, 0);
-    auto snapshot = [&tmp] {
+    ASSERT_EQ(mkfifo((tmp.fs() / "Sizewalk_20031005.txt").c_str(), 0600), 0);
+    fs::create_symlink(tmp.fs() / "Sizewalk.txt", tmp.fs() / "Sizewalk_20031006.txt");
+    const auto snapshot = [&tmp] {
         std::string entries;
         for (const auto& entry : fs::directory_iterator(tmp.fs())) {
-            entries += entry.path().filename().string() + " " +
-                       std::to_string(entry.last_write_time().time_since_epoch().count()) + "\n";
+            entries += entry.path().string() +
+                       std::to_string(entry.last_write_time().time_since_epoch().count());
         }
         return entries;
     };
     const std::string before = snapshot();
     const Result csv = RunProgram({SIZEWALK_BINARY, "--history", tmp.path(), "--format=csv"});
     EXPECT_EQ(csv.exit_status, 0);
-    EXPECT_NE(csv.output.find("\r\nalpha,1500,"), std::string::npos) << csv.output;
+    EXPECT_NE(csv.output.find("\r\nalpha,1500,2"), std::string::npos) << csv.output;
     EXPECT_NE(csv.output.find(",1,+500,"), std::string::npos) << csv.output;
-
     const auto page = history::WriteHistoryPage(tmp.path(), *MakeSystemHistory());
     ASSERT_TRUE(page.ok() && page.value());
     EXPECT_TRUE(page.value()->ends_with(".html"));
     EXPECT_NE(ReadFile(*page.value()).find("<svg"), std::string::npos);
     fs::remove(*page.value());
-    EXPECT_EQ(snapshot(), before);
-
-    // Only plain files are read: a FIFO or a link under a tracking file's name is left out.
-    ASSERT_EQ(mkfifo((tmp.fs() / "Sizewalk_20031005.txt").c_str(), 0600), 0);
-    fs::create_symlink(tmp.fs() / "Sizewalk.txt", tmp.fs() / "Sizewalk_20031006.txt");
-    const Result again = RunProgram({SIZEWALK_BINARY, "--history", tmp.path(), "--format=csv"});
-    EXPECT_EQ(again.exit_status, 0);
-    EXPECT_EQ(again.output, csv.output);
     for (const char* name : {"Sizewalk_20031005.txt", "Sizewalk_20031006.txt"}) {
-        const auto file = MakeSystemHistory()->OpenForReading(tmp.path() + name);
-        EXPECT_FALSE(file.ok()) << name;
+        EXPECT_FALSE(MakeSystemHistory()->OpenForReading(tmp.path() + name).ok()) << name;
     }
+    EXPECT_EQ(snapshot(), before);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "temp_dir.h"
 
+#include "history/text.h"
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -51,15 +53,6 @@ void TempDir::File(const std::string& relative, std::uintmax_t size) const {
     std::filesystem::resize_file(file, size);
 }
 
-std::string Decimal(ByteCount value) {
-    std::string digits;
-    do {
-        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(value % 10)));
-        value /= 10;
-    } while (value != 0);
-    return digits;
-}
-
 std::string Measure(const std::string& dir, walk::WalkOptions options,
                     const ProgressCallback& progress) {
     PosixFolderService service(std::move(options));
@@ -72,7 +65,7 @@ std::string Measure(const std::string& dir, walk::WalkOptions options,
         const auto size = listing.value()->Size(i);
         result +=
             listing.value()->SubFolders()[i] + "\t" +
-            (size.ok() ? Decimal(size.value())
+            (size.ok() ? history::Decimal(size.value())
                        : std::to_string(size.error().number) + " " + size.error().description) +
             "\n";
     }

@@ -33,9 +33,6 @@ class TempDir {
     std::filesystem::path path_;
 };
 
-// `value` in decimal.
-std::string Decimal(ByteCount value);
-
 // One line per subdirectory: name, tab, size or the error.
 std::string Measure(const std::string& dir, walk::WalkOptions options = {},
                     const ProgressCallback& progress = {});

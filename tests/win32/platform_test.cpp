@@ -6,8 +6,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "common/reports.h"
-#include "fakes.h"
 #include "platform/history_system.h"
 #include "platform/platform.h"
 #include "platform/win32/errors.h"
@@ -15,7 +13,6 @@
 #include "platform/win32/folder_service.h"
 #include "platform/win32/long_path.h"
 #include "platform/win32/win.h"
-#include "startup/module1.h"
 
 namespace sizewalk::win32 {
 namespace {
@@ -27,26 +24,19 @@ class TempDir {
   public:
     TempDir() {
         static int counter = 0;
-        for (;;) {
-            path_ = fs::temp_directory_path() /
-                    ("sizewalk-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-                     std::to_string(++counter));
-            if (fs::create_directory(path_)) {
-                break;
-            }
+        while (!fs::create_directory(path_ =
+                                         fs::temp_directory_path() /
+                                         ("sizewalk-test-" + std::to_string(GetCurrentProcessId()) +
+                                          "-" + std::to_string(++counter)))) {
         }
     }
     ~TempDir() {
         std::error_code ignored;
         fs::remove_all(fs::path(LR"(\\?\)" + path_.wstring()), ignored);
     }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
     // The directory in UTF-8, ending with a backslash.
     std::string path() const { return Narrow(path_.wstring()) + "\\"; }
     const fs::path& fs() const { return path_; }
-
     void File(const fs::path& relative, std::size_t size) const {
         fs::create_directories((path_ / relative).parent_path());
         std::ofstream(path_ / relative, std::ios::binary) << std::string(size, 'x');
@@ -133,26 +123,12 @@ TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
             EXPECT_EQ(size.value(), sizes[i]) << names[i];
         }
     }
-}
-
-TEST(Win32Folders, DirectoriesThatCannotBeListed) {
-    TempDir dir;
-    dir.File("file", 1);
-    Win32FolderService service;
-    struct Case {
-        std::string path;
-        std::int32_t number;
-    };
-    const std::vector<Case> cases = {
-        {dir.path() + "missing\\", errnum::kPathNotFound},
-        {dir.path() + "missing\\deeper\\", errnum::kPathNotFound},
-        {dir.path() + "file\\", errnum::kPathNotFound},
-    };
-    for (const Case& c : cases) {
-        Outcome<std::unique_ptr<FolderListing>> listing = service.GetFolder(c.path, {});
-        ASSERT_FALSE(listing.ok()) << c.path;
-        EXPECT_EQ(listing.error().number, c.number) << c.path;
-        EXPECT_NE(listing.error().description.find(": " + c.path), std::string::npos)
+    for (const std::string& path : {dir.path() + "missing\\", dir.path() + "missing\\deeper\\",
+                                    dir.path() + "loose file\\"}) {
+        Outcome<std::unique_ptr<FolderListing>> listing = service.GetFolder(path, {});
+        ASSERT_FALSE(listing.ok()) << path;
+        EXPECT_EQ(listing.error().number, errnum::kPathNotFound) << path;
+        EXPECT_NE(listing.error().description.find(": " + path), std::string::npos)
             << listing.error().description;
     }
 }
@@ -231,22 +207,6 @@ TEST(Win32Files, NobodyElseOpensTheFileWhileARunWritesIt) {
     ASSERT_TRUE(second.ok()) << second.error().description;
     EXPECT_FALSE(second.value()->Commit());
     EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.csv"), "row\r\n");
-}
-
-// The Windows program ends with 3 when a subdirectory could not be measured,
-// and guards a formula-like name in its CSV rows.
-TEST(Win32Run, ExitStatusThreeAndTheCsvGuard) {
-    TempDir dir;
-    testing::FakePlatform fake;
-    fake.folders.folders[dir.path()] = {{"=cmd", ByteCount{5}},
-                                        {"x", MakeError(errnum::kPermissionDenied, "x")}};
-    Win32FileService files;
-    const Platform platform{fake.folders, files,       fake.messages,
-                            fake.clock,   fake.editor, fake.locale};
-    EXPECT_EQ(Main({"3 " + dir.path()}, platform, {}), kExitIncomplete);
-    EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.csv"),
-              "05/10/2003,5,\"'=cmd\"\r\n05/10/2003,0,x // Scanning Problem: Permission denied: x. "
-              "Directory size reset to zero.\r\n");
 }
 
 // SIZEWALK_MESSAGES=stderr: one line each on standard error, never a box.
