@@ -116,7 +116,8 @@ TEST(CommandLine, TableOfTexts) {
     }
 }
 
-// The text the window's Help shows and --help prints, pinned here once.
+// The text the window's Help shows and --help prints, pinned here once; the
+// title line --version prints and messages carry.
 TEST(CommandLine, HelpVersionAndNoArguments) {
     std::string help =
         "This simple administrative utility creates/updates a sole size tracking file for upper "
@@ -141,24 +142,18 @@ TEST(CommandLine, HelpVersionAndNoArguments) {
     std::erase(help, '\r');
     EXPECT_TRUE(out.starts_with(help)) << out;
     EXPECT_EQ(out.find('\r'), std::string::npos);
-    for (const char* part : {"\n  0  ", "\n  1  ", "\n  2  ", "\n  3  ", "\n  128+n  ",
-                             "SIZEWALK_MESSAGES=stderr", "\"'name\"", "\nSizewalk v2.0.2 ,  "}) {
+    const std::string copyright = BuiltInIdentity().copyright;
+    for (const std::string& part : std::vector<std::string>{
+             "\n  0  ", "\n  1  ", "\n  2  ", "\n  3  ", "\n  128+n  ", "SIZEWALK_MESSAGES=stderr",
+             "\"'name\"", "\nSizewalk v2.0.2 ,  Copyright " + copyright + "\n"}) {
         EXPECT_NE(out.find(part), std::string::npos) << part;
     }
+    EXPECT_EQ(MessageTitle, "Sizewalk    " + copyright);
     EXPECT_EQ(window_starts, 0);
     EXPECT_EQ(Main({}, fake.Get(), window), 0);
     EXPECT_EQ(window_starts, 1);
     EXPECT_EQ(Main({}, fake.Get(), {}), kExitInvalidCommandLine);  // the help on standard error
     EXPECT_TRUE(fake.messages.shown.empty());
-}
-
-TEST(Identity, TitleLineAndMessageTitle) {
-    Identity identity{"Sizewalk", 2, 0, 2, "(c) 2003 Maker", "", ""};
-    EXPECT_EQ(ComposeTitleLine(identity), "Sizewalk v2.0.2 ,  Copyright (c) 2003 Maker");
-    EXPECT_EQ(ComposeMessageTitle(identity), "Sizewalk    (c) 2003 Maker");
-    identity.copyright.clear();
-    EXPECT_EQ(ComposeTitleLine(identity), "Sizewalk v2.0.2 ,  Copyright ");
-    EXPECT_EQ(ComposeMessageTitle(identity), "Sizewalk    ");
 }
 
 }  // namespace

@@ -237,10 +237,9 @@ TEST(EndToEnd, MessageBoxesAndStandardError) {
     TempDir tmp;
     const std::string record = tmp.path() + "record";
     for (const bool stderr_only : {false, true}) {
-        std::vector<std::string> environment = {"DISPLAY=:99", "SIZEWALK_TEST_RECORD=" + record};
-        if (stderr_only) {
-            environment.push_back("SIZEWALK_MESSAGES=stderr");
-        }
+        const std::vector<std::string> environment = {
+            "DISPLAY=:99", "SIZEWALK_TEST_RECORD=" + record,
+            stderr_only ? "SIZEWALK_MESSAGES=stderr" : "SIZEWALK_MESSAGES="};
         const Result run =
             RunProgram({bin.path() + "sizewalk", "2", tmp.path() + "missing/"}, environment);
         EXPECT_EQ(run.exit_status, 1);

@@ -178,18 +178,13 @@ bool SomeoneWaitsFor(const std::string& path) {
     return false;
 }
 
-Tmpfs::Tmpfs(const char* size) {
-    const std::string options = std::string("size=") + size;
-    mounted_ = mount("tmpfs", fs().c_str(), "tmpfs", 0, options.c_str()) == 0;
-    if (mounted_) {
-        std::filesystem::permissions(fs(), std::filesystem::perms::all);
-    }
-}
+Tmpfs::Tmpfs(const char* size)
+    : mounted_(mount("tmpfs", fs().c_str(), "tmpfs", 0, (std::string("size=") + size).c_str()) ==
+               0) {}
 
+// Fails harmlessly where nothing was mounted.
 Tmpfs::~Tmpfs() {
-    if (mounted_) {
-        umount2(fs().c_str(), MNT_DETACH);
-    }
+    umount2(fs().c_str(), MNT_DETACH);
 }
 
 std::vector<std::pair<std::string, std::string>> MakeTree(const std::string& script,

@@ -27,10 +27,8 @@ class FakeLauncher final : public ProgramLauncher {
     }
     Outcome<int> Run(const std::string& path, const std::vector<std::string>& arguments) override {
         calls.emplace_back(path, arguments);
-        if (present.count(path) == 0) {
-            return MakeError(errnum::kPathNotFound, path);
-        }
-        return exit_status;
+        return present.count(path) > 0 ? Outcome<int>(exit_status)
+                                       : Outcome<int>(MakeError(errnum::kPathNotFound, path));
     }
 };
 

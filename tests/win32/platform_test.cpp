@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "platform/history_system.h"
 #include "platform/platform.h"
@@ -69,12 +70,7 @@ TEST(Win32Errors, SystemTexts) {
 }
 
 TEST(Win32Files, LinesInTheGivenCodePage) {
-    struct Case {
-        unsigned code_page;
-        std::string utf8;
-        std::string expected;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<unsigned, std::string, std::string>> cases = {
         {1252, "caf\xC3\xA9 \xC2\xA9 \xE2\x82\xAC", "caf\xE9 \xA9 \x80"},
         {1251, "\xD0\x9F\xD1\x80\xD0\xB8", "\xCF\xF0\xE8"},
         {437, "\xC3\xA9", "\x82"},
@@ -83,8 +79,8 @@ TEST(Win32Files, LinesInTheGivenCodePage) {
         {65001, "\xE4\xB8\xAD", "\xE4\xB8\xAD"},
         {1252, "", ""},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ToCodePage(c.utf8, c.code_page), c.expected) << c.code_page << " " << c.utf8;
+    for (const auto& [code_page, utf8, expected] : cases) {
+        EXPECT_EQ(ToCodePage(utf8, code_page), expected) << code_page << " " << utf8;
     }
 }
 
@@ -113,15 +109,15 @@ TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
         SCOPED_TRACE(path);
         Outcome<std::unique_ptr<FolderListing>> listing = service.GetFolder(path, {});
         ASSERT_TRUE(listing.ok()) << listing.error().description;
-        FolderListing& folder = *listing.value();
-        const std::vector<std::string> names = {"a", "b", "long", "\xC3\xA9t\xC3\xA9"};
-        ASSERT_EQ(folder.SubFolders(), names);
-        const std::vector<ByteCount> sizes = {0, 22, 11, 3};
-        for (std::size_t i = 0; i < sizes.size(); ++i) {
-            Outcome<ByteCount> size = folder.Size(i);
-            ASSERT_TRUE(size.ok()) << size.error().description;
-            EXPECT_EQ(size.value(), sizes[i]) << names[i];
+        std::string sizes;
+        for (std::size_t i = 0; i < listing.value()->SubFolders().size(); ++i) {
+            const Outcome<ByteCount> size = listing.value()->Size(i);
+            sizes += listing.value()->SubFolders()[i] + "=" +
+                     (size.ok() ? std::to_string(static_cast<unsigned>(size.value()))
+                                : size.error().description) +
+                     " ";
         }
+        EXPECT_EQ(sizes, "a=0 b=22 long=11 \xC3\xA9t\xC3\xA9=3 ");
     }
     for (const std::string& path : {dir.path() + "missing\\", dir.path() + "missing\\deeper\\",
                                     dir.path() + "loose file\\"}) {
