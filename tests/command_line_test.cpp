@@ -75,9 +75,9 @@ TEST(CommandLine, TableOfTexts) {
         {{"3", "|bad|"}, kExitIncomplete, "|bad|"},
     };
     for (const Row& row : rows) {
-        std::vector<std::string> arguments;
-        for (const std::string& a : row.arguments) {
-            arguments.push_back(Native(a));
+        std::vector<std::string> arguments = row.arguments;
+        for (std::string& a : arguments) {
+            a = Native(a);
         }
         const std::string text = CommandTextFromArguments(arguments);
         SCOPED_TRACE("command text: [" + text + "]");

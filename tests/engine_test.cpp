@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -38,8 +39,7 @@ std::size_t OpenDescriptors() {
 // thief does then, taking from the other end).
 class ChangingTree : public walk::DirectoryCalls {
   public:
-    std::string remove_dir;   // path of the directory named "vanishing"
-    std::string remove_file;  // path of the file named "vanishing-file"
+    std::string remove_dir;  // path of the directory named "vanishing"
     std::set<std::string> denied;
     ino_t unreadable_dir = 0;
     std::string failing_stat;
@@ -71,7 +71,7 @@ class ChangingTree : public walk::DirectoryCalls {
     }
     int StatEntry(int dir, const char* name, struct stat* st) override {
         if (std::string_view(name) == "vanishing-file") {
-            fs::remove(remove_file);
+            unlinkat(dir, name, 0);
         }
         if (name == failing_stat) {
             errno = EIO;
@@ -124,7 +124,6 @@ TEST(Engine, ChangesAndFailuresDuringTheWalk) {
     }
     calls->denied = {*first, *smallest, *last, "e"};
     calls->remove_dir = tmp.path() + "a/s3/t3/vanishing";
-    calls->remove_file = tmp.path() + "a/s4/vanishing-file";
     struct stat st {};
     ASSERT_EQ(stat((tmp.path() + "c/s6/t6/broken").c_str(), &st), 0);
     calls->unreadable_dir = st.st_ino;
@@ -159,12 +158,10 @@ class DeepTree {
             (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
             "sizewalk-deep-XXXXXX";
         top_ = mkdtemp(pattern.data()) != nullptr ? pattern : "/nonexistent";
-        fs::create_directory(top_ + "/deep");
-        fs::create_directory(top_ + "/next");
-        int fd = open((top_ + "/next").c_str(), O_RDONLY | O_DIRECTORY);
-        WriteAt(fd, "f", "sixsix");
-        close(fd);
-        fd = open((top_ + "/deep").c_str(), O_RDONLY | O_DIRECTORY);
+        fs::create_directories(top_ + "/deep");
+        fs::create_directories(top_ + "/next");
+        std::ofstream(top_ + "/next/f") << "sixsix";
+        int fd = open((top_ + "/deep").c_str(), O_RDONLY | O_DIRECTORY);
         for (int i = 0; i < levels && fd >= 0; ++i) {
             // In either order, so that "d" comes first on half of the levels
             // whatever order the file system lists them in.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 
 #include "fakes.h"
 #include "history/history.h"
@@ -63,14 +64,8 @@ const std::string kProblem =
     " // Scanning Problem: Permission denied: /srv/data/x. Directory size reset to zero.";
 const std::string kRule(50, '-');
 
-struct ParseCase {
-    const char* what;
-    Layout layout;
-    std::string bytes;
-    std::string runs;
-};
-
-const ParseCase kParseCases[] = {
+// What, the layout, the bytes, the runs Dump() shows.
+const std::tuple<const char*, Layout, std::string, std::string> kParseCases[] = {
     {"this program's CSV: quoted names, one across lines, a scanning problem", Layout::kCsv,
      "05/10/2003,1234567,Documents\r\n"
      "05/10/2003,12,\"a,b \"\"q\"\"\"\r\n"
@@ -149,8 +144,8 @@ const ParseCase kParseCases[] = {
 };
 
 TEST(HistoryParse, ReadsEveryLayoutAsWritten) {
-    for (const ParseCase& c : kParseCases) {
-        EXPECT_EQ(Dump(Parse(c.layout, c.bytes)), c.runs) << c.what;
+    for (const auto& [what, layout, bytes, runs] : kParseCases) {
+        EXPECT_EQ(Dump(Parse(layout, bytes)), runs) << what;
     }
 }
 
@@ -169,8 +164,7 @@ TEST(HistoryParse, TrackingFileNames) {
 class FakeHistorySystem final : public HistorySystem {
   public:
     std::string dir = "/srv/data/";
-    std::map<std::string, std::string> files;
-    std::map<std::string, std::string> written;
+    std::map<std::string, std::string> files, written;
 
     // The directory ends with either separator (Windows adds its own).
     Outcome<std::vector<std::string>> ListFiles(const std::string& path) override {
@@ -189,9 +183,7 @@ class FakeHistorySystem final : public HistorySystem {
     }
     Outcome<std::string> WriteTemporaryFile(std::string_view suffix,
                                             std::string_view content) override {
-        const std::string path = "/tmp/page" + std::string(suffix);
-        written[path] = content;
-        return path;
+        return written.insert_or_assign("/tmp/page" + std::string(suffix), content).first->first;
     }
     std::int64_t EpochSeconds(const LocalTime& t) override {
         return std::int64_t{DaysFromCivil(t.year, t.month, t.day)} * 86400 + t.hour * 3600 +
@@ -217,8 +209,7 @@ class FakeConsole final : public Console {
   public:
     bool terminal = false;
     bool utf8 = false;
-    std::string out;
-    std::string err;
+    std::string out, err;
     bool OutputIsTerminal() override { return terminal; }
     bool OutputIsUtf8() override { return utf8; }
     Status Write(std::string_view bytes) override {
@@ -235,26 +226,19 @@ class FakeConsole final : public Console {
 class KnownHistory : public ::testing::Test {
   protected:
     void SetUp() override {
-        const std::string beta_failed = ",0,beta" + kProblem;
-        const std::string odd = ",7,\"'=caf\xe9 \"\"x\"\"\"";
-        system.files["Sizewalk.csv"] = Lines({
-            "01/10/2026,1000,alpha",
-            "01/10/2026,5000,beta",
-            "01/10/2026,300,gone",
-            "01/10/2026" + odd,
-            "27/10/2026,1500,alpha",
-            "27/10/2026" + beta_failed,
-            "27/10/2026,300,gone",
-            "27/10/2026" + odd,
-            "31/10/2026,2000,alpha",
-            "31/10/2026" + beta_failed,
-            "31/10/2026,10,new",
-            "31/10/2026" + odd,
-            "03/11/2026,3000,alpha",
-            "03/11/2026" + beta_failed,
-            "03/11/2026,40,new",
-            "03/11/2026" + odd,
-        });
+        // Each run's rows: the date, then size and name.
+        const std::string beta_failed = "0,beta" + kProblem;
+        const std::string odd = "7,\"'=caf\xe9 \"\"x\"\"\"";
+        for (const auto& [date, rows] :
+             std::vector<std::pair<std::string, std::vector<std::string>>>{
+                 {"01/10/2026", {"1000,alpha", "5000,beta", "300,gone", odd}},
+                 {"27/10/2026", {"1500,alpha", beta_failed, "300,gone", odd}},
+                 {"31/10/2026", {"2000,alpha", beta_failed, "10,new", odd}},
+                 {"03/11/2026", {"3000,alpha", beta_failed, "40,new", odd}}}) {
+            for (const std::string& row : rows) {
+                system.files["Sizewalk.csv"] += date + "," + row + "\r\n";
+            }
+        }
         system.files["Sizewalk.txt"] = Lines({
             "Directory Size Track (bytes) for '/srv/data/' at 31-10-2026 08:00:00",
             "",

@@ -1,7 +1,6 @@
 // The POSIX services against real files: how the tracking file is opened
 // and rolled back, how errno becomes a runtime number, a signal mid-walk.
 // What counts toward a size, leases and locales: end to end.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -157,16 +156,16 @@ TEST(PosixRun, ASignalStopsTheRunAndRollsTheFileBack) {
     const Platform real = system.Get();
     auto calls = std::make_shared<SignallingCalls>(real.stop);
     PosixFolderService folders(walk::WalkOptions{2, calls, real.stop});
-    testing::RecordingMessageBox messages;
-    testing::FixedClock clock;
-    testing::RecordingEditor editor;
-    const Platform platform{folders, real.files, messages, clock, editor, real.locale, real.stop};
+    testing::FakePlatform fake;
+    const Platform platform{folders,     real.files,  fake.messages, fake.clock,
+                            fake.editor, real.locale, real.stop};
     EXPECT_EQ(Main({"1", tmp.path()}, platform, {}), 128 + SIGTERM);
     signal(SIGTERM, SIG_DFL);
     EXPECT_EQ(testing::ReadFile(tmp.fs() / "Sizewalk.txt"), "before\r\n");
     EXPECT_LT(calls->reads.load(), 20) << "each of 40 directories takes two reads";
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text, "User interrupt occurred (signal 15)\r\n\r\n(Message B18)");
+    ASSERT_EQ(fake.messages.shown.size(), 1u);
+    EXPECT_EQ(fake.messages.shown[0].text,
+              "User interrupt occurred (signal 15)\r\n\r\n(Message B18)");
 }
 
 }  // namespace

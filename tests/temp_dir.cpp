@@ -5,13 +5,11 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdlib.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 
 #include <fstream>
 #include <sstream>
@@ -121,42 +119,6 @@ Result RunProgram(std::vector<std::string> argv, const std::vector<std::string>&
     return result;
 }
 
-LeaseHolder::LeaseHolder(const std::string& path, bool gives_up) {
-    int ready[2];
-    if (pipe(ready) != 0) {
-        return;
-    }
-    // The lease-break signal stays pending until the child asks for it.
-    sigset_t lease_break;
-    sigemptyset(&lease_break);
-    sigaddset(&lease_break, SIGIO);
-    pid_ = fork();
-    if (pid_ == 0) {
-        sigprocmask(SIG_BLOCK, &lease_break, nullptr);
-        const int fd = open(path.c_str(), O_RDONLY);
-        const char held = fd >= 0 && fcntl(fd, F_SETLEASE, F_RDLCK) == 0 ? 'y' : 'n';
-        (void)!write(ready[1], &held, 1);
-        if (held == 'y' && gives_up) {
-            sigwaitinfo(&lease_break, nullptr);
-            fcntl(fd, F_SETLEASE, F_UNLCK);
-        }
-        for (;;) {
-            pause();
-        }
-    }
-    close(ready[1]);
-    char held = 'n';
-    held_ = pid_ > 0 && read(ready[0], &held, 1) == 1 && held == 'y';
-    close(ready[0]);
-}
-
-LeaseHolder::~LeaseHolder() {
-    if (pid_ > 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
-}
-
 bool SomeoneWaitsFor(const std::string& path) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) {
@@ -176,34 +138,6 @@ bool SomeoneWaitsFor(const std::string& path) {
         usleep(1000);
     }
     return false;
-}
-
-Tmpfs::Tmpfs(const char* size)
-    : mounted_(mount("tmpfs", fs().c_str(), "tmpfs", 0, (std::string("size=") + size).c_str()) ==
-               0) {}
-
-// Fails harmlessly where nothing was mounted.
-Tmpfs::~Tmpfs() {
-    umount2(fs().c_str(), MNT_DETACH);
-}
-
-std::vector<std::pair<std::string, std::string>> MakeTree(const std::string& script,
-                                                          const std::string& root,
-                                                          std::vector<std::string> options) {
-    const std::string expected_file = root + ".expected";
-    std::vector<std::string> argv = {"python3", script, root, "--expected", expected_file};
-    argv.insert(argv.end(), options.begin(), options.end());
-    std::vector<std::pair<std::string, std::string>> expected;
-    if (RunProgram(argv).exit_status != 0) {
-        return expected;
-    }
-    // Records of bytes, tab, name, NUL: a name may hold a tab or a line break.
-    std::istringstream records(ReadFile(expected_file));
-    for (std::string record; std::getline(records, record, '\0');) {
-        const std::size_t tab = record.find('\t');
-        expected.emplace_back(record.substr(tab + 1), record.substr(0, tab));
-    }
-    return expected;
 }
 
 }  // namespace sizewalk::testing

@@ -6,7 +6,6 @@
 #include <tuple>
 
 #include "common/globals.h"
-#include "common/reports.h"
 #include "fakes.h"
 #include "tracking/formats.h"
 #include "tracking/run_size_track.h"
@@ -88,6 +87,15 @@ TEST_F(TrackingRun, TextStyles) {
     ASSERT_EQ(Run(2), RunOutcome::kCompletedWithProblems);
     ASSERT_EQ(Run(2), RunOutcome::kCompletedWithProblems);
     EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk_20031005.txt"), header + report_block);
+    // An empty directory: an empty block, no rows.
+    fake.folders.folders[kDir].clear();
+    fake.files.contents.clear();
+    ASSERT_EQ(Run(1), RunOutcome::kCompleted);
+    EXPECT_EQ(fake.files.contents.at(path),
+              header + Lines({"Directory Size Track (bytes) for '/srv/data/' at 5-10-2003 10:30:06",
+                              "", "", "TOTAL: 0 bytes in 0 subdirectories", kRule, ""}));
+    ASSERT_EQ(Run(3), RunOutcome::kCompleted);
+    EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk.csv"), "");
 }
 
 TEST_F(TrackingRun, Style3AppendsRowsAndQuotesOnlyWhenNeeded) {
@@ -107,36 +115,14 @@ TEST_F(TrackingRun, Style3AppendsRowsAndQuotesOnlyWhenNeeded) {
     EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk.csv"), rows + rows);
 }
 
-TEST_F(TrackingRun, EmptyDirectory) {
-    fake.folders.folders[kDir].clear();
-    const std::string empty_block = Lines({
-        "Directory Size Track (bytes) for '/srv/data/' at 5-10-2003 10:30:06",
-        "",
-        "",
-        "TOTAL: 0 bytes in 0 subdirectories",
-        kRule,
-        "",
-    });
-    ASSERT_EQ(Run(1), RunOutcome::kCompleted);
-    EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk.txt"),
-              Lines({kTitle, kRule, ""}) + empty_block);
-    ASSERT_EQ(Run(3), RunOutcome::kCompleted);
-    EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk.csv"), "");
-}
-
 // A fatal failure leaves the file exactly as it was before the run.
 TEST_F(TrackingRun, FatalFailuresAreReportedWithLetterB) {
-    struct Case {
-        const char* what;
-        int style;
-        std::function<void(testing::FakePlatform&)> arrange;
-        std::string report;
-    };
+    using Arrange = std::function<void(testing::FakePlatform&)>;
     const Error disk_full = MakeError(errnum::kDiskFull, "/srv/data/Sizewalk.txt");
     const Error stopped = Interrupted(15);
     const std::string b61 = "Disk full: fake\r\n\r\n(Message B61)";
     const std::string b18 = "User interrupt occurred (signal 15)\r\n\r\n(Message B18)";
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<const char*, int, Arrange, std::string>> cases = {
         {"missing directory", 1, [](auto&) { TargetDir = "/nowhere/"; },
          "Path not found: /nowhere/\r\n\r\n(Message B76)"},
         {"open refused", 3,
@@ -151,19 +137,19 @@ TEST_F(TrackingRun, FatalFailuresAreReportedWithLetterB) {
          b18},
         {"stopped after measuring", 2, [](auto& f) { f.stop = 15; }, b18},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, style, arrange, report] : cases) {
+        SCOPED_TRACE(what);
         testing::FakePlatform f;
         f.folders.folders = fake.folders.folders;
         for (const char* name : {"Sizewalk.txt", "Sizewalk_20031005.txt", "Sizewalk.csv"}) {
             f.files.contents[kDir + name] = "before\r\n";
         }
         const auto before = f.files.contents;
-        c.arrange(f);
-        OutputStyle = static_cast<std::int16_t>(c.style);
+        arrange(f);
+        OutputStyle = static_cast<std::int16_t>(style);
         EXPECT_EQ(RunSizeTrack(f.Get()), RunOutcome::kFatal);
         ASSERT_EQ(f.messages.shown.size(), 1u);
-        EXPECT_EQ(f.messages.shown[0].text, c.report);
+        EXPECT_EQ(f.messages.shown[0].text, report);
         EXPECT_EQ(f.messages.shown[0].icon, MessageIcon::kWarning);
         EXPECT_EQ(f.messages.shown[0].title, MessageTitle);
         EXPECT_EQ(f.files.contents, before);

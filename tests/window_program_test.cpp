@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <set>
+#include <tuple>
 
 namespace sizewalk {
 namespace {
@@ -48,22 +49,18 @@ const std::string kBuilt = "/b/src/sizewalk-window";
 const std::string kInstalled = "/b/src/../libexec/sizewalk/sizewalk-window";
 
 TEST(WindowProgram, StartsTheFirstPresentCandidateOrPrintsTheHelp) {
-    struct Case {
-        std::string own_path;
-        std::set<std::string> present;
-        std::vector<std::string> tried;
-        std::string reason;
-    };
-    const Case cases[] = {
-        {"/b/src/sizewalk", {kBuilt, kInstalled}, {kBuilt}, "Permission denied"},
-        {"/b/src/sizewalk", {kInstalled}, {kBuilt, kInstalled}, "Permission denied"},
-        {"/b/src/sizewalk", {}, {kBuilt, kInstalled}, "is not at " + kBuilt + " nor at "},
-        {"", {kBuilt}, {}, "path of this program is unknown"},
-    };
-    for (const Case& c : cases) {
+    // this program's path, the programs present, those tried, the reason given
+    const std::tuple<std::string, std::set<std::string>, std::vector<std::string>, std::string>
+        cases[] = {
+            {"/b/src/sizewalk", {kBuilt, kInstalled}, {kBuilt}, "Permission denied"},
+            {"/b/src/sizewalk", {kInstalled}, {kBuilt, kInstalled}, "Permission denied"},
+            {"/b/src/sizewalk", {}, {kBuilt, kInstalled}, "is not at " + kBuilt + " nor at "},
+            {"", {kBuilt}, {}, "path of this program is unknown"},
+        };
+    for (const auto& [own_path, present, expected_tried, reason] : cases) {
         FakeLauncher launcher;
-        launcher.own_path = c.own_path;
-        launcher.present = c.present;
+        launcher.own_path = own_path;
+        launcher.present = present;
         Captured err;
         EXPECT_EQ(StartWindowProgram(launcher, {"-x"}, err.stream), 2);
         std::vector<std::string> tried;
@@ -71,38 +68,33 @@ TEST(WindowProgram, StartsTheFirstPresentCandidateOrPrintsTheHelp) {
             tried.push_back(path);
             EXPECT_EQ(arguments, std::vector<std::string>{"-x"});
         }
-        EXPECT_EQ(tried, c.tried) << c.own_path;
+        EXPECT_EQ(tried, expected_tried) << own_path;
         const std::string text = err.text();
-        EXPECT_NE(text.substr(0, text.find('\n')).find(c.reason), std::string::npos) << text;
+        EXPECT_NE(text.substr(0, text.find('\n')).find(reason), std::string::npos) << text;
         EXPECT_NE(text.find("Exit status:"), std::string::npos) << "no help after the reason";
     }
 }
 
 // On the stream every message is one line, as Unix tools write them.
 TEST(WindowProgram, MessagesGoToTheStreamAndToBoxesUntilOneFails) {
-    struct Case {
-        bool boxes_wanted;
-        std::set<std::string> present;
-        int exit_status;
-        std::size_t runs;  // of the window program, for two messages
-    };
-    const Case cases[] = {
+    // boxes wanted, the programs present, their exit status, runs of them
+    const std::tuple<bool, std::set<std::string>, int, std::size_t> cases[] = {
         {false, {kBuilt}, 0, 0},    {true, {kBuilt}, 0, 2},
         {true, {kInstalled}, 0, 4},  // the built candidate is tried each time
         {true, {kBuilt}, 1, 1},      // a display that does not answer: asked once
         {true, {}, 0, 2},            // no window program: both candidates, once
     };
     const std::string text = "Path not found: /a 'b' $HOME/\r\n\r\n(Message B76)\tc\x1b[0m\x7f";
-    for (const Case& c : cases) {
+    for (const auto& [boxes_wanted, present, exit_status, runs] : cases) {
         FakeLauncher launcher;
-        launcher.present = c.present;
-        launcher.exit_status = c.exit_status;
+        launcher.present = present;
+        launcher.exit_status = exit_status;
         Captured err;
-        WindowProgramMessages messages(launcher, c.boxes_wanted, err.stream);
+        WindowProgramMessages messages(launcher, boxes_wanted, err.stream);
         messages.Show(text, MessageIcon::kWarning, "Title");
         messages.Show("second", MessageIcon::kNone, "Title");
         messages.Notice("a\nb");
-        EXPECT_EQ(launcher.calls.size(), c.runs);
+        EXPECT_EQ(launcher.calls.size(), runs);
         if (!launcher.calls.empty()) {
             const std::vector<std::string> expected = {"--message-box", "warning", "Title", text};
             EXPECT_EQ(launcher.calls.front().second, expected);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <tuple>
 
 #include "platform/win32/text.h"
 
@@ -70,11 +71,7 @@ TEST(Win32Text, CommandTextOfTheProcessCommandLine) {
 
 TEST(Win32Text, DigitGroupingOfTheLocale) {
     const char no_more = static_cast<char>(CHAR_MAX);
-    struct Case {
-        std::string windows;
-        std::string expected;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::pair<std::string, std::string>> cases = {
         {"3;0", "\3"},
         {"3;2;0", std::string("\3\2")},
         {"3", std::string("\3") + no_more},
@@ -83,18 +80,14 @@ TEST(Win32Text, DigitGroupingOfTheLocale) {
         {"", std::string(1, no_more)},
         {"12;0", "\3"},  // nothing Windows gives: the usual groups
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(GroupingOf(c.windows), c.expected) << c.windows;
+    for (const auto& [windows, expected] : cases) {
+        EXPECT_EQ(GroupingOf(windows), expected) << windows;
     }
 }
 
 TEST(Win32Text, SeparatorsInDateAndTimeFormats) {
-    struct Case {
-        std::string format;
-        bool is_date;
-        std::string expected;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<std::string, bool, std::string>> cases = {
+        // format, whether a date format, separator
         {"M/d/yyyy", true, "/"},
         {"dd.MM.yyyy", true, "."},
         {"yyyy-MM-dd", true, "-"},
@@ -110,9 +103,8 @@ TEST(Win32Text, SeparatorsInDateAndTimeFormats) {
         {"HH' h 'mm", false, ":"},
         {"HH", false, ":"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.is_date ? DateSeparatorOf(c.format) : TimeSeparatorOf(c.format), c.expected)
-            << c.format;
+    for (const auto& [format, is_date, expected] : cases) {
+        EXPECT_EQ(is_date ? DateSeparatorOf(format) : TimeSeparatorOf(format), expected) << format;
     }
 }
 
