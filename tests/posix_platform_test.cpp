@@ -122,8 +122,9 @@ TEST(PosixErrors, TheSystemsOwnWords) {
                              "directory"}));
 }
 
-// Sends SIGTERM to the process (as systemd does) after a few directories;
-// no directory is read on until it has arrived. Counts what it reads.
+// Sends SIGTERM to the process (as systemd does) after a few directories,
+// once the run waits for their sizes; no directory is read on until it has
+// arrived. Counts what it reads.
 class SignallingCalls : public walk::DirectoryCalls {
   public:
     explicit SignallingCalls(const StopFlag* stop) : stop_(stop) {}
@@ -131,6 +132,7 @@ class SignallingCalls : public walk::DirectoryCalls {
     long ReadEntries(int fd, void* buffer, std::size_t size) override {
         const int read = ++reads;
         if (read == 6) {
+            usleep(200000);  // so that the run waits for the sizes by then
             kill(getpid(), SIGTERM);
         }
         for (int i = 0; read >= 6 && i < 5000 && stop_->load() == 0; ++i) {
