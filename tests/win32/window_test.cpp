@@ -8,15 +8,14 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 
 #include "common/globals.h"
 #include "common/identity.h"
 #include "fakes.h"
-#include "platform/win32/errors.h"
 #include "platform/win32/file_service.h"
 #include "platform/win32/folder_service.h"
 #include "platform/win32/volumes.h"
+#include "window/window_fakes.h"
 
 namespace sizewalk::win32 {
 namespace {
@@ -77,40 +76,11 @@ class SeamVolumes final : public VolumeService {
     Win32VolumeService real_;
 };
 
-class CountingBeeper final : public Beeper {
-  public:
-    int beeps = 0;
-    void Beep() override { ++beeps; }
-};
-
-class RecordingUrls final : public UrlOpener {
-  public:
-    std::vector<std::string> opened;
-    Status OpenUrl(const std::string& url) override {
-        opened.push_back(url);
-        return std::nullopt;
-    }
-};
-
-// Notepad's seam; `on_open` acts while the run is still on.
-class SeamEditor final : public TextEditor {
-  public:
-    std::vector<std::string> opened;
-    std::function<void()> on_open;
-    Status Open(const std::string& path) override {
-        opened.push_back(path);
-        if (on_open) {
-            on_open();
-        }
-        return std::nullopt;
-    }
-};
-
 struct Harness {
     SeamVolumes volumes;
-    CountingBeeper beeper;
-    RecordingUrls urls;
-    SeamEditor editor;
+    testing::CountingBeeper beeper;
+    testing::RecordingUrls urls;
+    testing::WatchedEditor editor;
     Win32FolderService folders;
     Win32FileService files;
     WindowMessageBoxes messages;
@@ -128,8 +98,7 @@ struct Harness {
                                                WindowServices{platform, volumes, beeper, urls, {}});
         messages.SetOwner(window->hwnd());
         window->form().Form_Load();
-        ShowWindow(window->hwnd(), SW_SHOW);
-        SetForegroundWindow(window->hwnd());
+        window->Show();
         Pump();
     }
     ~Harness() { UnhookWindowsHookEx(hook); }
@@ -237,6 +206,14 @@ TEST(Win32Window, LayoutFontsAndFrameAt96Dpi) {
         // The wait notice's text ends above the bar.
         EXPECT_LE(extent.cy, std::string_view(row.name) == "lblWait" ? 22 : rect.bottom - rect.top);
         SelectObject(dc, old);
+        // Links and the wait notice in blue, every label on the yellow.
+        const auto brush = SendMessageW(form, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                        reinterpret_cast<LPARAM>(control));
+        const std::string name = row.name;
+        const bool blue =
+            name == "lblHelp" || name == "lblAbout" || name == "lblWebSite" || name == "lblWait";
+        EXPECT_EQ(GetTextColor(dc) == RGB(0, 0, 255), blue);
+        EXPECT_EQ(brush, GetClassLongPtrW(form, GCLP_HBRBACKGROUND));
     }
     ReleaseDC(form, dc);
     EXPECT_FALSE(IsWindowVisible(h["lblWait"]));
@@ -317,8 +294,10 @@ TEST(Win32Window, GoWritesEachStyleThenOpensNotepadAndBeeps) {
         h.editor.on_open = [&] {
             EXPECT_TRUE(IsWindowVisible(h["lblWait"]));
             EXPECT_FALSE(IsWindowEnabled(h["btnGo"]));
-            PostMessageW(h["btnGo"], WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-            PostMessageW(h["btnGo"], WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+            if (h.editor.opened.size() == 1) {
+                PostMessageW(h["btnGo"], WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+                PostMessageW(h["btnGo"], WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+            }
         };
         SetFocus(h["btnGo"]);
         SendMessageW(h["btnGo"], BM_CLICK, 0, 0);

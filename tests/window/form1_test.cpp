@@ -4,41 +4,17 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "common/globals.h"
 #include "common/identity.h"
 #include "common/reports.h"
 #include "fakes.h"
 #include "window/layout.h"
+#include "window/window_fakes.h"
 
 namespace sizewalk {
 namespace {
 
 using testing::ShownMessage;
-
-class FakeVolumes final : public VolumeService {
-  public:
-    std::vector<Volume> volumes = {{"/", "root"}, {"/vol/a/", "A"}, {"/vol/b/", "B"}};
-    std::string cwd = "/vol/a/work/deep";
-    std::map<std::string, Outcome<std::vector<std::string>>> listings = {
-        {"/vol/a/", std::vector<std::string>{"work", "zeta"}},
-        {"/vol/a/work", std::vector<std::string>{"deep"}},
-        {"/vol/a/work/deep", std::vector<std::string>{"x"}},
-        {"/vol/b/", std::vector<std::string>{"data"}},
-        {"/vol/b/data", std::vector<std::string>{}},
-    };
-    void Fail(const std::string& path, std::int32_t number) {
-        listings.insert_or_assign(path, MakeError(number, path));
-    }
-
-    std::vector<Volume> Volumes() override { return volumes; }
-    Outcome<std::string> CurrentDirectory() override { return cwd; }
-    Outcome<std::vector<std::string>> Subdirectories(const std::string& path) override {
-        const auto it = listings.find(path);
-        return it != listings.end() ? it->second : MakeError(errnum::kPathNotFound, path);
-    }
-};
 
 // The controls as a toolkit holds them. Input given while the window is
 // busy waits in `queued` until the toolkit takes it, unless Repaint throws
@@ -67,93 +43,49 @@ class FakeControls final : public Form1Controls {
     }
 };
 
-class CountingBeeper final : public Beeper {
-  public:
-    int beeps = 0;
-    void Beep() override { ++beeps; }
-};
-
-class RecordingUrls final : public UrlOpener {
-  public:
-    std::vector<std::string> opened;
-    Status failure;
-    Status OpenUrl(const std::string& url) override {
-        opened.push_back(url);
-        return failure;
-    }
-};
-
-// The editor, noting what the window looks like when the run starts it.
-class WatchingEditor final : public TextEditor {
-  public:
-    WatchingEditor(TextEditor& inner, FakeControls& controls)
-        : inner_(inner), controls_(controls) {}
-    bool started_while_busy = false;
-    std::function<void()> on_start;
-    Status Open(const std::string& path) override {
-        started_while_busy = controls_.wait_shown && !controls_.go_enabled;
-        if (on_start) {
-            on_start();
-        }
-        return inner_.Open(path);
-    }
-
-  private:
-    TextEditor& inner_;
-    FakeControls& controls_;
-};
-
-// Passes a listing through, reporting progress three times inside each
-// subdirectory's measurement as a slow walk does; notes whether every
-// report was painted at once.
+// A directory holding "one" (1,000 bytes), whose measurement reports its
+// progress three times as a walk through a large tree does; notes whether
+// each report was painted at once.
 class SlowFolders final : public FolderService {
   public:
-    SlowFolders(FolderService& inner, FakeControls& controls)
-        : inner_(inner), controls_(controls) {}
+    explicit SlowFolders(const FakeControls& controls) : controls_(controls) {}
+    std::string asked;
     bool every_report_painted = true;
 
     Outcome<std::unique_ptr<FolderListing>> GetFolder(const std::string& path,
                                                       ProgressCallback progress) override {
-        auto listing = inner_.GetFolder(path, {});
-        if (!listing.ok()) {
-            return listing;
-        }
-        return std::unique_ptr<FolderListing>(
-            std::make_unique<Slow>(*this, std::move(listing.value()), std::move(progress)));
+        asked = path;
+        return std::unique_ptr<FolderListing>(std::make_unique<Listing>(*this, progress));
     }
 
   private:
-    class Slow final : public FolderListing {
-      public:
-        Slow(SlowFolders& owner, std::unique_ptr<FolderListing> inner, ProgressCallback progress)
-            : owner_(owner), inner_(std::move(inner)), progress_(std::move(progress)) {}
-        const std::vector<std::string>& SubFolders() const override { return inner_->SubFolders(); }
-        Outcome<std::uint64_t> Size(std::size_t index) override {
+    struct Listing final : FolderListing {
+        Listing(SlowFolders& owner, ProgressCallback progress)
+            : owner(owner), progress(std::move(progress)) {}
+        const std::vector<std::string>& SubFolders() const override { return names; }
+        Outcome<std::uint64_t> Size(std::size_t) override {
             for (std::uint64_t files = 1; files <= 3; ++files) {
-                const int before = owner_.controls_.repaints;
-                progress_(ScanProgress{index, files});
-                owner_.every_report_painted &= owner_.controls_.repaints > before;
+                const int before = owner.controls_.repaints;
+                progress(ScanProgress{0, files});
+                owner.every_report_painted &= owner.controls_.repaints > before;
             }
-            return inner_->Size(index);
+            return std::uint64_t{1000};
         }
-
-      private:
-        SlowFolders& owner_;
-        std::unique_ptr<FolderListing> inner_;
-        ProgressCallback progress_;
+        SlowFolders& owner;
+        ProgressCallback progress;
+        std::vector<std::string> names{"one"};
     };
-    FolderService& inner_;
-    FakeControls& controls_;
+    const FakeControls& controls_;
 };
 
 struct Harness {
-    FakeVolumes volumes;
+    testing::FakeVolumes volumes;
     FakeControls controls;
-    CountingBeeper beeper;
-    RecordingUrls urls;
+    testing::CountingBeeper beeper;
+    testing::RecordingUrls urls;
     testing::FakePlatform fakes;
-    SlowFolders folders{fakes.folders, controls};
-    WatchingEditor editor{fakes.editor, controls};
+    SlowFolders folders{controls};
+    testing::WatchedEditor editor;
     std::vector<int> ended;
     std::unique_ptr<Form1> form;
 
@@ -161,15 +93,26 @@ struct Harness {
         TitleLine = ComposeTitleLine(BuiltInIdentity());
         MessageTitle = ComposeMessageTitle(BuiltInIdentity());
         CommandText.clear();
+        volumes.volumes = {{"/", "root"}, {"/vol/a/", "A"}, {"/vol/b/", "B"}};
+        volumes.cwd = "/vol/a/work/deep";
+        volumes.listings = {
+            {"/vol/a/", std::vector<std::string>{"work", "zeta"}},
+            {"/vol/a/work", std::vector<std::string>{"deep"}},
+            {"/vol/a/work/deep", std::vector<std::string>{"x"}},
+            {"/vol/b/", std::vector<std::string>{"data"}},
+            {"/vol/b/data", std::vector<std::string>{}},
+        };
     }
-    Form1& Open() {
+    void Fail(const std::string& path, std::int32_t number) {
+        volumes.listings.insert_or_assign(path, MakeError(number, path));
+    }
+    void Open() {
         const Platform platform{folders,     fakes.files, fakes.messages,
                                 fakes.clock, editor,      fakes.locale};
         form = std::make_unique<Form1>(
             controls,
             WindowServices{platform, volumes, beeper, urls, [this](int s) { ended.push_back(s); }});
         form->Form_Load();
-        return *form;
     }
     std::size_t Entry(const std::string& path) {
         const auto& entries = form->directories().entries();
@@ -209,7 +152,7 @@ TEST(Form1, OpensAtTheRootOfTheCurrentVolume) {
 
     // A volume not ready at load: reported, and the list stays where it was.
     Harness unready;
-    unready.volumes.Fail("/vol/a/", errnum::kDeviceUnavailable);
+    unready.Fail("/vol/a/", errnum::kDeviceUnavailable);
     unready.Open();
     EXPECT_EQ(unready.Texts(), std::vector<std::string>{"Device unavailable: /vol/a/\r\n\r\n"
                                                         "(Message G68)"});
@@ -225,21 +168,12 @@ TEST(Form1, ChangingTheVolume) {
         std::vector<std::string> messages;
         std::string drive, shown;  // shown: the directory list and lblDir
     };
-    const std::string not_ready = "Device unavailable: /vol/b/";
+    const std::string b = "Device unavailable: /vol/b/", a = "Device unavailable: /vol/a/";
+    const int not_ready = errnum::kDeviceUnavailable;
     const std::vector<Case> cases = {
         {"ready", 0, false, {}, "/vol/b/", "/vol/b/"},
-        {"not ready: back to the root of the volume shown before",
-         errnum::kDeviceUnavailable,
-         false,
-         {not_ready},
-         "/vol/a/",
-         "/vol/a/"},
-        {"that volume not ready either: the recovery stops",
-         errnum::kDeviceUnavailable,
-         true,
-         {not_ready, "Device unavailable: /vol/a/"},
-         "/vol/a/",
-         "/vol/a/work"},
+        {"not ready: back to the volume shown before", not_ready, false, {b}, "/vol/a/", "/vol/a/"},
+        {"that one not ready either: stops", not_ready, true, {b, a}, "/vol/a/", "/vol/a/work"},
         {"another failure: reported, nothing undone",
          errnum::kPermissionDenied,
          false,
@@ -253,10 +187,10 @@ TEST(Form1, ChangingTheVolume) {
         h.Open();
         h.form->DirectoryOpened(h.Entry("/vol/a/work"));
         if (c.b_error != 0) {
-            h.volumes.Fail("/vol/b/", c.b_error);
+            h.Fail("/vol/b/", c.b_error);
         }
         if (c.a_fails_too) {
-            h.volumes.Fail("/vol/a/", errnum::kDeviceUnavailable);
+            h.Fail("/vol/a/", errnum::kDeviceUnavailable);
         }
         h.form->DriveChosen(2);
         EXPECT_EQ(h.Texts(), c.messages);
@@ -286,13 +220,12 @@ TEST(Form1, OpeningDirectoriesAndWhatTheListShows) {
               (decltype(shown){
                   {"/vol/a/", 0, true}, {"work", 1, true}, {"deep", 2, true}, {"x", 3, false}}));
     EXPECT_EQ(h.form->directories().current(), 2u);
-    h.form->DirectoryOpened(h.Entry("/vol/a/work"));
 
-    h.volumes.Fail("/vol/a/work/deep", errnum::kPermissionDenied);
-    h.form->DirectoryOpened(h.Entry("/vol/a/work/deep"));
-    EXPECT_EQ(h.Texts(), std::vector<std::string>{"Permission denied: /vol/a/work/deep\r\n\r\n"
+    h.Fail("/vol/a/work", errnum::kPermissionDenied);
+    h.form->DirectoryOpened(h.Entry("/vol/a/work"));
+    EXPECT_EQ(h.Texts(), std::vector<std::string>{"Permission denied: /vol/a/work\r\n\r\n"
                                                   "(Message F70)"});
-    EXPECT_EQ(h.controls.label, "/vol/a/work");
+    EXPECT_EQ(h.controls.label, "/vol/a/work/deep");
 }
 
 TEST(Form1, GoRunsTheChosenStyleOnTheShownDirectory) {
@@ -309,15 +242,18 @@ TEST(Form1, GoRunsTheChosenStyleOnTheShownDirectory) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         Harness h;
-        h.fakes.folders.folders[c.target] = {{"one", std::uint64_t{1000}}};
         h.Open();
         if (c.open != nullptr) {
             h.form->DriveChosen(2);
             h.form->DirectoryOpened(h.Entry(c.open));
         }
         h.controls.selected = c.option;
-        // A click on the disabled Go, which a toolkit holds back.
-        h.editor.on_start = [&] { h.controls.queued.push_back([&] { h.form->btnGo_Click(); }); };
+        bool busy = false;
+        h.editor.on_open = [&] {
+            busy = h.controls.wait_shown && !h.controls.go_enabled;
+            // A click on the disabled Go, which a toolkit may hold back.
+            h.controls.queued.push_back([&] { h.form->btnGo_Click(); });
+        };
         h.form->btnGo_Click();
         for (const auto& input : std::vector(h.controls.queued)) {
             input();
@@ -325,9 +261,10 @@ TEST(Form1, GoRunsTheChosenStyleOnTheShownDirectory) {
 
         EXPECT_EQ(OutputStyle, c.option + 1);
         EXPECT_EQ(TargetDir, c.target);
+        EXPECT_EQ(h.folders.asked, c.target);
         EXPECT_NE(h.fakes.files.contents[c.file].find(c.content), std::string::npos);
-        EXPECT_EQ(h.fakes.editor.opened, std::vector<std::string>{c.file});
-        EXPECT_TRUE(h.editor.started_while_busy);
+        EXPECT_EQ(h.editor.opened, std::vector<std::string>{c.file});
+        EXPECT_TRUE(busy);
         EXPECT_TRUE(h.folders.every_report_painted);
         EXPECT_EQ(h.controls.progress, std::make_pair(std::size_t{1}, std::size_t{1}));
         EXPECT_FALSE(h.controls.wait_shown);
@@ -342,8 +279,7 @@ TEST(Form1, GoRunsTheChosenStyleOnTheShownDirectory) {
 
 TEST(Form1, AFatalFailureOfTheRunEndsTheProgramWithoutBeeps) {
     Harness h;
-    h.fakes.folders.folders["/vol/a/"] = {{"one", std::uint64_t{1}}};
-    h.fakes.editor.failure = MakeError(errnum::kPathNotFound, "notepad");
+    h.editor.failure = MakeError(errnum::kPathNotFound, "notepad");
     h.Open();
     h.form->btnGo_Click();
     EXPECT_EQ(h.Texts(), std::vector<std::string>{"Path not found: notepad\r\n\r\n"
@@ -381,7 +317,6 @@ TEST(Form1, TextsOfTheLists) {
         {{"Z:\\", "\\\\server\\share", VolumeKind::kNetwork}, "z: [\\\\server\\share]"},
         {{"A:\\", ""}, "a:"},
         {{"/home/", "sda3"}, "/home/  [sda3]"},
-        {{"/", ""}, "/"},
     };
     for (const auto& [volume, text] : drives) {
         EXPECT_EQ(DriveText(volume), text);

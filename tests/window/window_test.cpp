@@ -2,6 +2,7 @@
 // look, and that what the user does reaches Form1's handlers.
 #include <QApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -11,55 +12,33 @@
 #include "common/globals.h"
 #include "common/identity.h"
 #include "fakes.h"
-#include "platform/posix/volumes.h"
 #include "window/layout.h"
 #include "window/qt/controls.h"
 #include "window/qt/window.h"
+#include "window/window_fakes.h"
 
 namespace sizewalk {
 namespace {
 
-class FakeVolumes final : public VolumeService {
-  public:
-    std::vector<Volume> Volumes() override {
-        return {{"/", ""}, {"/vol/a/", "A"}, {"/vol/b/", ""}};
-    }
-    Outcome<std::string> CurrentDirectory() override { return std::string("/vol/a/work"); }
-    Outcome<std::vector<std::string>> Subdirectories(const std::string& path) override {
-        if (path == "/vol/a/") {
-            return std::vector<std::string>{"work", "zeta"};
-        }
-        return std::vector<std::string>{};
-    }
-};
-
-class CountingBeeper final : public Beeper {
-  public:
-    int beeps = 0;
-    void Beep() override { ++beeps; }
-};
-
-class RecordingUrls final : public UrlOpener {
-  public:
-    std::vector<std::string> opened;
-    Status OpenUrl(const std::string& url) override {
-        opened.push_back(url);
-        return std::nullopt;
-    }
-};
-
 struct Harness {
-    FakeVolumes volumes;
-    CountingBeeper beeper;
-    RecordingUrls urls;
+    testing::FakeVolumes volumes;
+    testing::CountingBeeper beeper;
+    testing::RecordingUrls urls;
     testing::FakePlatform fakes;
+    testing::WatchedEditor editor;
     std::unique_ptr<QtWindow> window;
 
     Harness() {
+        volumes.volumes = {{"/", ""}, {"/vol/a/", "A"}, {"/vol/b/", ""}};
+        volumes.cwd = "/vol/a/work";
+        volumes.listings = {{"/vol/a/", std::vector<std::string>{"work", "zeta"}},
+                            {"/vol/a/zeta", std::vector<std::string>{}},
+                            {"/vol/b/", std::vector<std::string>{}}};
         TitleLine = ComposeTitleLine(BuiltInIdentity());
         MessageTitle = ComposeMessageTitle(BuiltInIdentity());
-        window = std::make_unique<QtWindow>(
-            WindowServices{fakes.Get(), volumes, beeper, urls, [](int) {}});
+        window = std::make_unique<QtWindow>(WindowServices{
+            Platform{fakes.folders, fakes.files, fakes.messages, fakes.clock, editor, fakes.locale},
+            volumes, beeper, urls, [](int) {}});
         window->form().Form_Load();
         window->show();
     }
@@ -161,8 +140,9 @@ class WindowTest : public QObject {
         Harness h;
         QCOMPARE(h.Shown(), std::string("/vol/a/"));
         auto* list = h.Get<DirectoryList>("lstDir");
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, h.At("zeta"));
-        QCOMPARE(h.Shown(), std::string("/vol/a/"));  // highlighted, not opened
+        QTest::keyClick(list, Qt::Key_Down);
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(h.Shown(), std::string("/vol/a/"));  // zeta highlighted, not opened
         QTest::keyClick(list, Qt::Key_Return);
         QCOMPARE(h.Shown(), std::string("/vol/a/zeta"));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, h.At("/vol/a/"));
@@ -173,9 +153,23 @@ class WindowTest : public QObject {
 
         h.fakes.folders.folders["/vol/b/"] = {};
         QTest::mouseClick(h.Get("optOutputStyle2"), Qt::LeftButton);
-        h.Get("btnGo")->setFocus();
-        QTest::keyClick(h.Get("btnGo"), Qt::Key_Space);
-        QCOMPARE(h.fakes.editor.opened, std::vector<std::string>{"/vol/b/Sizewalk.csv"});
+        // A click that reaches the window while the run is on is thrown away.
+        QWidget* go = h.Get("btnGo");
+        bool posted = false;
+        h.editor.on_open = [&posted, go] {
+            if (std::exchange(posted, true)) {
+                return;
+            }
+            for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+                QCoreApplication::postEvent(
+                    go, new QMouseEvent(type, QPointF(5, 5), go->mapToGlobal(QPointF(5, 5)),
+                                        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+            }
+        };
+        go->setFocus();
+        QTest::keyClick(go, Qt::Key_Space);
+        QCoreApplication::processEvents();
+        QCOMPARE(h.editor.opened, std::vector<std::string>{"/vol/b/Sizewalk.csv"});
         QCOMPARE(h.beeper.beeps, 3);
         QCOMPARE(QApplication::focusWidget(), h.Get("btnGo"));
 

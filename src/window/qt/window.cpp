@@ -80,7 +80,7 @@ QtWindow::QtWindow(const WindowServices& services, QWidget* parent)
     QPalette blue = palette();
     blue.setColor(QPalette::WindowText, ColorOf(kBlue));
 
-    QWidget* previous_focus = nullptr;
+    // Created in the layout's order, which is the tab order.
     int options = 0;
     for (const ControlSpec& spec : Form1Layout()) {
         const QString caption = FromBytes(CaptionOf(spec));
@@ -150,12 +150,6 @@ QtWindow::QtWindow(const WindowServices& services, QWidget* parent)
         if (auto* label = qobject_cast<QLabel*>(control)) {
             label->setTextFormat(Qt::PlainText);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        }
-        if (control->focusPolicy() != Qt::NoFocus) {
-            if (previous_focus != nullptr) {
-                setTabOrder(previous_focus, control);
-            }
-            previous_focus = control;
         }
     }
     optOutputStyle[0]->setChecked(true);

@@ -213,11 +213,15 @@ void Win32Window::CreateControls(HINSTANCE instance) {
     SendMessageW(optOutputStyle[0], BM_SETCHECK, BST_CHECKED, 0);
 }
 
-int Win32Window::Run() {
-    quit_on_close_ = true;
+void Win32Window::Show() {
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     UpdateWindow(hwnd_);
     SetFocus(focus_);
+}
+
+int Win32Window::Run() {
+    quit_on_close_ = true;
+    Show();
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         // The dialog manager moves the focus with Tab and the arrow keys,

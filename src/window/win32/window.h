@@ -44,8 +44,10 @@ class Win32Window final : public Form1Controls {
     HWND control(const std::string& name) const { return controls_.at(name); }
     int dpi() const { return dpi_; }
 
-    // Shows the window with the focus on the drive list and runs its
-    // messages until it closes; returns the exit status.
+    // Shows the window with the focus on the drive list (or where it was).
+    void Show();
+    // Shows the window and runs its messages until it closes; returns the
+    // exit status.
     int Run();
 
     void SetCaption(const std::string& caption) override;
