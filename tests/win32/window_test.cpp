@@ -317,6 +317,21 @@ TEST(Win32Window, GoWritesEachStyleThenOpensNotepadAndBeeps) {
     fs::remove_all(tree);
 }
 
+TEST(Win32Window, TheWalkReportsWithinOneSubdirectory) {
+    // The window repaints at each report, also in a run whose bulk is one tree.
+    const fs::path tree = R"(C:\sizewalk-progress-test)";
+    fs::remove_all(tree);
+    fs::create_directories(tree / "one" / "a" / "b");
+    Win32FolderService folders(std::chrono::milliseconds(0));
+    std::vector<std::size_t> reports;
+    auto listing = folders.GetFolder(
+        tree.string(), [&](const ScanProgress& p) { reports.push_back(p.entries_done); });
+    ASSERT_TRUE(listing.ok());
+    EXPECT_TRUE(listing.value()->Size(0).ok());
+    EXPECT_EQ(reports, (std::vector<std::size_t>{0, 0, 0, 1}));
+    fs::remove_all(tree);
+}
+
 TEST(Win32Window, AboutHelpAndTheWebSite) {
     Harness h;
     for (const char* link : {"lblAbout", "lblHelp", "lblWebSite"}) {
