@@ -1,11 +1,13 @@
 // The built program on real trees: the rows it writes against an
 // independent measurement, a really unreadable subdirectory, exit statuses.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "history/history.h"
 #include "temp_dir.h"
 
 namespace sizewalk {
@@ -69,9 +71,6 @@ std::vector<std::string> CrLfLines(const std::string& text) {
 }
 
 TEST(EndToEnd, RowsMatchAnIndependentMeasurementOfAnEdgeTree) {
-    if (!fs::exists(SIZEWALK_MAKE_TREE)) {
-        GTEST_SKIP() << "make-tree is not beside the project";
-    }
     TempDir tmp;
     const std::string root = tmp.path() + "tree";
     const auto expected =
@@ -128,6 +127,49 @@ TEST(EndToEnd, ExitStatusesAndNoFileOnFailure) {
     const Result denied = RunProgram(Unprivileged({"3", tmp.path()}));
     EXPECT_EQ(denied.exit_status, 1);
     EXPECT_NE(denied.output.find("(Message B70)"), std::string::npos) << denied.output;
+}
+
+// The history reads back what the runs wrote and writes nothing into the
+// directory.
+TEST(EndToEnd, HistoryReadsTheRunsBackAndWritesNothing) {
+    TempDir tmp;
+    tmp.File("alpha/a", 1000);
+    for (const char* style : {"1", "3"}) {
+        ASSERT_EQ(RunProgram({SIZEWALK_BINARY, style, tmp.path()}).exit_status, 0);
+    }
+    tmp.File("alpha/b", 500);
+    ASSERT_EQ(RunProgram({SIZEWALK_BINARY, "3", tmp.path()}).exit_status, 0);
+    auto snapshot = [&tmp] {
+        std::string entries;
+        for (const auto& entry : fs::directory_iterator(tmp.fs())) {
+            entries += entry.path().filename().string() + " " +
+                       std::to_string(entry.last_write_time().time_since_epoch().count()) + "\n";
+        }
+        return entries;
+    };
+    const std::string before = snapshot();
+    const Result csv = RunProgram({SIZEWALK_BINARY, "--history", tmp.path(), "--format=csv"});
+    EXPECT_EQ(csv.exit_status, 0);
+    EXPECT_NE(csv.output.find("\r\nalpha,1500,"), std::string::npos) << csv.output;
+    EXPECT_NE(csv.output.find(",1,+500,"), std::string::npos) << csv.output;
+
+    const auto page = history::WriteHistoryPage(tmp.path(), *MakeSystemHistory());
+    ASSERT_TRUE(page.ok() && page.value());
+    EXPECT_TRUE(page.value()->ends_with(".html"));
+    EXPECT_NE(ReadFile(*page.value()).find("<svg"), std::string::npos);
+    fs::remove(*page.value());
+    EXPECT_EQ(snapshot(), before);
+
+    // Only plain files are read: a FIFO or a link under a tracking file's name is left out.
+    ASSERT_EQ(mkfifo((tmp.fs() / "Sizewalk_20031005.txt").c_str(), 0600), 0);
+    fs::create_symlink(tmp.fs() / "Sizewalk.txt", tmp.fs() / "Sizewalk_20031006.txt");
+    const Result again = RunProgram({SIZEWALK_BINARY, "--history", tmp.path(), "--format=csv"});
+    EXPECT_EQ(again.exit_status, 0);
+    EXPECT_EQ(again.output, csv.output);
+    for (const char* name : {"Sizewalk_20031005.txt", "Sizewalk_20031006.txt"}) {
+        const auto file = MakeSystemHistory()->OpenForReading(tmp.path() + name);
+        EXPECT_FALSE(file.ok()) << name;
+    }
 }
 
 }  // namespace

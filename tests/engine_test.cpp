@@ -1,5 +1,5 @@
 // The parallel walk behind the POSIX folder service: its sums against
-// make-tree's independent measurement, with any number of threads, and how it
+// scripts/make-tree's independent measurement, with any number of threads, and how it
 // copes with unreadable parts, very deep trees, few descriptors, a tree that
 // changes while it is walked, and a listing destroyed halfway.
 #include <fcntl.h>
@@ -63,36 +63,15 @@ std::size_t OpenDescriptors() {
 }
 
 TEST(Engine, EdgeTreeMatchesMakeTreeWithAnyThreadCount) {
-    if (!fs::exists(SIZEWALK_MAKE_TREE)) {
-        GTEST_SKIP() << "make-tree is not beside the project";
-    }
     TempDir tmp;
     const std::string root = tmp.path() + "tree";
-    auto sizes = testing::MakeTree(SIZEWALK_MAKE_TREE, root,
-                                   {"--edge", "--files", "6000", "--subdirs", "3"});
+    const auto sizes = testing::MakeTree(SIZEWALK_MAKE_TREE, root,
+                                         {"--edge", "--files", "6000", "--subdirs", "3"});
     ASSERT_FALSE(sizes.empty()) << "make-tree failed";
-    // Hard links make-tree did not measure: many names of one file, spread
-    // over d000's directories (walked by different threads), count once; a
-    // name in d001 counts there too.
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::recursive_directory_iterator(root + "/d000")) {
-        if (entry.is_regular_file() && !entry.is_symlink()) {
-            files.push_back(entry.path());
-        }
-    }
-    ASSERT_GT(files.size(), 100u);
-    for (std::size_t i = 1; i < files.size(); i += 7) {
-        fs::create_hard_link(files[0], files[i].parent_path() / ("link" + std::to_string(i)));
-    }
-    fs::create_hard_link(files[0], root + "/d001/from-d000");
     std::string expected;
-    for (auto& [name, bytes] : sizes) {
-        if (name == "d001") {
-            bytes = std::to_string(std::stoull(bytes) + fs::file_size(files[0]));
-        }
+    for (const auto& [name, bytes] : sizes) {
         expected += name + "\t" + bytes + "\n";
     }
-
     for (unsigned threads : {1u, 2u, 8u, 1u, 2u, 8u}) {
         EXPECT_EQ(Measure(root, {threads, nullptr}), expected) << threads << " threads";
     }
@@ -290,9 +269,10 @@ TEST(Engine, ChangesAndFailuresDuringTheWalk) {
 TEST(Engine, ProgressOnTheCallingThreadAndEarlyDestruction) {
     TempDir tmp;
     for (int i = 0; i < 300; ++i) {
-        tmp.File(
-            "s" + std::to_string(i % 3) + "/t" + std::to_string(i % 30) + "/f" + std::to_string(i),
-            1);
+        std::string relative = "s";  // appended to: "s" + ... makes g++ 12 warn (-Wrestrict)
+        relative +=
+            std::to_string(i % 3) + "/t" + std::to_string(i % 30) + "/f" + std::to_string(i);
+        tmp.File(relative, 1);
     }
     std::vector<ScanProgress> seen;
     const auto caller = std::this_thread::get_id();

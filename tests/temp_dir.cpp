@@ -104,19 +104,18 @@ Result RunProgram(std::vector<std::string> argv) {
 std::vector<std::pair<std::string, std::string>> MakeTree(const std::string& script,
                                                           const std::string& root,
                                                           std::vector<std::string> options) {
-    // Only make-tree's standard output is the measurement.
     const std::string expected_file = root + ".expected";
-    std::vector<std::string> argv = {"sh",          "-c",   "python3 \"$@\" > \"$0\"",
-                                     expected_file, script, root};
+    std::vector<std::string> argv = {"python3", script, root, "--expected", expected_file};
     argv.insert(argv.end(), options.begin(), options.end());
     std::vector<std::pair<std::string, std::string>> expected;
     if (RunProgram(argv).exit_status != 0) {
         return expected;
     }
-    std::istringstream tsv(ReadFile(expected_file));
-    for (std::string line; std::getline(tsv, line);) {
-        const std::size_t tab = line.find('\t');
-        expected.emplace_back(line.substr(tab + 1), line.substr(0, tab));
+    // Records of bytes, tab, name, NUL: a name may hold a tab or a line break.
+    std::istringstream records(ReadFile(expected_file));
+    for (std::string record; std::getline(records, record, '\0');) {
+        const std::size_t tab = record.find('\t');
+        expected.emplace_back(record.substr(tab + 1), record.substr(0, tab));
     }
     return expected;
 }

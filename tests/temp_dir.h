@@ -45,8 +45,9 @@ struct Result {
 // for a click that never comes.
 Result RunProgram(std::vector<std::string> argv);
 
-// make-tree's tree at `root` and its own measurement: name and bytes of each
-// subdirectory, in make-tree's order; none when make-tree fails.
+// The tree of `script` (scripts/make-tree) at `root` and its own measurement:
+// name and bytes of each subdirectory, in byte order of the names; none when
+// it fails.
 std::vector<std::pair<std::string, std::string>> MakeTree(const std::string& script,
                                                           const std::string& root,
                                                           std::vector<std::string> options);

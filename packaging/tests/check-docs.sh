@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Lints what a desktop or man reader sees: the desktop entry and the man page.
-# Exits 77 (skipped) where the checking tool is not installed.
+# The tools come from scripts/deps/package.txt (scripts/install-deps package).
 # Usage: check-docs.sh desktop FILE | check-docs.sh man FILE VERSION
 set -euo pipefail
 case $1 in
 desktop)
-    command -v desktop-file-validate >/dev/null || { echo "no desktop-file-validate"; exit 77; }
+    command -v desktop-file-validate >/dev/null || { echo "FAIL: no desktop-file-validate"; exit 1; }
     # Hints are advice; errors and warnings fail.
     out=$(desktop-file-validate "$2" 2>&1) || { echo "$out"; exit 1; }
     if grep -E ': (error|warning):' <<<"$out"; then
@@ -13,7 +13,7 @@ desktop)
     fi
     ;;
 man)
-    command -v man >/dev/null || { echo "no man"; exit 77; }
+    command -v man >/dev/null || { echo "FAIL: no man"; exit 1; }
     errors=$(MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -l "$2" 2>&1 >/dev/null)
     if [ -n "$errors" ]; then
         echo "FAIL: man warns:"

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/history_system.h"
 #include "platform/platform.h"
+#include "startup/history_command.h"
 #include "startup/module1.h"
 
 #ifdef SIZEWALK_WINDOW_PROGRAM
@@ -15,8 +17,12 @@
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
-    sizewalk::SystemPlatform system;
     const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (sizewalk::IsHistoryCommand(arguments)) {
+        return sizewalk::RunHistoryCommand(arguments, *sizewalk::MakeSystemHistory(),
+                                           *sizewalk::MakeSystemConsole());
+    }
+    sizewalk::SystemPlatform system;
 #ifdef SIZEWALK_WINDOW_PROGRAM
     using namespace sizewalk;
     PosixProgramLauncher launcher;

@@ -7,6 +7,7 @@
 #include "common/identity.h"
 #include "common/reports.h"
 #include "platform/paths.h"
+#include "startup/history_command.h"
 #include "tracking/run_size_track.h"
 
 namespace sizewalk {
@@ -53,6 +54,7 @@ void PrintHelp(std::FILE* stream) {
             out += text[i];
         }
     }
+    out += "\n\n" + HistoryHelpText();
     out +=
         "\n\nExit status:\n"
         "  0  the tracking file was written\n"

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/history_system.h"
 #include "platform/win32/errors.h"
 #include "platform/win32/file_service.h"
 #include "platform/win32/folder_service.h"
@@ -220,6 +221,34 @@ TEST(Win32Files, NobodyElseOpensTheFileWhileARunWritesIt) {
     ASSERT_TRUE(second.ok()) << second.error().description;
     EXPECT_FALSE(second.value()->Close());
     EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.csv"), "row\r\n");
+}
+
+// Reading the history: plain files only, read whole; the window's page in
+// a new temporary file.
+TEST(Win32History, ListsReadsAndWritesAPage) {
+    TempDir tmp;
+    tmp.File("Sizewalk.csv", 3 << 20);
+    tmp.File("Sizewalk_20031005.txt/inner", 1);
+    const std::unique_ptr<HistorySystem> system = MakeSystemHistory();
+    const auto names = system->ListFiles(tmp.path());
+    ASSERT_TRUE(names.ok());
+    EXPECT_EQ(names.value(), std::vector<std::string>{"Sizewalk.csv"});
+    const auto file = system->OpenForReading(tmp.path() + "Sizewalk.csv");
+    ASSERT_TRUE(file.ok());
+    std::string buffer(1 << 20, '\0');
+    std::size_t total = 0;
+    for (std::size_t n = 1; n > 0; total += n) {
+        n = file.value()->Read(buffer.data(), buffer.size()).value();
+    }
+    EXPECT_EQ(total, std::size_t{3} << 20);
+    EXPECT_FALSE(system->OpenForReading(tmp.path() + "Sizewalk_20031005.txt").ok());
+    EXPECT_FALSE(system->ListFiles(tmp.path() + "missing\\").ok());
+
+    const auto page = system->WriteTemporaryFile(".html", "<p>page</p>");
+    ASSERT_TRUE(page.ok()) << page.error().description;
+    EXPECT_TRUE(page.value().ends_with(".html"));
+    EXPECT_EQ(ReadAll(fs::path(Wide(page.value()))), "<p>page</p>");
+    fs::remove(fs::path(Wide(page.value())));
 }
 
 }  // namespace

@@ -1,0 +1,163 @@
+#include "history/figures.h"
+
+#include <algorithm>
+
+namespace sizewalk::history {
+namespace {
+
+class Timeline {
+  public:
+    explicit Timeline(const History& history) : history_(history) {
+        complete_before_.reserve(history.runs.size() + 1);
+        complete_before_.push_back(0);
+        for (const Run& run : history.runs) {
+            complete_before_.push_back(complete_before_.back() + (run.complete ? 1 : 0));
+        }
+    }
+
+    // Whether a complete run lies in [first, last]: one that would have listed
+    // a subdirectory that was there.
+    bool CompleteBetween(std::int64_t first, std::int64_t last) const {
+        return first <= last && complete_before_[static_cast<std::size_t>(last) + 1] >
+                                    complete_before_[static_cast<std::size_t>(first)];
+    }
+
+    // The size of `series` as of run `run`: its last measurement at or
+    // before it; 0 when it was not there; nothing when not known (only
+    // failed measurements since it appeared, or no run before).
+    std::optional<Bytes> SizeAt(const Series& series, std::int64_t run) const {
+        auto end = std::upper_bound(series.runs.begin(), series.runs.end(), run);
+        bool gap = false;
+        for (;;) {
+            if (end == series.runs.begin()) {
+                return !gap && CompleteBetween(0, run) ? std::optional<Bytes>(0) : std::nullopt;
+            }
+            const auto point = static_cast<std::size_t>(end - series.runs.begin()) - 1;
+            if (CompleteBetween(series.runs[point] + 1, run)) {
+                return gap ? std::nullopt : std::optional<Bytes>(0);
+            }
+            if (const auto value = history_.ValueOf(series.values[point])) {
+                return value;
+            }
+            gap = true;
+            run = static_cast<std::int64_t>(series.runs[point]) - 1;
+            end = series.runs.begin() + static_cast<std::ptrdiff_t>(point);
+        }
+    }
+
+    // The last run of the latest day at least `days` days before the last run.
+    std::optional<std::uint32_t> RunDaysBefore(std::int32_t days) const {
+        const std::int32_t day = history_.runs.back().when.day - days;
+        const auto after =
+            std::upper_bound(history_.runs.begin(), history_.runs.end(), day,
+                             [](std::int32_t d, const Run& run) { return d < run.when.day; });
+        if (after == history_.runs.begin()) {
+            return std::nullopt;
+        }
+        return static_cast<std::uint32_t>(after - history_.runs.begin() - 1);
+    }
+
+  private:
+    const History& history_;
+    std::vector<std::uint32_t> complete_before_;
+};
+
+std::optional<SignedBytes> Change(const std::optional<Bytes>& now,
+                                  const std::optional<Bytes>& then) {
+    if (!now || !then) {
+        return std::nullopt;
+    }
+    return static_cast<SignedBytes>(*now) - static_cast<SignedBytes>(*then);
+}
+
+}  // namespace
+
+std::vector<Figures> ComputeFigures(const History& history, SortKey order) {
+    const Timeline timeline(history);
+    const auto last = static_cast<std::uint32_t>(history.runs.size() - 1);
+    const std::optional<std::uint32_t> week = timeline.RunDaysBefore(7);
+    const std::optional<std::uint32_t> month = timeline.RunDaysBefore(30);
+    std::vector<Figures> all;
+    all.reserve(history.series.size());
+    for (std::uint32_t i = 0; i < history.series.size(); ++i) {
+        const Series& series = history.series[i];
+        Figures f;
+        f.series = i;
+        for (std::size_t p = series.runs.size(); p-- > 0;) {
+            if (const auto value = history.ValueOf(series.values[p])) {
+                f.latest = value;
+                f.latest_run = series.runs[p];
+                break;
+            }
+        }
+        f.listed = series.runs.back() == last;
+        f.measured = f.listed && series.values.back() != kFailed;
+        const std::optional<Bytes> now = timeline.SizeAt(series, last);
+        if (last > 0) {
+            f.change_previous = Change(now, timeline.SizeAt(series, last - 1));
+        }
+        if (week) {
+            f.change_7_days = Change(now, timeline.SizeAt(series, *week));
+        }
+        if (month) {
+            f.change_30_days = Change(now, timeline.SizeAt(series, *month));
+            const std::int32_t days = history.runs[last].when.day - history.runs[*month].when.day;
+            if (f.change_30_days) {
+                f.growth_per_day = static_cast<double>(*f.change_30_days) / days;
+            }
+        }
+        f.growth = f.change_30_days.value_or(0);
+        if (!f.change_30_days) {
+            for (std::size_t p = 0; p < series.values.size(); ++p) {
+                if (const auto first = history.ValueOf(series.values[p])) {
+                    f.growth = Change(Bytes{now.value_or(0)}, first).value();
+                    break;
+                }
+            }
+        }
+        if (series.runs.front() > 0) {
+            f.new_since = series.runs.front();
+        }
+        if (!f.listed) {
+            // The first complete run after its last appearance.
+            for (std::uint32_t r = series.runs.back() + 1; r <= last; ++r) {
+                if (history.runs[r].complete) {
+                    f.gone_since = r;
+                    break;
+                }
+            }
+        }
+        all.push_back(std::move(f));
+    }
+    auto by_name = [&history](const Figures& a, const Figures& b) {
+        return history.series[a.series].name < history.series[b.series].name;
+    };
+    auto by_size = [&](const Figures& a, const Figures& b) {
+        const Bytes size_a = a.latest.value_or(0);
+        const Bytes size_b = b.latest.value_or(0);
+        return size_a != size_b ? size_a > size_b : by_name(a, b);
+    };
+    auto by_change = [&](const Figures& a, const Figures& b) {
+        if (a.change_30_days.has_value() != b.change_30_days.has_value()) {
+            return a.change_30_days.has_value();
+        }
+        if (a.change_30_days != b.change_30_days) {
+            return *a.change_30_days > *b.change_30_days;
+        }
+        return by_size(a, b);
+    };
+    switch (order) {
+        case SortKey::kName:
+            std::sort(all.begin(), all.end(), by_name);
+            break;
+        case SortKey::kSize:
+            std::sort(all.begin(), all.end(), by_size);
+            break;
+        case SortKey::kChange:
+            std::sort(all.begin(), all.end(), by_change);
+            break;
+    }
+    return all;
+}
+
+}  // namespace sizewalk::history

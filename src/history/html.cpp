@@ -1,0 +1,276 @@
+// The report as one self-contained page: a line chart of the largest
+// growers drawn as inline SVG, and the table. No scripts, nothing fetched.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "history/report.h"
+#include "history/text.h"
+
+namespace sizewalk::history {
+namespace {
+
+// Distinct on screen and on paper; the first one is the largest grower.
+constexpr const char* kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e",
+                                    "#9467bd", "#8c564b", "#e377c2", "#17becf"};
+constexpr std::size_t kLines = std::size(kColours);
+
+// The plot area inside the SVG's 960-wide view box.
+constexpr double kLeft = 90;
+constexpr double kRight = 940;
+constexpr double kTop = 20;
+constexpr double kBottom = 360;
+
+std::string Escaped(std::string_view text) {
+    std::string html;
+    for (const char c : text) {
+        switch (c) {
+            case '&':
+                html += "&amp;";
+                break;
+            case '<':
+                html += "&lt;";
+                break;
+            case '>':
+                html += "&gt;";
+                break;
+            case '"':
+                html += "&quot;";
+                break;
+            default:
+                html += c;
+        }
+    }
+    return html;
+}
+
+std::string Number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
+
+// Seconds since the epoch; a date alone counts from its midnight.
+double Seconds(const When& when) {
+    return static_cast<double>(when.day) * 86400 + std::max(when.seconds, 0);
+}
+
+struct Tick {
+    double position;
+    std::string label;
+};
+
+// About five steps of 1, 2, 2.5 or 5 times a power of ten of one binary unit.
+std::vector<Tick> SizeTicks(double largest, double& top) {
+    static constexpr const char* kUnits[] = {"B", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+    std::size_t unit = 0;
+    double scale = 1;
+    while (largest / scale >= 1024 && unit + 1 < std::size(kUnits)) {
+        scale *= 1024;
+        ++unit;
+    }
+    const double range = std::max(largest / scale, 1.0);
+    const double power = std::pow(10.0, std::floor(std::log10(range / 5)));
+    double step = power;
+    for (const double factor : {1.0, 2.0, 2.5, 5.0, 10.0}) {
+        step = factor * power;
+        if (range / step <= 5) {
+            break;
+        }
+    }
+    const double steps = std::max(std::ceil(range / step - 1e-9), 1.0);
+    top = steps * step * scale;
+    std::vector<Tick> ticks;
+    for (int i = 0; i <= static_cast<int>(steps); ++i) {
+        char label[32];
+        std::snprintf(label, sizeof label, "%g %s", i * step, kUnits[unit]);
+        ticks.push_back({i * step * scale, label});
+    }
+    return ticks;
+}
+
+// Dates at whole days, months or years, at most about eight of them.
+std::vector<Tick> DateTicks(std::int32_t first_day, std::int32_t last_day) {
+    std::vector<Tick> ticks;
+    const std::int32_t span = std::max(last_day - first_day, 1);
+    if (span <= 8 * 14) {
+        std::int32_t step = 1;
+        for (const std::int32_t s : {1, 2, 7, 14}) {
+            step = s;
+            if (span / s <= 8) {
+                break;
+            }
+        }
+        for (std::int32_t day = first_day; day <= last_day; day += step) {
+            ticks.push_back({static_cast<double>(day) * 86400, IsoDate(day)});
+        }
+        return ticks;
+    }
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    CivilFromDays(first_day, year, month, day);
+    const int months = span / 30;
+    int step = 1;
+    for (const int s : {1, 2, 3, 6, 12, 24, 60, 120, 600}) {
+        step = s;
+        if (months / s <= 7) {
+            break;
+        }
+    }
+    for (int index = year * 12 + month;; ++index) {  // the first of the next month on
+        const int y = index / 12;
+        const int m = index % 12 + 1;
+        const std::int32_t at = DaysFromCivil(y, m, 1);
+        if (at > last_day) {
+            break;
+        }
+        if ((index % step) == 0) {
+            const std::string iso = IsoDate(at);
+            ticks.push_back({static_cast<double>(at) * 86400,
+                             step >= 12 ? iso.substr(0, 4) : iso.substr(0, 7)});
+        }
+    }
+    return ticks;
+}
+
+void WriteChart(const ReportData& data, const std::vector<const Figures*>& lines, Output& out) {
+    const History& h = data.history;
+    const double t0 = Seconds(h.runs.front().when);
+    const double t1 = std::max(Seconds(h.runs.back().when), t0 + 86400);
+    double largest = 1;
+    for (const Figures* row : lines) {
+        const Series& series = h.series[row->series];
+        for (const std::uint64_t stored : series.values) {
+            if (const auto value = h.ValueOf(stored)) {
+                largest = std::max(largest, static_cast<double>(*value));
+            }
+        }
+    }
+    double top = largest;
+    const std::vector<Tick> sizes = SizeTicks(largest, top);
+    auto x = [&](double seconds) { return kLeft + (seconds - t0) / (t1 - t0) * (kRight - kLeft); };
+    auto y = [&](double bytes) { return kBottom - bytes / top * (kBottom - kTop); };
+
+    const std::size_t legend_rows = (lines.size() + 3) / 4;
+    const double height = kBottom + 50 + legend_rows * 22.0;
+    out << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 960 " << Number(height)
+        << "\" width=\"960\" height=\"" << Number(height)
+        << "\" role=\"img\" aria-label=\"Sizes of the largest growers over time\">\n"
+        << "<rect x=\"0\" y=\"0\" width=\"960\" height=\"" << Number(height)
+        << "\" fill=\"#ffffff\"/>\n<g font-size=\"12\" fill=\"#333333\">\n";
+    for (const Tick& tick : sizes) {
+        const std::string at = Number(y(tick.position));
+        out << "<line x1=\"" << Number(kLeft) << "\" x2=\"" << Number(kRight) << "\" y1=\"" << at
+            << "\" y2=\"" << at << "\" stroke=\"#dddddd\"/>"
+            << "<text x=\"" << Number(kLeft - 8) << "\" y=\"" << at
+            << "\" text-anchor=\"end\" dominant-baseline=\"middle\">" << tick.label << "</text>\n";
+    }
+    for (const Tick& tick : DateTicks(h.runs.front().when.day, h.runs.back().when.day)) {
+        if (tick.position < t0 || tick.position > t1) {
+            continue;
+        }
+        const std::string at = Number(x(tick.position));
+        out << "<line x1=\"" << at << "\" x2=\"" << at << "\" y1=\"" << Number(kBottom)
+            << "\" y2=\"" << Number(kBottom + 5) << "\" stroke=\"#333333\"/>"
+            << "<text x=\"" << at << "\" y=\"" << Number(kBottom + 20)
+            << "\" text-anchor=\"middle\">" << tick.label << "</text>\n";
+    }
+    out << "<line x1=\"" << Number(kLeft) << "\" x2=\"" << Number(kRight) << "\" y1=\""
+        << Number(kBottom) << "\" y2=\"" << Number(kBottom) << "\" stroke=\"#333333\"/>\n</g>\n";
+
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const Series& series = h.series[lines[i]->series];
+        std::string path;
+        double last_x = -1;
+        bool open = false;
+        for (std::size_t p = 0; p < series.runs.size(); ++p) {
+            const std::optional<Bytes> value = h.ValueOf(series.values[p]);
+            // A failed measurement, or a run that did not find the
+            // subdirectory, breaks the line.
+            const bool adjacent = p > 0 && series.runs[p] == series.runs[p - 1] + 1;
+            if (!value) {
+                open = false;
+                continue;
+            }
+            const double px = x(Seconds(h.runs[series.runs[p]].when));
+            const bool segment_end = p + 1 == series.runs.size() ||
+                                     series.runs[p + 1] != series.runs[p] + 1 ||
+                                     series.values[p + 1] == kFailed;
+            // One point per pixel column is all a screen shows.
+            if (open && adjacent && std::floor(px) == std::floor(last_x) && !segment_end) {
+                continue;
+            }
+            path += (open && adjacent ? " L" : " M") + Number(px) + " " +
+                    Number(y(static_cast<double>(*value)));
+            last_x = px;
+            open = true;
+        }
+        out << "<path d=\"" << path << "\" fill=\"none\" stroke=\"" << kColours[i]
+            << "\" stroke-width=\"2.5\" stroke-linejoin=\"round\"/>\n";
+    }
+    out << "<g font-size=\"13\" fill=\"#222222\">\n";
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string name = Truncated(Shown(h.series[lines[i]->series].name), 26);
+        const double lx = kLeft + static_cast<double>(i % 4) * 215;
+        const double ly = kBottom + 45 + static_cast<double>(i / 4) * 22;
+        out << "<rect x=\"" << Number(lx) << "\" y=\"" << Number(ly - 9)
+            << "\" width=\"18\" height=\"10\" fill=\"" << kColours[i] << "\"/><text x=\""
+            << Number(lx + 24) << "\" y=\"" << Number(ly) << "\">" << Escaped(name) << "</text>\n";
+    }
+    out << "</g>\n</svg>\n";
+}
+
+}  // namespace
+
+void WriteHtml(const ReportData& data, Output& out) {
+    const History& h = data.history;
+    const std::string title = "Size history of " + Escaped(Shown(data.directory));
+    out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" << title
+        << "</title>\n<style>\n"
+           "body { font-family: sans-serif; margin: 24px; color: #222222; background: #ffffff; }\n"
+           "h1 { font-size: 20px; }\n"
+           "table { border-collapse: collapse; margin-top: 16px; }\n"
+           "th, td { padding: 3px 10px; border-bottom: 1px solid #e4e4e4; }\n"
+           "th { text-align: left; background: #f2f2f2; }\n"
+           "td.n { text-align: right; font-variant-numeric: tabular-nums; }\n"
+           ".key { display: inline-block; width: 12px; height: 12px; margin-right: 6px; }\n"
+           ".note { color: #8a5a00; }\n"
+           "</style>\n</head>\n<body>\n<h1>"
+        << title << "</h1>\n<p>" << Escaped(PeriodText(h)) << "</p>\n";
+    for (const std::string& note : SkippedLineNotes(h)) {
+        out << "<p class=\"note\">" << Escaped(note) << "</p>\n";
+    }
+
+    // The lines: the largest growers that were ever measured.
+    std::vector<const Figures*> lines;
+    for (const Figures& row : data.rows) {
+        if (row.latest) {
+            lines.push_back(&row);
+        }
+    }
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const Figures* a, const Figures* b) { return a->growth > b->growth; });
+    lines.resize(std::min(lines.size(), kLines));
+    WriteChart(data, lines, out);
+
+    out << "<table>\n<tr><th>Name</th><th>Size</th><th>As of</th><th>Last run</th>"
+           "<th>7 days</th><th>30 days</th><th>Per day</th><th></th></tr>\n";
+    for (const Figures& row : data.rows) {
+        const RowTexts t = TextsOf(data, row);
+        const auto charted = std::find(lines.begin(), lines.end(), &row);
+        std::string key;
+        if (charted != lines.end()) {
+            key = "<span class=\"key\" style=\"background: " +
+                  std::string(kColours[charted - lines.begin()]) + "\"></span>";
+        }
+        out << "<tr><td>" << key << Escaped(t.name) << "</td><td class=\"n\">" << t.size
+            << "</td><td>" << t.as_of << "</td><td class=\"n\">" << t.previous
+            << "</td><td class=\"n\">" << t.week << "</td><td class=\"n\">" << t.month
+            << "</td><td class=\"n\">" << t.per_day << "</td><td class=\"note\">" << Escaped(t.note)
+            << "</td></tr>\n";
+    }
+    out << "</table>\n</body>\n</html>\n";
+}
+
+}  // namespace sizewalk::history

@@ -1,0 +1,163 @@
+#include "history/model.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace sizewalk::history {
+
+// The civil calendar algorithms of H. Hinnant ("chrono-compatible low-level
+// date algorithms"), which hold for every date of the proleptic calendar.
+std::int32_t DaysFromCivil(int year, int month, int day) {
+    year -= month <= 2;
+    const int era = (year >= 0 ? year : year - 399) / 400;
+    const int year_of_era = year - era * 400;
+    const int day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    return era * 146097 + day_of_era - 719468;
+}
+
+void CivilFromDays(std::int32_t days, int& year, int& month, int& day) {
+    days += 719468;
+    const int era = (days >= 0 ? days : days - 146096) / 146097;
+    const int day_of_era = days - era * 146097;
+    const int year_of_era =
+        (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+    const int day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+    const int mp = (5 * day_of_year + 2) / 153;
+    day = day_of_year - (153 * mp + 2) / 5 + 1;
+    month = mp < 10 ? mp + 3 : mp - 9;
+    year = year_of_era + era * 400 + (month <= 2);
+}
+
+bool ValidDate(int year, int month, int day) {
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) {
+        return false;
+    }
+    static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= kDays[month - 1] && (month != 2 || day <= 28 || leap);
+}
+
+void HistoryBuilder::BeginFile(std::string name) {
+    history_.files.push_back(FileSummary{std::move(name)});
+    in_run_ = false;
+    previous_ = kNone;
+}
+
+void HistoryBuilder::StartRun(When when, bool complete) {
+    history_.runs.push_back(
+        Run{when, static_cast<std::uint32_t>(history_.files.size() - 1), complete});
+    ++CurrentFile().runs;
+    in_run_ = true;
+    previous_ = kNone;
+}
+
+void HistoryBuilder::BeginRun(When when) {
+    // Complete only once its totals line is read.
+    StartRun(when, false);
+}
+
+void HistoryBuilder::EndRun(bool complete) {
+    if (in_run_) {
+        history_.runs.back().complete = complete;
+    }
+    in_run_ = false;
+}
+
+std::uint32_t HistoryBuilder::SeriesOf(std::string_view name) {
+    if (previous_ != kNone) {
+        const std::uint32_t guess = next_[previous_];
+        if (guess != kNone && history_.series[guess].name == name) {
+            return guess;
+        }
+    }
+    const auto found = ids_.find(name);
+    if (found != ids_.end()) {
+        return found->second;
+    }
+    const auto id = static_cast<std::uint32_t>(history_.series.size());
+    history_.series.push_back(Series{std::string(name), {}, {}});
+    next_.push_back(kNone);
+    ids_.emplace(std::string(name), id);
+    return id;
+}
+
+void HistoryBuilder::AddEntry(std::string_view name, std::optional<Bytes> size) {
+    if (!in_run_) {
+        return;
+    }
+    const std::uint32_t id = SeriesOf(name);
+    Series& series = history_.series[id];
+    const auto run = static_cast<std::uint32_t>(history_.runs.size() - 1);
+    if (!series.runs.empty() && series.runs.back() == run) {
+        return;  // listed twice in one run: the first stands
+    }
+    if (previous_ != kNone) {
+        next_[previous_] = id;
+    }
+    previous_ = id;
+    std::uint64_t stored = kFailed;
+    if (size) {
+        if (*size < kLarge) {
+            stored = static_cast<std::uint64_t>(*size);
+        } else {
+            stored = kLarge | history_.large.size();
+            history_.large.push_back(*size);
+        }
+    }
+    series.runs.push_back(run);
+    series.values.push_back(stored);
+}
+
+void HistoryBuilder::AddRow(std::int32_t day, std::string_view name, std::optional<Bytes> size) {
+    const std::uint32_t id = SeriesOf(name);
+    const Series& series = history_.series[id];
+    const bool same_run = in_run_ && history_.runs.back().when.day == day &&
+                          (series.runs.empty() || series.runs.back() != history_.runs.size() - 1);
+    if (!same_run) {
+        StartRun(When{day, -1}, true);
+    }
+    AddEntry(name, size);
+}
+
+History HistoryBuilder::Finish() {
+    History& h = history_;
+    // A date alone sorts after every timed run of its day: the day's rows
+    // were written at some time of that day.
+    auto key = [&h](std::uint32_t i) {
+        const When& w = h.runs[i].when;
+        return std::pair{w.day, w.seconds < 0 ? 86400 : w.seconds};
+    };
+    std::vector<std::uint32_t> order(h.runs.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(),
+                     [&key](std::uint32_t a, std::uint32_t b) { return key(a) < key(b); });
+    std::vector<std::uint32_t> rank(order.size());
+    std::vector<Run> sorted(order.size());
+    bool moved = false;
+    for (std::uint32_t i = 0; i < order.size(); ++i) {
+        rank[order[i]] = i;
+        sorted[i] = h.runs[order[i]];
+        moved |= order[i] != i;
+    }
+    h.runs = std::move(sorted);
+    if (moved) {
+        for (Series& series : h.series) {
+            std::vector<std::pair<std::uint32_t, std::uint64_t>> points;
+            points.reserve(series.runs.size());
+            for (std::size_t i = 0; i < series.runs.size(); ++i) {
+                points.emplace_back(rank[series.runs[i]], series.values[i]);
+            }
+            std::sort(points.begin(), points.end());
+            for (std::size_t i = 0; i < points.size(); ++i) {
+                series.runs[i] = points[i].first;
+                series.values[i] = points[i].second;
+            }
+        }
+    }
+    ids_.clear();
+    next_.clear();
+    return std::move(history_);
+}
+
+}  // namespace sizewalk::history

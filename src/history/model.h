@@ -1,0 +1,119 @@
+// The size history as the tracking files hold it: runs in time order, and
+// for each subdirectory its series of measurements.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace sizewalk::history {
+
+// Sizes reach past 2^64 bytes (sparse files), so figures are 128 bits wide.
+__extension__ typedef unsigned __int128 Bytes;
+__extension__ typedef __int128 SignedBytes;
+
+// A run's time: the day, and the time of day where the file gives it (the
+// text reports do, CSV rows carry the date alone).
+struct When {
+    std::int32_t day = 0;       // days since 1970-01-01
+    std::int32_t seconds = -1;  // since midnight; -1: the date alone
+
+    bool operator==(const When&) const = default;
+};
+
+// Days since 1970-01-01 of a date of the proleptic Gregorian calendar, and back.
+std::int32_t DaysFromCivil(int year, int month, int day);
+void CivilFromDays(std::int32_t days, int& year, int& month, int& day);
+// Whether year-month-day is a date of the calendar.
+bool ValidDate(int year, int month, int day);
+
+struct Run {
+    When when;
+    std::uint32_t file = 0;  // index into History::files
+    // A text report cut off before its totals line: a subdirectory it does
+    // not list may still have been there.
+    bool complete = true;
+};
+
+struct FileSummary {
+    std::string name;
+    std::uint64_t runs = 0;
+    std::uint64_t skipped_lines = 0;
+    std::uint64_t first_skipped_line = 0;  // counted from 1
+};
+
+// One subdirectory's measurements, in run order. A value is the size in
+// bytes, or kFailed for a scanning problem; sizes of 2^63 or more are kept
+// aside in History::large and stand here as kLarge | their index there.
+struct Series {
+    std::string name;  // the bytes of the file, unescaped
+    std::vector<std::uint32_t> runs;
+    std::vector<std::uint64_t> values;
+};
+
+inline constexpr std::uint64_t kFailed = ~std::uint64_t{0};
+inline constexpr std::uint64_t kLarge = std::uint64_t{1} << 63;
+
+struct History {
+    std::vector<FileSummary> files;
+    std::vector<Run> runs;  // in time order
+    std::vector<Series> series;
+    std::vector<Bytes> large;
+
+    // A stored value as bytes; nothing for a failed measurement.
+    std::optional<Bytes> ValueOf(std::uint64_t stored) const {
+        if (stored == kFailed) {
+            return std::nullopt;
+        }
+        if (stored & kLarge) {
+            return large[stored & ~kLarge];
+        }
+        return Bytes{stored};
+    }
+};
+
+// Collects what the readers find, file by file, and puts the runs of all
+// files in time order at the end.
+class HistoryBuilder {
+  public:
+    // Starts the next file; its runs and counts go to its summary.
+    void BeginFile(std::string name);
+    FileSummary& CurrentFile() { return history_.files.back(); }
+
+    // A text report's block: its head line, its entries, and its end.
+    void BeginRun(When when);
+    void EndRun(bool complete);
+    // `size` is nothing for a scanning problem.
+    void AddEntry(std::string_view name, std::optional<Bytes> size);
+
+    // A CSV row. A run is the rows until a name repeats on the same date.
+    void AddRow(std::int32_t day, std::string_view name, std::optional<Bytes> size);
+
+    History Finish();
+
+  private:
+    std::uint32_t SeriesOf(std::string_view name);
+    void StartRun(When when, bool complete);
+
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+
+    History history_;
+    std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> ids_;
+    // The series that followed each one in the last run: rows come in the
+    // same order run after run, so most names are found by one comparison.
+    std::vector<std::uint32_t> next_;
+    std::uint32_t previous_ = kNone;
+    bool in_run_ = false;
+
+    static constexpr std::uint32_t kNone = ~std::uint32_t{0};
+};
+
+}  // namespace sizewalk::history

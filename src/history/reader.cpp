@@ -1,0 +1,641 @@
+#include "history/reader.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace sizewalk::history {
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// A number of `min` to `max` digits at `pos`.
+std::optional<int> SmallNumber(std::string_view s, std::size_t& pos, std::size_t min,
+                               std::size_t max) {
+    int value = 0;
+    std::size_t count = 0;
+    while (pos < s.size() && IsDigit(s[pos]) && count < max) {
+        value = value * 10 + (s[pos++] - '0');
+        ++count;
+    }
+    if (count < min || (pos < s.size() && IsDigit(s[pos]))) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// A size in bytes at `pos`: 1 to 38 digits, which always fit 128 bits.
+std::optional<Bytes> ByteCount(std::string_view s, std::size_t& pos) {
+    // 64-bit steps while they cannot overflow: 128-bit ones cost more.
+    std::uint64_t small = 0;
+    std::size_t count = 0;
+    while (pos < s.size() && IsDigit(s[pos]) && count < 19) {
+        small = small * 10 + static_cast<unsigned>(s[pos++] - '0');
+        ++count;
+    }
+    Bytes value = small;
+    while (pos < s.size() && IsDigit(s[pos])) {
+        if (++count > 38) {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<unsigned>(s[pos++] - '0');
+    }
+    if (count == 0) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The separator between two fields of a date or time: any 1 to 8 bytes that
+// are not digits (a locale's separator may be several characters, or one
+// multi-byte one).
+bool SkipSeparator(std::string_view s, std::size_t& pos) {
+    const std::size_t start = pos;
+    while (pos < s.size() && !IsDigit(s[pos])) {
+        ++pos;
+    }
+    return pos > start && pos - start <= 8 && pos < s.size();
+}
+
+// Day, month and four-digit year with any separators between them.
+std::optional<std::int32_t> DayAt(std::string_view s, std::size_t& pos) {
+    const auto day = SmallNumber(s, pos, 1, 2);
+    if (!day || !SkipSeparator(s, pos)) {
+        return std::nullopt;
+    }
+    const auto month = SmallNumber(s, pos, 1, 2);
+    if (!month || !SkipSeparator(s, pos)) {
+        return std::nullopt;
+    }
+    const auto year = SmallNumber(s, pos, 4, 4);
+    if (!year || !ValidDate(*year, *month, *day)) {
+        return std::nullopt;
+    }
+    return DaysFromCivil(*year, *month, *day);
+}
+
+std::string_view WithoutCr(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+    }
+    return line;
+}
+
+// The number of characters of `text` when it is UTF-8, else its bytes.
+std::size_t Width(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 1;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+        } else if (lead >= 0x80) {
+            return text.size();
+        }
+        if (i + length > text.size()) {
+            return text.size();
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+                return text.size();
+            }
+        }
+        i += length;
+        ++count;
+    }
+    return count;
+}
+
+// A name and its measurement: a scanning problem after the name (no name of
+// a directory can hold a slash) marks a failed one.
+struct Measurement {
+    std::string_view name;
+    std::optional<Bytes> size;
+};
+
+Measurement Measured(std::string_view name, Bytes size) {
+    const std::size_t problem = name.find(kScanningProblem);
+    if (problem != std::string_view::npos) {
+        return {name.substr(0, problem), std::nullopt};
+    }
+    return {name, size};
+}
+
+// Splits blocks into lines (without the LF, with any CR) for a parser.
+template <typename Parser>
+class LineSplitter {
+  public:
+    explicit LineSplitter(Parser& parser) : parser_(parser) {}
+
+    // Hands over every complete line of `data`; returns the bytes taken.
+    std::size_t Feed(std::string_view data) {
+        std::size_t pos = 0;
+        while (pos < data.size()) {
+            const void* lf = std::memchr(data.data() + pos, '\n', data.size() - pos);
+            if (lf == nullptr) {
+                break;
+            }
+            const auto end = static_cast<std::size_t>(static_cast<const char*>(lf) - data.data());
+            if (skipping_) {
+                skipping_ = false;
+            } else {
+                parser_.Line(data.substr(pos, end - pos), true);
+            }
+            pos = end + 1;
+        }
+        return pos;
+    }
+
+    // A line longer than any tracking file writes: one skipped line.
+    void Overlong() {
+        if (!skipping_) {
+            parser_.Skip();
+            skipping_ = true;
+        }
+    }
+
+    void End(std::string_view rest) {
+        if (!rest.empty() && !skipping_) {
+            parser_.Line(rest, false);
+        }
+        parser_.End();
+    }
+
+  private:
+    Parser& parser_;
+    bool skipping_ = false;
+};
+
+class ParserBase {
+  public:
+    explicit ParserBase(HistoryBuilder& builder) : builder_(builder) {}
+
+    // A line too long to be one of a tracking file.
+    void Skip() { SkipLine(++line_number_); }
+
+  protected:
+    void SkipLine(std::uint64_t number) {
+        FileSummary& file = builder_.CurrentFile();
+        if (file.skipped_lines++ == 0) {
+            file.first_skipped_line = number;
+        }
+    }
+
+    HistoryBuilder& builder_;
+    std::uint64_t line_number_ = 0;
+};
+
+// dd/MM/yyyy,bytes,name rows. The name is the rest of the row after the
+// size: this program quotes it as a CSV field when it must (then it may span
+// lines), the original program wrote it as it was, commas and all.
+class CsvParser : public ParserBase {
+  public:
+    using ParserBase::ParserBase;
+
+    void Line(std::string_view raw, bool terminated) {
+        ++line_number_;
+        if (!pending_.empty()) {
+            Continue(raw, terminated);
+        } else if (!terminated) {
+            SkipLine(line_number_);  // torn by an interrupted run
+        } else if (Row(raw, line_number_, true) == RowEnd::kOpenQuote) {
+            pending_.push_back({std::string(raw), line_number_, true});
+        }
+    }
+
+    void End() {
+        while (!pending_.empty()) {
+            GiveUpQuote();
+        }
+    }
+
+  private:
+    // The longest quoted name that may span lines: a name is at most 255
+    // characters, each quote doubled.
+    static constexpr std::size_t kMaxQuoted = 2048;
+
+    struct Pending {
+        std::string text;
+        std::uint64_t number;
+        bool terminated;
+    };
+
+    enum class RowEnd {
+        kDone,
+        kOpenQuote,  // a quoted name goes on in the next line
+        kNoField,    // lines joined for a quoted name that does not close as a field
+    };
+
+    RowEnd Row(std::string_view raw, std::uint64_t number, bool may_continue) {
+        const std::string_view line = WithoutCr(raw);
+        // Rows of one run share their date: it is read once.
+        if (last_date_text_.empty() || !line.starts_with(last_date_text_)) {
+            std::size_t pos = 0;
+            const auto day = DayAt(line, pos);
+            if (!day || pos >= line.size() || line[pos] != ',') {
+                SkipLine(number);
+                return RowEnd::kDone;
+            }
+            last_day_ = *day;
+            last_date_text_ = line.substr(0, pos + 1);
+        }
+        std::size_t pos = last_date_text_.size();
+        const auto size = ByteCount(line, pos);
+        if (!size || pos >= line.size() || line[pos] != ',' || pos + 1 == line.size()) {
+            SkipLine(number);
+            return RowEnd::kDone;
+        }
+        std::string_view name = line.substr(pos + 1);
+        if (name.front() == '"') {
+            const Quote quote = Unquote(name);
+            if (quote == Quote::kClosed) {
+                name = unquoted_;
+            } else if (quote == Quote::kOpen && may_continue) {
+                return RowEnd::kOpenQuote;
+            } else if (name.find('\n') != std::string_view::npos) {
+                return RowEnd::kNoField;
+            }
+            // Otherwise a name that merely begins with a quote.
+        }
+        const Measurement m = *size == 0 ? Measured(name, 0) : Measurement{name, size};
+        if (m.name.empty()) {
+            SkipLine(number);
+        } else {
+            builder_.AddRow(last_day_, m.name, m.size);
+        }
+        return RowEnd::kDone;
+    }
+
+    enum class Quote { kClosed, kOpen, kNotAField };
+
+    // A quoted field filling the rest of the row, into unquoted_.
+    Quote Unquote(std::string_view field) {
+        unquoted_.clear();
+        for (std::size_t i = 1; i < field.size(); ++i) {
+            if (field[i] != '"') {
+                unquoted_ += field[i];
+            } else if (i + 1 < field.size() && field[i + 1] == '"') {
+                unquoted_ += '"';
+                ++i;
+            } else if (i + 1 == field.size()) {
+                // The apostrophe that keeps a spreadsheet from taking the name
+                // for a formula is not part of it.
+                if (unquoted_.size() > 1 && unquoted_[0] == '\'' &&
+                    std::string_view("=+-@\t\r").find(unquoted_[1]) != std::string_view::npos) {
+                    unquoted_.erase(0, 1);
+                }
+                return Quote::kClosed;
+            } else {
+                return Quote::kNotAField;
+            }
+        }
+        return Quote::kOpen;
+    }
+
+    // The next line of a quoted name that holds a line end.
+    void Continue(std::string_view raw, bool terminated) {
+        pending_.push_back({std::string(raw), line_number_, terminated});
+        std::string joined;
+        for (const Pending& part : pending_) {
+            joined += part.text;
+            joined += '\n';
+        }
+        joined.pop_back();
+        if (!terminated || joined.size() > kMaxQuoted) {
+            GiveUpQuote();
+            return;
+        }
+        const RowEnd end = Row(joined, pending_.front().number, true);
+        if (end == RowEnd::kDone) {
+            pending_.clear();
+        } else if (end == RowEnd::kNoField) {
+            GiveUpQuote();
+        }
+    }
+
+    // The first pending line did not start a quoted name after all: it is a
+    // row of its own, and the lines after it are read again.
+    void GiveUpQuote() {
+        std::vector<Pending> lines = std::move(pending_);
+        pending_.clear();
+        Row(lines.front().text, lines.front().number, false);
+        const std::uint64_t saved = line_number_;
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            line_number_ = lines[i].number - 1;
+            Line(lines[i].text, lines[i].terminated);
+        }
+        line_number_ = saved;
+    }
+
+    std::vector<Pending> pending_;
+    std::string last_date_text_;
+    std::int32_t last_day_ = 0;
+    std::string unquoted_;
+};
+
+// The text reports: an optional header (title, rule, empty line), then
+// blocks of a head line with the date and time, an empty line, one entry
+// per subdirectory (size at column 1, name at column 17), an empty line,
+// the totals line, the rule and an empty line.
+class TextParser : public ParserBase {
+  public:
+    using ParserBase::ParserBase;
+
+    void Line(std::string_view raw, bool terminated) {
+        ++line_number_;
+        if (!terminated) {
+            SkipLine(line_number_);  // torn by an interrupted run
+            return;
+        }
+        const std::string_view line = WithoutCr(raw);
+        if (wrapped_) {
+            const std::optional<Bytes> size = wrapped_;
+            wrapped_.reset();
+            if (line.size() > kNameColumn &&
+                line.substr(0, kNameColumn).find_first_not_of(' ') == std::string_view::npos) {
+                Add(line.substr(kNameColumn), *size);
+                return;
+            }
+            SkipLine(line_number_ - 1);
+        }
+        if (const auto when = HeadLine(line)) {
+            builder_.EndRun(false);
+            builder_.BeginRun(*when);
+            state_ = State::kHead;
+            return;
+        }
+        switch (state_) {
+            case State::kOutside:
+                if (!line.empty() && line.find_first_not_of('-') != std::string_view::npos &&
+                    line.find(" ,  Copyright ") == std::string_view::npos) {
+                    SkipLine(line_number_);
+                }
+                return;
+            case State::kHead:
+            case State::kEntries:
+                if (line.empty()) {
+                    state_ = state_ == State::kHead ? State::kEntries : State::kAfterEntries;
+                    return;
+                }
+                break;
+            case State::kAfterEntries:
+                if (line.empty()) {
+                    return;
+                }
+                break;
+        }
+        if (line.starts_with("TOTAL: ")) {
+            builder_.EndRun(true);
+            state_ = State::kOutside;
+            return;
+        }
+        state_ = State::kEntries;
+        Entry(line);
+    }
+
+    void End() {
+        if (wrapped_) {
+            SkipLine(line_number_);
+        }
+        builder_.EndRun(false);
+    }
+
+  private:
+    static constexpr std::size_t kNameColumn = 16;  // bytes before the name
+    enum class State { kOutside, kHead, kEntries, kAfterEntries };
+
+    // "Directory Size Track (bytes) for '<dir>' at d-MM-yyyy hh:mm:ss"
+    static std::optional<When> HeadLine(std::string_view line) {
+        static constexpr std::string_view kHead = "Directory Size Track (bytes) for '";
+        if (!line.starts_with(kHead)) {
+            return std::nullopt;
+        }
+        const std::size_t at = line.rfind("' at ");
+        if (at == std::string_view::npos || at < kHead.size()) {
+            return std::nullopt;
+        }
+        line.remove_prefix(at + 5);
+        while (!line.empty() && line.back() == ' ') {
+            line.remove_suffix(1);
+        }
+        std::size_t pos = 0;
+        const auto day = DayAt(line, pos);
+        if (!day || !SkipSeparator(line, pos)) {
+            return std::nullopt;
+        }
+        const auto hour = SmallNumber(line, pos, 1, 2);
+        if (!hour || !SkipSeparator(line, pos)) {
+            return std::nullopt;
+        }
+        const auto minute = SmallNumber(line, pos, 2, 2);
+        if (!minute || !SkipSeparator(line, pos)) {
+            return std::nullopt;
+        }
+        const auto second = SmallNumber(line, pos, 2, 2);
+        if (!second || pos != line.size() || *hour > 23 || *minute > 59 || *second > 59) {
+            return std::nullopt;
+        }
+        return When{*day, (*hour * 60 + *minute) * 60 + *second};
+    }
+
+    // An entry line. The size field is the digits with the locale's group
+    // separators, which may be any characters: the field is the one after
+    // which blanks reach column 17, where the name starts. A field alone on
+    // its line was too wide: the name follows on the next line.
+    void Entry(std::string_view line) {
+        static constexpr std::string_view kFailedField = " 0 ";
+        if (line.starts_with(kFailedField) && line.size() > kNameColumn &&
+            line.substr(3, kNameColumn - 3).find_first_not_of(' ') == std::string_view::npos) {
+            Add(Measured(line.substr(kNameColumn), 0).name, std::nullopt);
+            return;
+        }
+        std::size_t pos = 0;
+        Bytes value = 0;
+        std::size_t digits = 0;
+        std::string_view separator;
+        std::optional<Bytes> found_size;
+        std::string_view found_name;
+        while (pos < line.size() && IsDigit(line[pos])) {
+            for (; pos < line.size() && IsDigit(line[pos]); ++pos) {
+                if (++digits > 38) {
+                    SkipLine(line_number_);
+                    return;
+                }
+                value = value * 10 + static_cast<unsigned>(line[pos] - '0');
+            }
+            if (pos == line.size()) {
+                if (!found_size) {
+                    wrapped_ = value;
+                    return;
+                }
+                break;
+            }
+            const std::size_t width = Width(line.substr(0, pos));
+            if (width <= kNameColumn) {
+                const std::size_t name_at = pos + kNameColumn - width;
+                if (line.size() > name_at &&
+                    line.substr(pos, name_at - pos).find_first_not_of(' ') ==
+                        std::string_view::npos) {
+                    found_size = value;
+                    found_name = line.substr(name_at);
+                }
+            }
+            const std::size_t start = pos;
+            while (pos < line.size() && !IsDigit(line[pos]) && pos - start <= 4) {
+                ++pos;
+            }
+            const std::string_view between = line.substr(start, pos - start);
+            if (pos - start > 4 || pos == line.size() ||
+                (!separator.empty() && between != separator)) {
+                break;
+            }
+            separator = between;
+        }
+        if (!found_size) {
+            SkipLine(line_number_);
+            return;
+        }
+        const Measurement m = Measured(found_name, *found_size);
+        Add(m.name, m.size);
+    }
+
+    // The report shows control characters of a name as \t, \n, \r or \xHH;
+    // the name itself holds the character.
+    void Add(std::string_view shown, std::optional<Bytes> size) {
+        if (shown.find('\\') != std::string_view::npos) {
+            name_.clear();
+            for (std::size_t i = 0; i < shown.size(); ++i) {
+                const char next = i + 1 < shown.size() ? shown[i + 1] : '\0';
+                if (shown[i] == '\\' && (next == 't' || next == 'n' || next == 'r')) {
+                    name_ += next == 't' ? '\t' : next == 'n' ? '\n' : '\r';
+                    ++i;
+                } else if (shown[i] == '\\' && next == 'x' && i + 3 < shown.size() &&
+                           ControlByte(shown.substr(i + 2, 2)) >= 0) {
+                    name_ += static_cast<char>(ControlByte(shown.substr(i + 2, 2)));
+                    i += 3;
+                } else {
+                    name_ += shown[i];
+                }
+            }
+            shown = name_;
+        }
+        if (shown.empty()) {
+            SkipLine(line_number_);
+            return;
+        }
+        builder_.AddEntry(shown, size);
+    }
+
+    // The byte of two lower-case hex digits when it is one the report
+    // escapes (below 0x20, or 0x7f); -1 otherwise.
+    static int ControlByte(std::string_view hex) {
+        static constexpr std::string_view kHex = "0123456789abcdef";
+        const std::size_t high = kHex.find(hex[0]);
+        const std::size_t low = kHex.find(hex[1]);
+        if (high == std::string_view::npos || low == std::string_view::npos) {
+            return -1;
+        }
+        const auto byte = static_cast<int>(high * 16 + low);
+        return byte < 0x20 || byte == 0x7f ? byte : -1;
+    }
+
+    State state_ = State::kOutside;
+    std::optional<Bytes> wrapped_;
+    std::string name_;
+};
+
+template <typename Parser>
+Status Read(InputFile& file, HistoryBuilder& builder) {
+    static constexpr std::size_t kBlock = std::size_t{1} << 20;
+    Parser parser(builder);
+    LineSplitter<Parser> lines(parser);
+    std::vector<char> buffer(kBlock);
+    std::size_t kept = 0;
+    for (;;) {
+        const Outcome<std::size_t> got = file.Read(buffer.data() + kept, buffer.size() - kept);
+        if (!got.ok()) {
+            return got.error();
+        }
+        if (got.value() == 0) {
+            lines.End(std::string_view(buffer.data(), kept));
+            return std::nullopt;
+        }
+        const std::size_t filled = kept + got.value();
+        const std::size_t taken = lines.Feed(std::string_view(buffer.data(), filled));
+        kept = filled - taken;
+        if (kept == buffer.size()) {
+            lines.Overlong();
+            kept = 0;
+        } else if (taken > 0) {
+            std::memmove(buffer.data(), buffer.data() + taken, kept);
+        }
+    }
+}
+
+class MemoryFile final : public InputFile {
+  public:
+    explicit MemoryFile(std::string_view bytes) : bytes_(bytes) {}
+    Outcome<std::size_t> Read(char* buffer, std::size_t size) override {
+        const std::size_t n = std::min(size, bytes_.size());
+        std::memcpy(buffer, bytes_.data(), n);
+        bytes_.remove_prefix(n);
+        return n;
+    }
+
+  private:
+    std::string_view bytes_;
+};
+
+bool SameName(std::string_view a, std::string_view b, bool ignore_case) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i];
+        char y = b[i];
+        if (ignore_case) {
+            x = (x >= 'A' && x <= 'Z') ? static_cast<char>(x + 32) : x;
+            y = (y >= 'A' && y <= 'Z') ? static_cast<char>(y + 32) : y;
+        }
+        if (x != y) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<Layout> TrackingLayout(std::string_view file_name, bool ignore_case) {
+    if (SameName(file_name, "Sizewalk.csv", ignore_case)) {
+        return Layout::kCsv;
+    }
+    if (SameName(file_name, "Sizewalk.txt", ignore_case)) {
+        return Layout::kText;
+    }
+    // Sizewalk_yyyyMMdd.txt
+    if (file_name.size() == 21 && SameName(file_name.substr(0, 9), "Sizewalk_", ignore_case) &&
+        SameName(file_name.substr(17), ".txt", ignore_case) &&
+        file_name.substr(9, 8).find_first_not_of("0123456789") == std::string_view::npos) {
+        return Layout::kText;
+    }
+    return std::nullopt;
+}
+
+Status ReadTrackingFile(InputFile& file, Layout layout, HistoryBuilder& builder) {
+    return layout == Layout::kCsv ? Read<CsvParser>(file, builder)
+                                  : Read<TextParser>(file, builder);
+}
+
+void ParseTrackingBytes(std::string_view bytes, Layout layout, HistoryBuilder& builder) {
+    MemoryFile file(bytes);
+    ReadTrackingFile(file, layout, builder);
+}
+
+}  // namespace sizewalk::history

@@ -1,0 +1,380 @@
+#include "history/report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "history/text.h"
+
+namespace sizewalk::history {
+namespace {
+
+std::string Size(Bytes value, bool exact) {
+    return exact ? Decimal(value) : HumanSize(static_cast<double>(value));
+}
+
+std::string Change(const std::optional<SignedBytes>& value, bool exact) {
+    if (!value) {
+        return "";
+    }
+    return exact ? SignedDecimal(*value) : HumanChange(static_cast<double>(*value));
+}
+
+std::string PerDay(const std::optional<double>& value, bool exact) {
+    if (!value) {
+        return "";
+    }
+    if (exact) {
+        return SignedDecimal(static_cast<SignedBytes>(std::llround(*value)));
+    }
+    return HumanChange(*value);
+}
+
+std::string PadLeft(std::string_view text, std::size_t width) {
+    return std::string(width - std::min(width, Columns(text)), ' ') + std::string(text);
+}
+
+std::string PadRight(std::string_view text, std::size_t width) {
+    return std::string(text) + std::string(width - std::min(width, Columns(text)), ' ');
+}
+
+// The last runs of the history as one character each: the size relative to
+// the smallest and largest of them, a blank where it was not measured.
+std::string Trend(const History& history, const Series& series, bool utf8) {
+    static constexpr std::size_t kRuns = 16;
+    static constexpr const char* kBlocks[] = {"▁", "▂", "▃", "▄", "▅", "▆", "▇", "█"};
+    static constexpr std::string_view kAscii = "_.-:=+*#";
+    const std::size_t runs = history.runs.size();
+    const std::size_t first = runs > kRuns ? runs - kRuns : 0;
+    std::vector<std::optional<Bytes>> points(runs - first);
+    auto at = std::lower_bound(series.runs.begin(), series.runs.end(), first);
+    for (; at != series.runs.end(); ++at) {
+        points[*at - first] = history.ValueOf(series.values[at - series.runs.begin()]);
+    }
+    std::optional<Bytes> low;
+    std::optional<Bytes> high;
+    for (const auto& point : points) {
+        if (point) {
+            low = std::min(low.value_or(*point), *point);
+            high = std::max(high.value_or(*point), *point);
+        }
+    }
+    std::string text;
+    for (const auto& point : points) {
+        if (!point) {
+            text += ' ';
+            continue;
+        }
+        std::size_t level = 0;
+        if (*high > *low) {
+            level = static_cast<std::size_t>(
+                static_cast<double>(*point - *low) * 7.0 / static_cast<double>(*high - *low) + 0.5);
+        }
+        if (utf8) {
+            text += kBlocks[level];
+        } else {
+            text += kAscii[level];
+        }
+    }
+    return text;
+}
+
+void WriteTable(const ReportData& data, Output& out) {
+    out << SummaryLine(data.directory, data.history) << "\n";
+    std::vector<std::vector<std::string>> cells;
+    cells.push_back({"SIZE", "AS OF", "LAST RUN", "7 DAYS", "30 DAYS", "PER DAY", "TREND", "NAME"});
+    std::vector<std::string> notes(1);
+    for (const Figures& row : data.rows) {
+        RowTexts t = TextsOf(data, row);
+        cells.push_back({t.size, t.as_of, t.previous, t.week, t.month, t.per_day,
+                         Trend(data.history, data.history.series[row.series], data.options.utf8),
+                         t.name});
+        notes.push_back(t.note);
+    }
+    std::vector<std::size_t> widths(cells[0].size(), 0);
+    for (const auto& line : cells) {
+        for (std::size_t c = 0; c < line.size(); ++c) {
+            widths[c] = std::max(widths[c], Columns(line[c]));
+        }
+    }
+    for (std::size_t r = 0; r < cells.size(); ++r) {
+        std::string line;
+        for (std::size_t c = 0; c < cells[r].size(); ++c) {
+            if (c > 0) {
+                line += "  ";
+            }
+            const bool left = c == 1 || c >= 6;
+            if (c + 1 == cells[r].size()) {
+                line += cells[r][c];  // the name, unpadded
+            } else {
+                line += left ? PadRight(cells[r][c], widths[c]) : PadLeft(cells[r][c], widths[c]);
+            }
+        }
+        if (!notes[r].empty()) {
+            line += "  (" + notes[r] + ")";
+        }
+        out << line << "\n";
+    }
+}
+
+// A CSV field, quoted when it must be. A name that a spreadsheet would take
+// for a formula is quoted with an apostrophe before it, which makes it text.
+std::string CsvField(std::string_view text) {
+    const bool formula =
+        !text.empty() && std::string_view("=+-@").find(text[0]) != std::string_view::npos;
+    if (!formula && text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        return std::string(text);
+    }
+    std::string quoted = formula ? "\"'" : "\"";
+    for (const char c : text) {
+        quoted += c;
+        if (c == '"') {
+            quoted += '"';
+        }
+    }
+    return quoted + "\"";
+}
+
+std::string Optional(const std::optional<SignedBytes>& value) {
+    return value ? SignedDecimal(*value) : "";
+}
+
+std::string LatestDate(const History& history, const Figures& row) {
+    return row.latest ? IsoWhen(history.runs[row.latest_run].when) : "";
+}
+
+std::string RunDate(const History& history, const std::optional<std::uint32_t>& run) {
+    return run ? IsoWhen(history.runs[*run].when) : "";
+}
+
+std::string RoundedPerDay(const std::optional<double>& value) {
+    return value ? SignedDecimal(static_cast<SignedBytes>(std::llround(*value))) : "";
+}
+
+void WriteCsv(const ReportData& data, Output& out) {
+    const History& h = data.history;
+    out << "name,latest_bytes,latest_date,measured,change_previous_run,change_7_days,"
+           "change_30_days,growth_per_day_30_days,new_since,gone_since\r\n";
+    for (const Figures& row : data.rows) {
+        out << CsvField(Shown(h.series[row.series].name)) << ","
+            << (row.latest ? Decimal(*row.latest) : "") << "," << LatestDate(h, row) << ","
+            << (row.measured ? "1" : "0") << "," << Optional(row.change_previous) << ","
+            << Optional(row.change_7_days) << "," << Optional(row.change_30_days) << ","
+            << RoundedPerDay(row.growth_per_day) << "," << RunDate(h, row.new_since) << ","
+            << RunDate(h, row.gone_since) << "\r\n";
+    }
+}
+
+// A JSON string of shown text, which holds no control characters.
+std::string JsonString(std::string_view text) {
+    std::string json = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            json += '\\';
+        }
+        json += c;
+    }
+    return json + "\"";
+}
+
+std::string JsonNumber(const std::optional<SignedBytes>& value) {
+    return value ? (*value > 0 ? Decimal(static_cast<Bytes>(*value)) : SignedDecimal(*value))
+                 : "null";
+}
+
+std::string JsonDate(const History& history, const std::optional<std::uint32_t>& run) {
+    return run ? JsonString(IsoWhen(history.runs[*run].when)) : "null";
+}
+
+void WriteJson(const ReportData& data, Output& out) {
+    const History& h = data.history;
+    out << "{\"directory\": " << JsonString(Shown(data.directory))
+        << ", \"first_run\": " << JsonString(IsoWhen(h.runs.front().when))
+        << ", \"last_run\": " << JsonString(IsoWhen(h.runs.back().when))
+        << ", \"runs\": " << std::to_string(h.runs.size()) << ", \"files\": [";
+    for (std::size_t i = 0; i < h.files.size(); ++i) {
+        const FileSummary& file = h.files[i];
+        out << (i > 0 ? ", " : "") << "{\"name\": " << JsonString(Shown(file.name))
+            << ", \"runs\": " << std::to_string(file.runs)
+            << ", \"skipped_lines\": " << std::to_string(file.skipped_lines) << "}";
+    }
+    out << "],\n\"subdirectories\": [";
+    std::vector<std::string> dates;  // of each run, once: the series repeat them
+    dates.reserve(h.runs.size());
+    for (const Run& run : h.runs) {
+        std::string point(1, '[');
+        point += JsonString(IsoWhen(run.when));
+        point += ", ";
+        dates.push_back(std::move(point));
+    }
+    for (std::size_t i = 0; i < data.rows.size(); ++i) {
+        const Figures& row = data.rows[i];
+        const Series& series = h.series[row.series];
+        std::optional<std::uint32_t> latest;
+        if (row.latest) {
+            latest = row.latest_run;
+        }
+        std::string per_day = "null";
+        if (row.growth_per_day) {
+            per_day = JsonNumber(static_cast<SignedBytes>(std::llround(*row.growth_per_day)));
+        }
+        out << (i > 0 ? ",\n" : "\n") << "{\"name\": " << JsonString(Shown(series.name))
+            << ", \"latest_bytes\": " << (row.latest ? Decimal(*row.latest) : "null")
+            << ", \"latest_date\": " << JsonDate(h, latest)
+            << ", \"measured\": " << (row.measured ? "true" : "false")
+            << ", \"change_previous_run\": " << JsonNumber(row.change_previous)
+            << ", \"change_7_days\": " << JsonNumber(row.change_7_days)
+            << ", \"change_30_days\": " << JsonNumber(row.change_30_days)
+            << ", \"growth_per_day_30_days\": " << per_day
+            << ", \"new_since\": " << JsonDate(h, row.new_since)
+            << ", \"gone_since\": " << JsonDate(h, row.gone_since) << ", \"series\": [";
+        for (std::size_t p = 0; p < series.runs.size(); ++p) {
+            const std::optional<Bytes> value = h.ValueOf(series.values[p]);
+            out << (p > 0 ? ", " : "") << dates[series.runs[p]]
+                << (value ? Decimal(*value) : "null") << "]";
+        }
+        out << "]}";
+    }
+    out << "\n]}\n";
+}
+
+// A label value of the exposition format: backslash, quote and line feed escaped.
+std::string LabelValue(std::string_view text) {
+    std::string value;
+    for (const char c : Shown(text)) {
+        if (c == '\\' || c == '"') {
+            value += '\\';
+        }
+        value += c;
+    }
+    return value;
+}
+
+void WriteOpenMetrics(const ReportData& data, Output& out) {
+    const History& h = data.history;
+    const std::string directory = "directory=\"" + LabelValue(data.directory) + "\"";
+    auto labels = [&](const Figures& row) {
+        return "{" + directory + ",subdirectory=\"" + LabelValue(h.series[row.series].name) + "\"}";
+    };
+    out << "# TYPE sizewalk_subdirectory_bytes gauge\n"
+           "# UNIT sizewalk_subdirectory_bytes bytes\n"
+           "# HELP sizewalk_subdirectory_bytes Size of the subdirectory's whole tree at its last "
+           "measurement.\n";
+    for (const Figures& row : data.rows) {
+        if (row.listed && row.latest) {
+            out << "sizewalk_subdirectory_bytes" << labels(row) << " " << Decimal(*row.latest)
+                << "\n";
+        }
+    }
+    out << "# TYPE sizewalk_subdirectory_measured gauge\n"
+           "# HELP sizewalk_subdirectory_measured 1 when the last run measured the "
+           "subdirectory, 0 after a scanning problem.\n";
+    for (const Figures& row : data.rows) {
+        if (row.listed) {
+            out << "sizewalk_subdirectory_measured" << labels(row) << " "
+                << (row.measured ? "1" : "0") << "\n";
+        }
+    }
+    out << "# TYPE sizewalk_last_run_timestamp_seconds gauge\n"
+           "# UNIT sizewalk_last_run_timestamp_seconds seconds\n"
+           "# HELP sizewalk_last_run_timestamp_seconds When the last run recorded the sizes.\n"
+           "sizewalk_last_run_timestamp_seconds{"
+        << directory << "} " << std::to_string(data.options.last_run_epoch) << "\n# EOF\n";
+}
+
+}  // namespace
+
+RowTexts TextsOf(const ReportData& data, const Figures& row) {
+    const History& h = data.history;
+    const bool exact = data.options.exact_bytes;
+    RowTexts t;
+    t.name = Shown(h.series[row.series].name);
+    if (row.latest) {
+        t.size = Size(*row.latest, exact);
+        t.as_of = IsoDate(h.runs[row.latest_run].when.day);
+    }
+    t.previous = Change(row.change_previous, exact);
+    t.week = Change(row.change_7_days, exact);
+    t.month = Change(row.change_30_days, exact);
+    t.per_day = PerDay(row.growth_per_day, exact);
+    std::vector<std::string> notes;
+    if (row.new_since) {
+        notes.push_back("new since " + IsoDate(h.runs[*row.new_since].when.day));
+    }
+    if (row.gone_since) {
+        notes.push_back("gone since " + IsoDate(h.runs[*row.gone_since].when.day));
+    }
+    if (row.listed && !row.measured) {
+        notes.emplace_back("not measured in the last run");
+    }
+    for (const std::string& note : notes) {
+        t.note += (t.note.empty() ? "" : ", ") + note;
+    }
+    return t;
+}
+
+std::string SummaryLine(std::string_view directory, const History& history) {
+    return "Size history of " + Shown(directory) + ": " + PeriodText(history);
+}
+
+std::string PeriodText(const History& history) {
+    std::string line = IsoDate(history.runs.front().when.day) + " to " +
+                       IsoDate(history.runs.back().when.day) + ", " +
+                       std::to_string(history.runs.size()) +
+                       (history.runs.size() == 1 ? " run" : " runs") + ", read from ";
+    // The day's reports are many: they are named by their range.
+    std::vector<std::string> names;
+    std::vector<std::string> daily;
+    for (const FileSummary& file : history.files) {
+        const bool day_report =
+            file.name.size() == std::string_view("Sizewalk_yyyyMMdd.txt").size();
+        (day_report ? daily : names).push_back(Shown(file.name));
+    }
+    if (daily.size() > 2) {
+        names.push_back(std::to_string(daily.size()) + " daily reports (" + daily.front() + " to " +
+                        daily.back() + ")");
+    } else {
+        names.insert(names.end(), daily.begin(), daily.end());
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        line += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+    }
+    return line;
+}
+
+std::vector<std::string> SkippedLineNotes(const History& history) {
+    std::vector<std::string> notes;
+    for (const FileSummary& file : history.files) {
+        if (file.skipped_lines > 0) {
+            notes.push_back(Shown(file.name) + ": " + std::to_string(file.skipped_lines) +
+                            (file.skipped_lines == 1
+                                 ? " line could not be read and was skipped (line "
+                                 : " lines could not be read and were skipped (the "
+                                   "first is line ") +
+                            std::to_string(file.first_skipped_line) + ")");
+        }
+    }
+    return notes;
+}
+
+void WriteReport(const ReportData& data, Output& out) {
+    switch (data.options.format) {
+        case Format::kTable:
+            WriteTable(data, out);
+            break;
+        case Format::kCsv:
+            WriteCsv(data, out);
+            break;
+        case Format::kJson:
+            WriteJson(data, out);
+            break;
+        case Format::kOpenMetrics:
+            WriteOpenMetrics(data, out);
+            break;
+        case Format::kHtml:
+            WriteHtml(data, out);
+            break;
+    }
+}
+
+}  // namespace sizewalk::history

@@ -1,0 +1,178 @@
+#include "history/text.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace sizewalk::history {
+namespace {
+
+// The length of the UTF-8 sequence at `pos`, or 0 when there is none.
+std::size_t Utf8Length(std::string_view text, std::size_t pos) {
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead < 0x80) {
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (pos + length > text.size()) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(text[pos + i]);
+        if (byte < (i == 1 ? low : 0x80) || byte > (i == 1 ? high : 0xBF)) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+std::string Digits(int value, int width) {
+    std::string text = std::to_string(value);
+    if (text.size() < static_cast<std::size_t>(width)) {
+        text.insert(0, static_cast<std::size_t>(width) - text.size(), '0');
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string Shown(std::string_view name) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(name.size());
+    for (std::size_t i = 0; i < name.size();) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        const std::size_t length = Utf8Length(name, i);
+        if (length > 1 || (length == 1 && byte >= 0x20 && byte != 0x7F)) {
+            text.append(name.substr(i, length));
+            i += length;
+            continue;
+        }
+        if (byte == '\t') {
+            text += "\\t";
+        } else if (byte == '\n') {
+            text += "\\n";
+        } else if (byte == '\r') {
+            text += "\\r";
+        } else {
+            text += "\\x";
+            text += kHex[byte >> 4];
+            text += kHex[byte & 0xF];
+        }
+        ++i;
+    }
+    return text;
+}
+
+std::size_t Columns(std::string_view text) {
+    std::size_t count = 0;
+    for (const char c : text) {
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }
+    return count;
+}
+
+std::string Truncated(std::string_view text, std::size_t columns) {
+    if (Columns(text) <= columns) {
+        return std::string(text);
+    }
+    std::size_t end = 0;
+    for (std::size_t kept = 0; kept + 1 < columns; ++kept) {
+        ++end;
+        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+            ++end;
+        }
+    }
+    return std::string(text.substr(0, end)) + "…";
+}
+
+std::string IsoDate(std::int32_t day) {
+    int year = 0;
+    int month = 0;
+    int day_of_month = 0;
+    CivilFromDays(day, year, month, day_of_month);
+    return Digits(year, 4) + "-" + Digits(month, 2) + "-" + Digits(day_of_month, 2);
+}
+
+std::string IsoWhen(const When& when) {
+    std::string text = IsoDate(when.day);
+    if (when.seconds >= 0) {
+        text += 'T';
+        text += Digits(when.seconds / 3600, 2);
+        text += ':';
+        text += Digits(when.seconds / 60 % 60, 2);
+        text += ':';
+        text += Digits(when.seconds % 60, 2);
+    }
+    return text;
+}
+
+std::string Decimal(Bytes value) {
+    if (value <= ~std::uint64_t{0}) {  // 128-bit division is slow: the common case skips it
+        char text[24];
+        return std::string(
+            text, std::to_chars(text, text + sizeof text, static_cast<std::uint64_t>(value)).ptr);
+    }
+    char digits[48];
+    std::size_t n = sizeof digits;
+    do {
+        digits[--n] = static_cast<char>('0' + static_cast<int>(value % 10));
+        value /= 10;
+    } while (value != 0);
+    return std::string(digits + n, sizeof digits - n);
+}
+
+std::string SignedDecimal(SignedBytes value) {
+    if (value == 0) {
+        return "0";
+    }
+    const Bytes magnitude = value < 0 ? Bytes(0) - static_cast<Bytes>(value) : Bytes(value);
+    std::string text(1, value < 0 ? '-' : '+');
+    text += Decimal(magnitude);
+    return text;
+}
+
+std::string HumanSize(double bytes) {
+    static constexpr const char* kUnits[] = {"KiB", "MiB", "GiB", "TiB",
+                                             "PiB", "EiB", "ZiB", "YiB"};
+    const double magnitude = std::fabs(bytes);
+    char text[64];
+    if (magnitude < 1024) {
+        std::snprintf(text, sizeof text, "%.0f B", bytes);
+        return text;
+    }
+    double scaled = bytes / 1024;
+    std::size_t unit = 0;
+    // Rounding may carry into the next unit: 1023.96 KiB shows as 1.0 MiB.
+    while (std::fabs(scaled) >= 1023.95 && unit + 1 < std::size(kUnits)) {
+        scaled /= 1024;
+        ++unit;
+    }
+    std::snprintf(text, sizeof text, "%.1f %s", scaled, kUnits[unit]);
+    return text;
+}
+
+std::string HumanChange(double bytes) {
+    if (std::fabs(bytes) < 0.5) {
+        return "0 B";
+    }
+    std::string text = bytes > 0 ? "+" : "";
+    text += HumanSize(bytes);
+    return text;
+}
+
+}  // namespace sizewalk::history

@@ -1,0 +1,34 @@
+// Figures, dates and names as the reports show them.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "history/model.h"
+
+namespace sizewalk::history {
+
+// A name as UTF-8 text: control characters as \t, \n, \r or \xHH, and each
+// byte that is not part of UTF-8 (an 8-bit code page's letter) as \xHH.
+std::string Shown(std::string_view name);
+
+// The screen columns of UTF-8 text: each character counts once.
+std::size_t Columns(std::string_view text);
+// At most `columns` characters, the last of them "…" when it was cut.
+std::string Truncated(std::string_view text, std::size_t columns);
+
+// "2026-12-05"
+std::string IsoDate(std::int32_t day);
+// "2026-12-05" for a date alone, "2026-12-05T02:30:00" with a time.
+std::string IsoWhen(const When& when);
+
+std::string Decimal(Bytes value);
+// With a sign: "+12", "-3", "0".
+std::string SignedDecimal(SignedBytes value);
+
+// "512 B", "1.2 GiB": binary units, one decimal.
+std::string HumanSize(double bytes);
+// With a sign for a change: "+1.2 GiB", "-300.0 KiB", "0 B".
+std::string HumanChange(double bytes);
+
+}  // namespace sizewalk::history

@@ -1,0 +1,239 @@
+// Reading the size history on Windows.
+#include "platform/history_system.h"
+
+#include "platform/win32/errors.h"
+#include "platform/win32/long_path.h"
+#include "platform/win32/win.h"
+
+namespace sizewalk {
+namespace {
+
+using win32::ErrorFromWin32;
+using win32::LongPath;
+using win32::Narrow;
+using win32::Wide;
+
+class Win32InputFile final : public InputFile {
+  public:
+    Win32InputFile(HANDLE handle, std::string path) : handle_(handle), path_(std::move(path)) {}
+    ~Win32InputFile() override { CloseHandle(handle_); }
+    Win32InputFile(const Win32InputFile&) = delete;
+    Win32InputFile& operator=(const Win32InputFile&) = delete;
+
+    Outcome<std::size_t> Read(char* buffer, std::size_t size) override {
+        DWORD got = 0;
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1 << 30));
+        if (!ReadFile(handle_, buffer, chunk, &got, nullptr)) {
+            return ErrorFromWin32(GetLastError(), path_);
+        }
+        return static_cast<std::size_t>(got);
+    }
+
+  private:
+    HANDLE handle_;
+    std::string path_;
+};
+
+Status WriteAll(HANDLE handle, std::string_view bytes, const std::string& path) {
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1 << 20));
+        if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr)) {
+            return ErrorFromWin32(GetLastError(), path);
+        }
+        bytes.remove_prefix(written);
+    }
+    return std::nullopt;
+}
+
+class Win32HistorySystem final : public HistorySystem {
+  public:
+    Outcome<std::vector<std::string>> ListFiles(const std::string& dir) override {
+        Outcome<std::wstring> long_dir = LongPath(dir);
+        if (!long_dir.ok()) {
+            return long_dir.error();
+        }
+        WIN32_FIND_DATAW entry{};
+        const HANDLE find =
+            FindFirstFileExW(win32::JoinPath(long_dir.value(), L"*").c_str(), FindExInfoBasic,
+                             &entry, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+        if (find == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND) {
+                return std::vector<std::string>{};
+            }
+            return ErrorFromWin32(error, dir);
+        }
+        std::vector<std::string> names;
+        do {
+            // Plain files only: no directories, no links to elsewhere.
+            if ((entry.dwFileAttributes &
+                 (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0) {
+                names.push_back(Narrow(entry.cFileName));
+            }
+        } while (FindNextFileW(find, &entry));
+        const DWORD error = GetLastError();
+        FindClose(find);
+        if (error != ERROR_NO_MORE_FILES) {
+            return ErrorFromWin32(error, dir);
+        }
+        return names;
+    }
+
+    Outcome<std::unique_ptr<InputFile>> OpenForReading(const std::string& path) override {
+        Outcome<std::wstring> file = LongPath(path);
+        if (!file.ok()) {
+            return file.error();
+        }
+        const HANDLE handle = CreateFileW(
+            file.value().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            return ErrorFromWin32(GetLastError(), path);
+        }
+        std::unique_ptr<InputFile> input = std::make_unique<Win32InputFile>(handle, path);
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!GetFileInformationByHandle(handle, &info)) {
+            return ErrorFromWin32(GetLastError(), path);
+        }
+        if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+            GetFileType(handle) != FILE_TYPE_DISK) {
+            return Error{errnum::kPathFileAccess, RuntimeErrorText(errnum::kPathFileAccess) +
+                                                      ": not a regular file: " + path};
+        }
+        return input;
+    }
+
+    Outcome<std::string> WriteTemporaryFile(std::string_view suffix,
+                                            std::string_view content) override {
+        std::wstring dir(MAX_PATH + 1, L'\0');
+        dir.resize(GetTempPathW(static_cast<DWORD>(dir.size()), dir.data()));
+        if (dir.empty()) {
+            return ErrorFromWin32(GetLastError(), "%TEMP%");
+        }
+        for (int attempt = 0;; ++attempt) {
+            const std::wstring name =
+                L"sizewalk-history-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(pages_++) + Wide(suffix);
+            const std::string path = Narrow(dir + name);
+            const HANDLE handle = CreateFileW((dir + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (handle == INVALID_HANDLE_VALUE) {
+                const DWORD error = GetLastError();
+                if (error == ERROR_FILE_EXISTS && attempt < 100) {
+                    continue;
+                }
+                return ErrorFromWin32(error, path);
+            }
+            Status status = WriteAll(handle, content, path);
+            if (!CloseHandle(handle) && !status) {
+                status = ErrorFromWin32(GetLastError(), path);
+            }
+            if (status) {
+                DeleteFileW((dir + name).c_str());
+                return *status;
+            }
+            return path;
+        }
+    }
+
+    std::int64_t EpochSeconds(const LocalTime& local) override {
+        SYSTEMTIME local_time{};
+        local_time.wYear = static_cast<WORD>(local.year);
+        local_time.wMonth = static_cast<WORD>(local.month);
+        local_time.wDay = static_cast<WORD>(local.day);
+        local_time.wHour = static_cast<WORD>(local.hour);
+        local_time.wMinute = static_cast<WORD>(local.minute);
+        local_time.wSecond = static_cast<WORD>(local.second);
+        SYSTEMTIME utc{};
+        FILETIME file_time{};
+        if (!TzSpecificLocalTimeToSystemTime(nullptr, &local_time, &utc) ||
+            !SystemTimeToFileTime(&utc, &file_time)) {
+            return 0;
+        }
+        const std::int64_t ticks =
+            (static_cast<std::int64_t>(file_time.dwHighDateTime) << 32) | file_time.dwLowDateTime;
+        return (ticks - 116444736000000000LL) / 10000000;  // 100 ns since 1601
+    }
+
+  private:
+    unsigned pages_ = 0;  // this process's temporary pages, for unique names
+};
+
+// A program without a console of its own: output goes where it was sent,
+// or, started from a console window, to that window.
+class Win32Console final : public Console {
+  public:
+    Win32Console() {
+        output_ = Usable(GetStdHandle(STD_OUTPUT_HANDLE));
+        error_ = Usable(GetStdHandle(STD_ERROR_HANDLE));
+        if ((output_ == nullptr || error_ == nullptr) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+            const HANDLE console =
+                CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+            if (console != INVALID_HANDLE_VALUE) {
+                output_ = output_ != nullptr ? output_ : console;
+                error_ = error_ != nullptr ? error_ : console;
+            }
+        }
+    }
+
+    bool OutputIsTerminal() override { return IsConsole(output_); }
+    // A console shows any character through WriteConsoleW.
+    bool OutputIsUtf8() override { return IsConsole(output_); }
+
+    Status Write(std::string_view bytes) override {
+        if (output_ == nullptr) {
+            return std::nullopt;  // nowhere to go, as for a program started without one
+        }
+        return Put(output_, bytes, "standard output");
+    }
+
+    void WriteError(std::string_view line) override {
+        if (error_ != nullptr) {
+            std::string text(line);
+            text += "\r\n";
+            Put(error_, text, "standard error");
+        }
+    }
+
+  private:
+    static HANDLE Usable(HANDLE handle) {
+        return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
+    }
+
+    static bool IsConsole(HANDLE handle) {
+        DWORD mode = 0;
+        return handle != nullptr && GetConsoleMode(handle, &mode);
+    }
+
+    static Status Put(HANDLE handle, std::string_view bytes, const std::string& what) {
+        if (!IsConsole(handle)) {
+            return WriteAll(handle, bytes, what);
+        }
+        const std::wstring wide = Wide(bytes);
+        DWORD written = 0;
+        for (std::size_t done = 0; done < wide.size(); done += written) {
+            const auto chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
+            if (!WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr)) {
+                return ErrorFromWin32(GetLastError(), what);
+            }
+        }
+        return std::nullopt;
+    }
+
+    HANDLE output_ = nullptr;
+    HANDLE error_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<HistorySystem> MakeSystemHistory() {
+    return std::make_unique<Win32HistorySystem>();
+}
+
+std::unique_ptr<Console> MakeSystemConsole() {
+    return std::make_unique<Win32Console>();
+}
+
+}  // namespace sizewalk

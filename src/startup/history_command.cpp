@@ -1,0 +1,169 @@
+#include "startup/history_command.h"
+
+#include <optional>
+
+#include "common/reports.h"
+#include "history/history.h"
+#include "history/text.h"
+
+namespace sizewalk {
+namespace {
+
+constexpr std::string_view kCommand = "--history";
+constexpr std::string_view kUsage =
+    "usage: sizewalk --history DIR/ [--format=table|csv|json|openmetrics|html] [--bytes] "
+    "[--sort=change|size|name]";
+
+// The words of one command text: split at blanks, a double-quoted part kept
+// together (without its quotes).
+std::vector<std::string> Words(std::string_view text) {
+    std::vector<std::string> words;
+    std::string word;
+    bool quoted = false;
+    bool any = false;
+    for (const char c : text) {
+        if (c == '"') {
+            quoted = !quoted;
+            any = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (any) {
+                words.push_back(word);
+            }
+            word.clear();
+            any = false;
+        } else {
+            word += c;
+            any = true;
+        }
+    }
+    if (any) {
+        words.push_back(word);
+    }
+    return words;
+}
+
+struct Request {
+    std::string directory;
+    std::optional<history::Format> format;
+    history::ReportOptions options;
+};
+
+// The request, or what is wrong with the command line.
+std::optional<Request> Parse(const std::vector<std::string>& arguments, std::string& problem) {
+    const std::vector<std::string> words = arguments.size() == 1 ? Words(arguments[0]) : arguments;
+    Request request;
+    std::vector<std::string> directory;
+    bool options_end = false;
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (options_end || !word.starts_with("--")) {
+            directory.push_back(word);
+        } else if (word == "--") {
+            options_end = true;
+        } else if (word == "--bytes") {
+            request.options.exact_bytes = true;
+        } else if (word.starts_with("--format=")) {
+            static const std::pair<std::string_view, history::Format> kFormats[] = {
+                {"table", history::Format::kTable},
+                {"csv", history::Format::kCsv},
+                {"json", history::Format::kJson},
+                {"openmetrics", history::Format::kOpenMetrics},
+                {"html", history::Format::kHtml}};
+            request.format.reset();
+            for (const auto& [name, format] : kFormats) {
+                if (word.substr(9) == name) {
+                    request.format = format;
+                }
+            }
+            if (!request.format) {
+                problem = "unknown format: " + word;
+                return std::nullopt;
+            }
+        } else if (word == "--sort=change" || word == "--sort=size" || word == "--sort=name") {
+            request.options.sort = word == "--sort=change" ? history::SortKey::kChange
+                                   : word == "--sort=size" ? history::SortKey::kSize
+                                                           : history::SortKey::kName;
+        } else {
+            problem = "unknown option: " + word;
+            return std::nullopt;
+        }
+    }
+    // A blank inside the directory needs no quotes, as for a tracking run.
+    for (const std::string& part : directory) {
+        request.directory += (request.directory.empty() ? "" : " ") + part;
+    }
+    if (request.directory.empty()) {
+        problem = "the directory is missing";
+        return std::nullopt;
+    }
+    return request;
+}
+
+}  // namespace
+
+bool IsHistoryCommand(const std::vector<std::string>& arguments) {
+    return !arguments.empty() &&
+           (arguments[0] == kCommand || (arguments.size() == 1 && arguments[0].size() > 9 &&
+                                         arguments[0].starts_with(kCommand) &&
+                                         (arguments[0][9] == ' ' || arguments[0][9] == '\t')));
+}
+
+int RunHistoryCommand(const std::vector<std::string>& arguments, HistorySystem& system,
+                      Console& console) {
+    std::string problem;
+    std::optional<Request> request = Parse(arguments, problem);
+    if (!request) {
+        console.WriteError("sizewalk: " + problem);
+        console.WriteError(kUsage);
+        return kExitInvalidCommandLine;
+    }
+    const std::string dir = history::WithSeparator(request->directory);
+    const Outcome<history::History> loaded = history::LoadHistory(dir, system);
+    if (!loaded.ok()) {
+        console.WriteError("sizewalk: " + loaded.error().description);
+        return kExitFatal;
+    }
+    const history::History& h = loaded.value();
+    for (const std::string& note : history::SkippedLineNotes(h)) {
+        console.WriteError("sizewalk: " + history::Shown(dir) + note);
+    }
+    if (h.runs.empty()) {
+        console.WriteError("sizewalk: No size history in " + history::Shown(dir) +
+                           " yet: no Sizewalk.csv, Sizewalk.txt or Sizewalk_yyyyMMdd.txt "
+                           "with a run in it.");
+        return kExitFatal;
+    }
+    history::ReportOptions& options = request->options;
+    options.format = request->format.value_or(console.OutputIsTerminal() ? history::Format::kTable
+                                                                         : history::Format::kCsv);
+    options.utf8 = console.OutputIsUtf8();
+    options.last_run_epoch = history::LastRunEpoch(h, system);
+    Status written;
+    history::Report(dir, h, options, [&](std::string_view text) {
+        if (!written) {
+            written = console.Write(text);
+        }
+    });
+    if (written) {
+        console.WriteError("sizewalk: " + written->description);
+        return kExitFatal;
+    }
+    return kExitSuccess;
+}
+
+std::string HistoryHelpText() {
+    return "Size history:\n"
+           "  sizewalk --history DIR/ [--format=table|csv|json|openmetrics|html] [--bytes]\n"
+           "                          [--sort=change|size|name]\n"
+           "Reads the tracking files in DIR (writing nothing there) and shows each\n"
+           "subdirectory's latest size and its change since the previous run, over 7\n"
+           "and over 30 days. A table on a terminal, CSV otherwise; --bytes shows exact\n"
+           "bytes. Exit status 0, 1 when there is no history or it cannot be read, 2 for\n"
+           "an invalid command line. The JSON fields (man sizewalk tells what each means):\n"
+           "  directory, first_run, last_run, runs, files [name, runs, skipped_lines],\n"
+           "  subdirectories [name, latest_bytes, latest_date, measured,\n"
+           "  change_previous_run, change_7_days, change_30_days, growth_per_day_30_days,\n"
+           "  new_since, gone_since, series [[date, bytes or null], ...]]";
+}
+
+}  // namespace sizewalk

@@ -1,0 +1,467 @@
+// The size history: the tracking files as they really are, read back; the
+// figures of a small known history in every format; the command line.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+
+#include "history/history.h"
+#include "history/reader.h"
+#include "history/text.h"
+#include "startup/history_command.h"
+
+namespace sizewalk {
+namespace {
+
+using namespace history;
+
+// A name's bytes: a backslash doubled, control characters and bytes that
+// are not UTF-8 escaped.
+std::string Bare(std::string_view name) {
+    std::string text;
+    for (const char c : name) {
+        text += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    }
+    return Shown(text);
+}
+
+// Each run on a line: its time, then name=bytes (? for a failed
+// measurement); then the skipped lines.
+std::string Dump(const History& h) {
+    std::vector<std::string> runs(h.runs.size());
+    for (std::size_t r = 0; r < h.runs.size(); ++r) {
+        runs[r] = IsoWhen(h.runs[r].when) + (h.runs[r].complete ? "" : " (cut off)") + ":";
+    }
+    for (const Series& series : h.series) {
+        for (std::size_t p = 0; p < series.runs.size(); ++p) {
+            const auto value = h.ValueOf(series.values[p]);
+            runs[series.runs[p]] += " " + Bare(series.name) + "=" + (value ? Decimal(*value) : "?");
+        }
+    }
+    std::string text;
+    for (const std::string& run : runs) {
+        text += run + "\n";
+    }
+    for (const FileSummary& file : h.files) {
+        if (file.skipped_lines > 0) {
+            text += "skipped " + std::to_string(file.skipped_lines) + " from line " +
+                    std::to_string(file.first_skipped_line) + "\n";
+        }
+    }
+    return text;
+}
+
+History Parse(Layout layout, std::string_view bytes) {
+    HistoryBuilder builder;
+    builder.BeginFile("file");
+    ParseTrackingBytes(bytes, layout, builder);
+    return builder.Finish();
+}
+
+const std::string kProblem =
+    " // Scanning Problem: Permission denied: /srv/data/x. Directory size reset to zero.";
+const std::string kRule(50, '-');
+
+struct ParseCase {
+    const char* what;
+    Layout layout;
+    std::string bytes;
+    std::string runs;
+};
+
+const ParseCase kParseCases[] = {
+    {"this program's CSV: quoted names, one across lines, a scanning problem", Layout::kCsv,
+     "05/10/2003,1234567,Documents\r\n"
+     "05/10/2003,12,\"a,b \"\"q\"\"\"\r\n"
+     "05/10/2003,7,\"line\r\nbreak\"\r\n"
+     "05/10/2003,0,Private" +
+         kProblem + "\r\n",
+     "2003-10-05: Documents=1234567 a,b \"q\"=12 line\\r\\nbreak=7 Private=?\n"},
+    {"the original's unquoted commas; locales mixed; a repeated name starts a run", Layout::kCsv,
+     "05/10/2003,5,a,b\r\n"
+     "05.10.2003,6,\"c\r\n"
+     "05.10.2003,7,a,b\r\n"
+     "05.10.2003,9,d \"x\" y\r\n"
+     "07, 12, 2026,8,c\r\n"
+     "07\xe5\xb9\xb4"
+     "12\xe5\xb9\xb4"
+     "2026,18446744073709551616000,c\r\n",
+     "2003-10-05: a,b=5 \"c=6\n2003-10-05: a,b=7 d \"x\" y=9\n2026-12-07: c=8\n"
+     "2026-12-07: c=18446744073709551616000\n"},
+    {"the formula guard, a Latin-1 name, LF-only lines, a torn last line", Layout::kCsv,
+     "05/10/2003,1,\"'=SUM(A1)\"\n"
+     "05/10/2003,2,'=kept\n"
+     "05/10/2003,3,caf\xe9\n"
+     "06/10/2003,4,tor",
+     "2003-10-05: =SUM(A1)=1 '=kept=2 caf\\xe9=3\nskipped 1 from line 4\n"},
+    {"lines that cannot be read: glued rows, bad dates and sizes, no name", Layout::kCsv,
+     "05/10/2003,1,a\r\n"
+     "07/107/12/2026,0,a\r\n"
+     "31/02/2003,1,a\r\n"
+     "05/10/2003,x1,a\r\n"
+     "05/10/2003,1,\r\n"
+     "05/10/2003,0, // Scanning Problem: no name.\r\n"
+     "\r\n"
+     "05/10/2003,2,b\r\n",
+     "2003-10-05: a=1 b=2\nskipped 6 from line 2\n"},
+    {"this program's style 1 file: header, two locales, a wrapped size, escapes", Layout::kText,
+     "Sizewalk v2.0.2 ,  Copyright \xc2\xa9 2026 The Sizewalk Authors\r\n" + kRule + "\r\n\r\n" +
+         "Directory Size Track (bytes) for '/srv/data/' at 5-10-2003 10:30:06\r\n\r\n"
+         "1,234,567       Documents\r\n"
+         " 0              Private" +
+         kProblem +
+         "\r\n"
+         "1,000,000,000,000\r\n"
+         "                huge\r\n"
+         "0               tab\\there\\x7f\\x41\r\n"
+         "\r\nTOTAL: 1,000,001,234,567 bytes in 4 subdirectories\r\n" +
+         kRule + "\r\n\r\n" +
+         "Directory Size Track (bytes) for '/srv/d' at x' at 6-10-2003 22.15.00\r\n\r\n"
+         "1.234.568       Documents\r\n"
+         "1\xe2\x80\xaf"
+         "234\xe2\x80\xaf"
+         "569       2024 photos\r\n"
+         "999 999 999 999 5\r\n"
+         "\r\nTOTAL: 0 bytes in 3 subdirectories\r\n" +
+         kRule + "\r\n\r\n",
+     "2003-10-05T10:30:06: Documents=1234567 Private=? huge=1000000000000 "
+     "tab\\there\\x7f\\\\x41=0\n"
+     "2003-10-06T22:15:00: Documents=1234568 2024 photos=1234569 5=999999999999\n"},
+    {"the original in code page 1252 with LF only: a block cut off, names with blanks",
+     Layout::kText,
+     "Directory Size Track (bytes) for 'C:\\Data\\' at 5-10-2003 9:05:01\n\n"
+     "1\xa0"
+     "234\xa0"
+     "567       caf\xe9\n"
+     "12                two blanks\n"
+     "garbage\n"
+     "Directory Size Track (bytes) for 'C:\\Data\\' at 6-10-2003 10:30:06\n\n"
+     "5               caf\xe9\n\n"
+     "TOTAL: 5 bytes in 1 subdirectories\n" +
+         kRule + "\n\nnot a report\n",
+     "2003-10-05T09:05:01 (cut off): caf\\xe9=1234567   two blanks=12\n"
+     "2003-10-06T10:30:06: caf\\xe9=5\nskipped 2 from line 5\n"},
+};
+
+TEST(HistoryParse, ReadsEveryLayoutAsWritten) {
+    for (const ParseCase& c : kParseCases) {
+        EXPECT_EQ(Dump(Parse(c.layout, c.bytes)), c.runs) << c.what;
+    }
+}
+
+TEST(HistoryParse, QuotedNameAcrossBlocksAndOverlongLines) {
+    // A block boundary inside a quoted name, and a line longer than a block.
+    const std::string filler(3 << 20, 'x');
+    const std::string bytes = std::string((1 << 20) - 20, '\n') + "05/10/2003,7,\"a\r\nb\"\r\n" +
+                              filler + "\r\n06/10/2003,1,c\r\n";
+    const History h = Parse(Layout::kCsv, bytes);
+    EXPECT_EQ(Dump(h), "2003-10-05: a\\r\\nb=7\n2003-10-06: c=1\nskipped 1048557 from line 1\n");
+}
+
+// The file names of a history; on Windows they are found whatever their case.
+TEST(HistoryParse, TrackingFileNames) {
+    EXPECT_EQ(TrackingLayout("Sizewalk.csv", false), Layout::kCsv);
+    EXPECT_EQ(TrackingLayout("Sizewalk_20031005.txt", false), Layout::kText);
+    EXPECT_EQ(TrackingLayout("SIZEWALK.TXT", true), Layout::kText);
+    for (const char* name : {"SIZEWALK.TXT", "Sizewalk_2003100.txt", "Sizewalk_2003100x.txt",
+                             "Sizewalk.csv.bak", "xSizewalk.txt"}) {
+        EXPECT_FALSE(TrackingLayout(name, false)) << name;
+    }
+}
+
+// Files in memory, in one directory.
+class FakeHistorySystem final : public HistorySystem {
+  public:
+    std::string dir = "/srv/data/";
+    std::map<std::string, std::string> files;
+    std::map<std::string, std::string> written;
+
+    // The directory ends with either separator (Windows adds its own).
+    Outcome<std::vector<std::string>> ListFiles(const std::string& path) override {
+        if (path.substr(0, path.size() - 1) != dir.substr(0, dir.size() - 1)) {
+            return MakeError(errnum::kPathNotFound, path);
+        }
+        std::vector<std::string> names;
+        for (const auto& [name, content] : files) {
+            names.push_back(name);
+        }
+        return names;
+    }
+    Outcome<std::unique_ptr<InputFile>> OpenForReading(const std::string& path) override {
+        return std::unique_ptr<InputFile>(
+            std::make_unique<MemoryInput>(files.at(path.substr(dir.size()))));
+    }
+    Outcome<std::string> WriteTemporaryFile(std::string_view suffix,
+                                            std::string_view content) override {
+        const std::string path = "/tmp/page" + std::string(suffix);
+        written[path] = content;
+        return path;
+    }
+    std::int64_t EpochSeconds(const LocalTime& t) override {
+        return std::int64_t{DaysFromCivil(t.year, t.month, t.day)} * 86400 + t.hour * 3600 +
+               t.minute * 60 + t.second;
+    }
+
+  private:
+    class MemoryInput final : public InputFile {
+      public:
+        explicit MemoryInput(std::string_view bytes) : bytes_(bytes) {}
+        Outcome<std::size_t> Read(char* buffer, std::size_t size) override {
+            const std::size_t n = std::min(size, bytes_.size());
+            std::memcpy(buffer, bytes_.data(), n);
+            bytes_.remove_prefix(n);
+            return n;
+        }
+
+      private:
+        std::string_view bytes_;
+    };
+};
+
+class FakeConsole final : public Console {
+  public:
+    bool terminal = false;
+    bool utf8 = false;
+    std::string out;
+    std::string err;
+    bool OutputIsTerminal() override { return terminal; }
+    bool OutputIsUtf8() override { return utf8; }
+    Status Write(std::string_view bytes) override {
+        out += bytes;
+        return std::nullopt;
+    }
+    void WriteError(std::string_view line) override { err += std::string(line) + "\n"; }
+};
+
+std::string Lines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + "\r\n";
+    }
+    return text;
+}
+
+// Six runs of two files, one of them exactly 7 days before the last. alpha
+// grows steadily; beta fails in three runs (gaps, never drops); gone
+// disappears; new appears; the guarded name keeps its size. Both files have
+// a run on 31 October: the CSV one, dated only, is the later.
+class KnownHistory : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const std::string beta_failed = ",0,beta" + kProblem;
+        const std::string odd = ",7,\"'=caf\xe9 \"\"x\"\"\"";
+        system.files["Sizewalk.csv"] = Lines({
+            "01/10/2026,1000,alpha",
+            "01/10/2026,5000,beta",
+            "01/10/2026,300,gone",
+            "01/10/2026" + odd,
+            "27/10/2026,1500,alpha",
+            "27/10/2026" + beta_failed,
+            "27/10/2026,300,gone",
+            "27/10/2026" + odd,
+            "31/10/2026,2000,alpha",
+            "31/10/2026" + beta_failed,
+            "31/10/2026,10,new",
+            "31/10/2026" + odd,
+            "03/11/2026,3000,alpha",
+            "03/11/2026" + beta_failed,
+            "03/11/2026,40,new",
+            "03/11/2026" + odd,
+        });
+        system.files["Sizewalk.txt"] = Lines({
+            "Directory Size Track (bytes) for '/srv/data/' at 31-10-2026 08:00:00",
+            "",
+            "1,900           alpha",
+            " 0              beta" + kProblem,
+            "7               =caf\xe9 \"x\"",
+            "",
+            "TOTAL: 1,907 bytes in 3 subdirectories",
+            kRule,
+            "",
+            "Directory Size Track (bytes) for '/srv/data/' at 2-11-2026 10:00:00",
+            "",
+            "2,500           alpha",
+            "6,000           beta",
+            "20              new",
+            "7               =caf\xe9 \"x\"",
+            "",
+            "TOTAL: 8,527 bytes in 4 subdirectories",
+            kRule,
+            "",
+        });
+    }
+
+    std::string Run(std::vector<std::string> options) {
+        options.insert(options.begin(), {"--history", "/srv/data/"});
+        EXPECT_EQ(RunHistoryCommand(options, system, console), 0) << console.err;
+        return console.out;
+    }
+
+    FakeHistorySystem system;
+    FakeConsole console;
+};
+
+TEST_F(KnownHistory, Table) {
+    console.terminal = true;
+    EXPECT_EQ(Run({}),
+              "Size history of /srv/data/: 2026-10-01 to 2026-11-03, 6 runs, read from "
+              "Sizewalk.csv and Sizewalk.txt\n"
+              "   SIZE  AS OF       LAST RUN    7 DAYS   30 DAYS  PER DAY  TREND   NAME\n"
+              "2.9 KiB  2026-11-03    +500 B  +1.5 KiB  +2.0 KiB    +61 B  _-:=+#  alpha\n"
+              "5.9 KiB  2026-11-02       0 B   +1000 B   +1000 B    +30 B  _   #   beta  "
+              "(not measured in the last run)\n"
+              "   40 B  2026-11-03     +20 B     +40 B     +40 B     +1 B     _-#  new  "
+              "(new since 2026-10-31)\n"
+              "    7 B  2026-11-03       0 B       0 B       0 B      0 B  ______  "
+              "=caf\\xe9 \"x\"\n"
+              "  300 B  2026-10-27       0 B    -300 B    -300 B     -9 B  __      gone  "
+              "(gone since 2026-10-31)\n");
+}
+
+TEST_F(KnownHistory, Csv) {
+    EXPECT_EQ(Run({"--sort=name", "--bytes"}),
+              Lines({"name,latest_bytes,latest_date,measured,change_previous_run,change_7_days,"
+                     "change_30_days,growth_per_day_30_days,new_since,gone_since",
+                     "\"'=caf\\xe9 \"\"x\"\"\",7,2026-11-03,1,0,0,0,0,,",
+                     "alpha,3000,2026-11-03,1,+500,+1500,+2000,+61,,",
+                     "beta,6000,2026-11-02T10:00:00,0,0,+1000,+1000,+30,,",
+                     "gone,300,2026-10-27,0,0,-300,-300,-9,,2026-10-31T08:00:00",
+                     "new,40,2026-11-03,1,+20,+40,+40,+1,2026-10-31,"}));
+}
+
+TEST_F(KnownHistory, Json) {
+    EXPECT_EQ(
+        Run({"--format=json", "--sort=size"}),
+        "{\"directory\": \"/srv/data/\", \"first_run\": \"2026-10-01\", \"last_run\": "
+        "\"2026-11-03\", \"runs\": 6, \"files\": [{\"name\": \"Sizewalk.csv\", \"runs\": 4, "
+        "\"skipped_lines\": 0}, {\"name\": \"Sizewalk.txt\", \"runs\": 2, \"skipped_lines\": 0}],\n"
+        "\"subdirectories\": [\n"
+        "{\"name\": \"beta\", \"latest_bytes\": 6000, \"latest_date\": \"2026-11-02T10:00:00\", "
+        "\"measured\": false, \"change_previous_run\": 0, \"change_7_days\": 1000, "
+        "\"change_30_days\": 1000, \"growth_per_day_30_days\": 30, \"new_since\": null, "
+        "\"gone_since\": null, \"series\": [[\"2026-10-01\", 5000], [\"2026-10-27\", null], "
+        "[\"2026-10-31T08:00:00\", null], [\"2026-10-31\", null], [\"2026-11-02T10:00:00\", "
+        "6000], [\"2026-11-03\", null]]},\n"
+        "{\"name\": \"alpha\", \"latest_bytes\": 3000, \"latest_date\": \"2026-11-03\", "
+        "\"measured\": true, \"change_previous_run\": 500, \"change_7_days\": 1500, "
+        "\"change_30_days\": 2000, \"growth_per_day_30_days\": 61, \"new_since\": null, "
+        "\"gone_since\": null, \"series\": [[\"2026-10-01\", 1000], [\"2026-10-27\", 1500], "
+        "[\"2026-10-31T08:00:00\", 1900], [\"2026-10-31\", 2000], [\"2026-11-02T10:00:00\", "
+        "2500], [\"2026-11-03\", 3000]]},\n"
+        "{\"name\": \"gone\", \"latest_bytes\": 300, \"latest_date\": \"2026-10-27\", "
+        "\"measured\": false, \"change_previous_run\": 0, \"change_7_days\": -300, "
+        "\"change_30_days\": -300, \"growth_per_day_30_days\": -9, \"new_since\": null, "
+        "\"gone_since\": \"2026-10-31T08:00:00\", \"series\": [[\"2026-10-01\", 300], "
+        "[\"2026-10-27\", 300]]},\n"
+        "{\"name\": \"new\", \"latest_bytes\": 40, \"latest_date\": \"2026-11-03\", "
+        "\"measured\": true, \"change_previous_run\": 20, \"change_7_days\": 40, "
+        "\"change_30_days\": 40, \"growth_per_day_30_days\": 1, \"new_since\": \"2026-10-31\", "
+        "\"gone_since\": null, \"series\": [[\"2026-10-31\", 10], [\"2026-11-02T10:00:00\", 20], "
+        "[\"2026-11-03\", 40]]},\n"
+        "{\"name\": \"=caf\\\\xe9 \\\"x\\\"\", \"latest_bytes\": 7, \"latest_date\": "
+        "\"2026-11-03\", \"measured\": true, \"change_previous_run\": 0, \"change_7_days\": 0, "
+        "\"change_30_days\": 0, \"growth_per_day_30_days\": 0, \"new_since\": null, "
+        "\"gone_since\": null, \"series\": [[\"2026-10-01\", 7], [\"2026-10-27\", 7], "
+        "[\"2026-10-31T08:00:00\", 7], [\"2026-10-31\", 7], [\"2026-11-02T10:00:00\", 7], "
+        "[\"2026-11-03\", 7]]}\n"
+        "]}\n");
+}
+
+TEST_F(KnownHistory, OpenMetrics) {
+    EXPECT_EQ(Run({"--format=openmetrics", "--sort=name"}),
+              "# TYPE sizewalk_subdirectory_bytes gauge\n"
+              "# UNIT sizewalk_subdirectory_bytes bytes\n"
+              "# HELP sizewalk_subdirectory_bytes Size of the subdirectory's whole tree at its "
+              "last measurement.\n"
+              "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"=caf\\\\xe9 "
+              "\\\"x\\\"\"} 7\n"
+              "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"alpha\"} 3000\n"
+              "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"beta\"} 6000\n"
+              "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"new\"} 40\n"
+              "# TYPE sizewalk_subdirectory_measured gauge\n"
+              "# HELP sizewalk_subdirectory_measured 1 when the last run measured the "
+              "subdirectory, 0 after a scanning problem.\n"
+              "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"=caf\\\\xe9 "
+              "\\\"x\\\"\"} 1\n"
+              "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"alpha\"} 1\n"
+              "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"beta\"} 0\n"
+              "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"new\"} 1\n"
+              "# TYPE sizewalk_last_run_timestamp_seconds gauge\n"
+              "# UNIT sizewalk_last_run_timestamp_seconds seconds\n"
+              "# HELP sizewalk_last_run_timestamp_seconds When the last run recorded the sizes.\n"
+              "sizewalk_last_run_timestamp_seconds{directory=\"/srv/data/\"} 1793664000\n"
+              "# EOF\n");
+}
+
+// The page for the window: a chart line per grower in its colour, the
+// table, nothing fetched from elsewhere.
+TEST_F(KnownHistory, HtmlPageForTheWindow) {
+    const auto path = WriteHistoryPage("/srv/data/", system);
+    ASSERT_TRUE(path.ok() && path.value());
+    const std::string& page = system.written.at(*path.value());
+    EXPECT_TRUE(page.starts_with("<!DOCTYPE html>"));
+    for (const char* part :
+         {"<title>Size history of /srv/data/</title>", "<svg", "stroke=\"#1f77b4\"",
+          "stroke=\"#d62728\"", ">2026-10-01<", "KiB</text>", ">=caf\\xe9 &quot;x&quot;</text>",
+          "background: #1f77b4\"></span>alpha</td><td class=\"n\">2.9 KiB",
+          "<td class=\"note\">gone since 2026-10-31</td>"}) {
+        EXPECT_NE(page.find(part), std::string::npos) << part;
+    }
+    EXPECT_EQ(page.find("<script"), std::string::npos);
+    EXPECT_EQ(page.find("http:", page.find("<svg") + 40), std::string::npos);
+
+    system.files.clear();
+    const auto none = WriteHistoryPage("/srv/data/", system);
+    ASSERT_TRUE(none.ok());
+    EXPECT_FALSE(none.value());
+    EXPECT_EQ(NoHistoryText("/srv/data/"),
+              "No size history in /srv/data/ yet. Press Go to record the first one.");
+}
+
+struct CommandCase {
+    std::vector<std::string> arguments;
+    int status;
+    std::string error;  // the start of standard error
+};
+
+TEST(HistoryCommand, StatusesAndMessages) {
+    const CommandCase cases[] = {
+        {{"--history"}, 2, "sizewalk: the directory is missing\nusage: sizewalk --history DIR/"},
+        {{"--history", "/srv/data/", "--format=xml"}, 2, "sizewalk: unknown format: --format=xml"},
+        {{"--history", "--sort=date", "/srv/data/"}, 2, "sizewalk: unknown option: --sort=date"},
+        {{"--history", "/srv/none/"}, 1, "sizewalk: Path not found: /srv/none/\n"},
+        {{"--history", "/srv/My", "Data", "--bytes"}, 0, ""},
+        {{"--history /srv/My \"Data/\" --format=json"}, 0, ""},  // Windows' one command text
+        {{"--history", "--", "--odd/"}, 1, "sizewalk: Path not found: --odd/\n"},
+    };
+    for (const CommandCase& c : cases) {
+        FakeHistorySystem system;
+        system.dir = "/srv/My Data/";
+        system.files["Sizewalk.csv"] = "05/10/2003,1,a\r\n";
+        FakeConsole console;
+        EXPECT_TRUE(IsHistoryCommand(c.arguments)) << c.arguments[0];
+        EXPECT_EQ(RunHistoryCommand(c.arguments, system, console), c.status) << c.arguments[0];
+        EXPECT_TRUE(console.err.starts_with(c.error)) << console.err;
+    }
+    for (const std::vector<std::string>& other :
+         {std::vector<std::string>{"3", "--history"}, {"--history/"}, {"--historyx", "/srv/"}}) {
+        EXPECT_FALSE(IsHistoryCommand(other)) << other[0];
+    }
+}
+
+TEST(HistoryCommand, NoHistoryAndSkippedLines) {
+    FakeHistorySystem system;
+    system.files["Sizewalk.txt"] = "Sizewalk v2.0.2 ,  Copyright x\r\nnot a report\r\n";
+    system.files["notes.txt"] = "05/10/2003,1,a\r\n";
+    FakeConsole console;
+    EXPECT_EQ(RunHistoryCommand({"--history", "/srv/data/"}, system, console), 1);
+    EXPECT_EQ(console.err,
+              "sizewalk: /srv/data/Sizewalk.txt: 1 line could not be read and was skipped "
+              "(line 2)\n"
+              "sizewalk: No size history in /srv/data/ yet: no Sizewalk.csv, Sizewalk.txt or "
+              "Sizewalk_yyyyMMdd.txt with a run in it.\n");
+    EXPECT_TRUE(console.out.empty());
+}
+
+}  // namespace
+}  // namespace sizewalk
