@@ -51,15 +51,13 @@ QFont FontOf(const FontSpec& spec, const QFont& base) {
     if (spec.points == 0) {
         return base;
     }
-    static const bool substituted = [] {
+    const QString face = QStringLiteral("MS Sans Serif");
+    if (QFont::substitutes(face).isEmpty()) {
         QFont::insertSubstitutions(
-            QStringLiteral("MS Sans Serif"),
-            {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
-             QStringLiteral("Arimo"), QStringLiteral("Arial"), QStringLiteral("Helvetica")});
-        return true;
-    }();
-    (void)substituted;
-    QFont font(QStringLiteral("MS Sans Serif"));
+            face, {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
+                   QStringLiteral("Arimo"), QStringLiteral("Arial"), QStringLiteral("Helvetica")});
+    }
+    QFont font(face);
     font.setPointSizeF(spec.points);
     font.setBold(spec.bold);
     font.setItalic(spec.italic);
