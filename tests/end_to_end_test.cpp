@@ -1,11 +1,15 @@
 // The built program on real trees: the rows it writes against an
 // independent measurement, a really unreadable subdirectory, exit statuses.
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <regex>
 
 #include "history/history.h"
 #include "temp_dir.h"
@@ -40,7 +44,8 @@ std::vector<std::string> Unprivileged(const std::vector<std::string>& arguments)
     return argv;
 }
 
-// Splits a CSV row into fields, undoing the quoting.
+// Splits a CSV row into fields, undoing the quoting and the apostrophe
+// before a formula-like name.
 std::vector<std::string> CsvFields(const std::string& row) {
     std::vector<std::string> fields(1);
     bool quoted = false;
@@ -50,6 +55,11 @@ std::vector<std::string> CsvFields(const std::string& row) {
             fields.back() += '"';
             ++i;
         } else if (c == '"') {
+            if (!quoted && fields.back().empty() && row.compare(i + 1, 1, "'") == 0 &&
+                i + 2 < row.size() &&
+                std::string_view("=+-@\t\r").find(row[i + 2]) != std::string_view::npos) {
+                ++i;
+            }
             quoted = !quoted;
         } else if (c == ',' && !quoted) {
             fields.emplace_back();
@@ -98,7 +108,10 @@ TEST(EndToEnd, UnreadableSubdirectoryIsWrittenAsAScanningProblem) {
     fs::permissions(tmp.fs() / "private/inner", fs::perms::none);
     fs::permissions(tmp.fs(), fs::perms::all);  // the unprivileged run writes the file here
     const Result run = RunProgram(Unprivileged({"3", tmp.path()}));
-    ASSERT_EQ(run.exit_status, 0) << run.output;
+    // Written, but the scheduler hears of it.
+    ASSERT_EQ(run.exit_status, 3) << run.output;
+    EXPECT_EQ(run.output, "sizewalk: private // Scanning Problem: Permission denied: " +
+                              tmp.path() + "private/inner. Directory size reset to zero.\n");
     const auto rows = CrLfLines(ReadFile(tmp.fs() / "Sizewalk.csv"));
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(CsvFields(rows[0])[1], "10");
@@ -113,12 +126,15 @@ TEST(EndToEnd, ExitStatusesAndNoFileOnFailure) {
     TempDir tmp;
     const Result missing = RunProgram({SIZEWALK_BINARY, "2", tmp.path() + "missing/"});
     EXPECT_EQ(missing.exit_status, 1);
-    EXPECT_NE(missing.output.find("(Message B76)"), std::string::npos) << missing.output;
+    EXPECT_EQ(missing.output,
+              "sizewalk: Path not found: " + tmp.path() + "missing/ (Message B76)\n");
     EXPECT_FALSE(fs::exists(tmp.fs() / "missing"));
 
     const Result invalid = RunProgram({SIZEWALK_BINARY, "2", tmp.path() + "x"});
     EXPECT_EQ(invalid.exit_status, 2);
-    EXPECT_NE(invalid.output.find("Invalid parameters in command line!"), std::string::npos);
+    EXPECT_EQ(invalid.output,
+              "sizewalk: Invalid parameters in command line!\n"
+              "sizewalk: the directory must end with '/': sizewalk 2 /srv/data/\n");
     EXPECT_TRUE(fs::is_empty(tmp.fs()));
 
     // No write permission in the directory: the listing works, the file cannot be made.
@@ -127,6 +143,162 @@ TEST(EndToEnd, ExitStatusesAndNoFileOnFailure) {
     const Result denied = RunProgram(Unprivileged({"3", tmp.path()}));
     EXPECT_EQ(denied.exit_status, 1);
     EXPECT_NE(denied.output.find("(Message B70)"), std::string::npos) << denied.output;
+}
+
+// Fills the file system `dir` is on until nothing more fits.
+void Fill(const std::string& dir) {
+    std::ofstream filler(dir + "filler", std::ios::binary);
+    const std::string block(512, 'x');
+    while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) &&
+           filler.flush()) {
+    }
+}
+
+std::string Today() {
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    localtime_r(&now, &parts);
+    char text[16];
+    return std::string(text, std::strftime(text, sizeof text, "%Y%m%d", &parts));
+}
+
+// A full disk ends a run with the file exactly as before: no file after a
+// first run, the earlier report of the day for style 2. With room again the
+// next run adds a clean block. Sizes past 2^64 are exact.
+TEST(EndToEnd, OnATinyFileSystem) {
+    testing::Tmpfs tmpfs("64k");
+    if (!tmpfs.mounted()) {
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    }
+    const std::string dir = tmpfs.path();
+    // A block of more than a page, so that no run fits in a page's slack.
+    for (int i = 10; i < 40; ++i) {
+        fs::create_directory(dir + std::to_string(i) + std::string(150, 'n'));
+    }
+    // Three sparse files of 2^63 - 1 bytes, no blocks: 2^64 and more in all.
+    for (const char* name : {"a", "b", "c"}) {
+        const fs::path file = dir + "10" + std::string(150, 'n') + "/" + name;
+        std::ofstream{file};
+        fs::resize_file(file, (std::uintmax_t{1} << 63) - 1);
+    }
+    struct Case {
+        std::string style;
+        std::string file;
+        bool existing;
+    };
+    const std::vector<Case> cases = {
+        {"1", "Sizewalk.txt", false},  // the failed first run leaves no empty file
+        {"1", "Sizewalk.txt", true},
+        {"3", "Sizewalk.csv", true},
+        {"2", "Sizewalk_" + Today() + ".txt", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("style " + c.style + (c.existing ? "" : ", first run"));
+        const std::string path = dir + c.file;
+        if (c.existing) {
+            ASSERT_EQ(RunProgram({SIZEWALK_BINARY, c.style, dir}).exit_status, 0);
+        }
+        const std::string before = c.existing ? ReadFile(path) : "";
+        Fill(dir);
+        const Result full = RunProgram({SIZEWALK_BINARY, c.style, dir});
+        EXPECT_EQ(full.exit_status, 1);
+        EXPECT_NE(full.output.find("(Message B61)"), std::string::npos) << full.output;
+        EXPECT_EQ(fs::exists(path), c.existing);
+        EXPECT_EQ(ReadFile(path), before);
+        fs::remove(dir + "filler");
+
+        ASSERT_EQ(RunProgram({SIZEWALK_BINARY, c.style, dir}).exit_status, 0);
+        const std::string after = ReadFile(path);
+        if (c.style != "2") {
+            ASSERT_EQ(after.substr(0, before.size()), before);
+        }
+        const std::string added = c.style == "2" ? after : after.substr(before.size());
+        const std::vector<std::string> lines = CrLfLines(added);
+        if (c.style == "3") {
+            ASSERT_EQ(lines.size(), 30u);
+            EXPECT_EQ(CsvFields(lines[0])[1], "27670116110564327421");
+            continue;
+        }
+        // A header where the file was new, then a whole report.
+        const std::size_t head = c.existing && c.style == "1" ? 0 : 3;
+        ASSERT_EQ(lines.size(), head + 37);
+        EXPECT_EQ(lines[head].rfind("Directory Size Track (bytes) for '", 0), 0u);
+        EXPECT_EQ(lines[head + 2], "27,670,116,110,564,327,421");
+        EXPECT_EQ(lines[head + 34], "TOTAL: 27,670,116,110,564,327,421 bytes in 30 subdirectories");
+    }
+    std::size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        files += entry.is_regular_file() ? 1 : 0;
+    }
+    EXPECT_EQ(files, 3u) << "a temporary file was left behind";
+}
+
+// A locale whose formats have no single separator (ja_JP: 2026年12月07日,
+// 00時23分30秒), generated for the test, still gives dd/MM/yyyy and hh:mm:ss.
+TEST(EndToEnd, AGeneratedLocale) {
+    TempDir locales;
+    const Result made =
+        RunProgram({"localedef", "-i", "ja_JP", "-f", "UTF-8", locales.path() + "ja_JP.UTF-8"});
+    if (made.exit_status != 0) {
+        GTEST_SKIP() << "localedef: " << made.output;
+    }
+    TempDir tmp;
+    fs::create_directory(tmp.fs() / "a");
+    const std::vector<std::string> japanese = {"LOCPATH=" + locales.path(), "LC_ALL=ja_JP.UTF-8"};
+    ASSERT_EQ(RunProgram({SIZEWALK_BINARY, "3", tmp.path()}, japanese).exit_status, 0);
+    ASSERT_EQ(RunProgram({SIZEWALK_BINARY, "1", tmp.path()}, japanese).exit_status, 0);
+    EXPECT_TRUE(std::regex_match(ReadFile(tmp.fs() / "Sizewalk.csv"),
+                                 std::regex("[0-9]{2}/[0-9]{2}/[0-9]{4},0,a\r\n")));
+    EXPECT_TRUE(
+        std::regex_search(ReadFile(tmp.fs() / "Sizewalk.txt"),
+                          std::regex(" at [0-9]+-[0-9]{2}-[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2}\r")));
+}
+
+// SIGTERM while the run waits for the file (here: for a lease that is not
+// given up) ends it at once with 128 + 15, the file untouched.
+TEST(EndToEnd, ASignalEndsTheWaitForTheFile) {
+    TempDir tmp;
+    fs::create_directory(tmp.fs() / "a");
+    const std::string path = tmp.path() + "Sizewalk.csv";
+    std::ofstream(path) << "old\r\n";
+    testing::LeaseHolder holder(path, false);
+    if (!holder.held()) {
+        GTEST_SKIP() << "no lease on this file system";
+    }
+    const Result run = RunProgram({SIZEWALK_BINARY, "3", tmp.path()}, {}, [&](pid_t pid) {
+        EXPECT_TRUE(testing::SomeoneWaitsFor(path));
+        kill(pid, SIGTERM);
+    });
+    EXPECT_EQ(run.exit_status, 128 + SIGTERM);
+    EXPECT_EQ(run.output, "sizewalk: User interrupt occurred (signal 15) (Message B18)\n");
+    EXPECT_EQ(ReadFile(path), "old\r\n");
+    // Still being broken: the run did not wait until the kernel broke it.
+    EXPECT_TRUE(testing::SomeoneWaitsFor(path));
+}
+
+// With a display, a message also goes to a box (the window program), unless
+// SIZEWALK_MESSAGES=stderr; either way standard error holds only the run's
+// own line, nothing the window program's toolkit says.
+TEST(EndToEnd, MessageBoxesAndStandardError) {
+    TempDir bin;
+    fs::copy_file(SIZEWALK_BINARY, bin.fs() / "sizewalk");
+    fs::copy_file(SIZEWALK_FAKE_WINDOW, bin.fs() / "sizewalk-window");
+    TempDir tmp;
+    const std::string record = tmp.path() + "record";
+    for (const bool stderr_only : {false, true}) {
+        std::vector<std::string> environment = {"DISPLAY=:99", "SIZEWALK_TEST_RECORD=" + record};
+        if (stderr_only) {
+            environment.push_back("SIZEWALK_MESSAGES=stderr");
+        }
+        const Result run =
+            RunProgram({bin.path() + "sizewalk", "2", tmp.path() + "missing/"}, environment);
+        EXPECT_EQ(run.exit_status, 1);
+        EXPECT_EQ(run.output,
+                  "sizewalk: Path not found: " + tmp.path() + "missing/ (Message B76)\n");
+        EXPECT_EQ(ReadFile(record).find("--message-box|warning|"),
+                  stderr_only ? std::string::npos : 0u);
+        fs::remove(record);
+    }
 }
 
 // The history reads back what the runs wrote and writes nothing into the

@@ -15,7 +15,7 @@ class FakeFolderService final : public FolderService {
   public:
     struct Sub {
         std::string name;
-        Outcome<std::uint64_t> size;
+        Outcome<ByteCount> size;
     };
     std::map<std::string, std::vector<Sub>> folders;  // by path as the run asks for it
 
@@ -37,7 +37,7 @@ class FakeFolderService final : public FolderService {
             }
         }
         const std::vector<std::string>& SubFolders() const override { return names_; }
-        Outcome<std::uint64_t> Size(std::size_t index) override { return subs_.at(index).size; }
+        Outcome<ByteCount> Size(std::size_t index) override { return subs_.at(index).size; }
 
       private:
         std::vector<Sub> subs_;
@@ -45,32 +45,39 @@ class FakeFolderService final : public FolderService {
     };
 };
 
-// Files in memory, as the bytes a real file would hold (CR LF included).
+// Files in memory, as the bytes a real file would hold (CR LF included). A
+// file dropped without Commit goes back to what it was.
 class MemoryFileService final : public FileService {
   public:
     std::map<std::string, std::string> contents;
     // The write with this number (counted from 1 over all files) fails.
     int fail_write_number = 0;
     Status fail_open;
-    Status fail_close;
+    Status fail_commit;
     int writes = 0;
-
-    Outcome<bool> Exists(const std::string& path) override { return contents.count(path) > 0; }
+    // What another run adds to a file just before this one gets it.
+    std::map<std::string, std::string> written_meanwhile;
 
     Outcome<std::unique_ptr<OutputFile>> Open(const std::string& path, OpenMode mode) override {
         if (fail_open) {
             return *fail_open;
         }
-        if (mode == OpenMode::kOutput || contents.count(path) == 0) {
-            contents[path].clear();
+        if (written_meanwhile.count(path) > 0) {
+            contents[path] += written_meanwhile[path];
         }
-        return std::unique_ptr<OutputFile>(std::make_unique<File>(*this, contents[path]));
+        const auto it = contents.find(path);
+        const std::string kept =
+            mode == OpenMode::kAppend && it != contents.end() ? it->second : "";
+        return std::unique_ptr<OutputFile>(std::make_unique<File>(*this, path, kept));
     }
 
   private:
+    // Written to the map only on Commit: dropped, the file stays as it was.
     class File final : public OutputFile {
       public:
-        File(MemoryFileService& owner, std::string& text) : owner_(owner), text_(text) {}
+        File(MemoryFileService& owner, std::string path, std::string text)
+            : owner_(owner), path_(std::move(path)), text_(std::move(text)) {}
+        bool IsNew() const override { return text_.empty(); }
         Status WriteLine(std::string_view line) override {
             if (++owner_.writes == owner_.fail_write_number) {
                 return MakeError(errnum::kDiskFull, "fake");
@@ -78,11 +85,17 @@ class MemoryFileService final : public FileService {
             text_.append(line).append("\r\n");
             return std::nullopt;
         }
-        Status Close() override { return owner_.fail_close; }
+        Status Commit() override {
+            if (!owner_.fail_commit) {
+                owner_.contents[path_] = text_;
+            }
+            return owner_.fail_commit;
+        }
 
       private:
         MemoryFileService& owner_;
-        std::string& text_;
+        std::string path_;
+        std::string text_;
     };
 };
 
@@ -95,9 +108,11 @@ struct ShownMessage {
 class RecordingMessageBox final : public MessageBoxService {
   public:
     std::vector<ShownMessage> shown;
+    std::vector<std::string> notices;
     void Show(const std::string& text, MessageIcon icon, const std::string& title) override {
         shown.push_back({text, icon, title});
     }
+    void Notice(const std::string& line) override { notices.push_back(line); }
 };
 
 class FixedClock final : public Clock {
@@ -125,7 +140,9 @@ struct FakePlatform {
     RecordingEditor editor;
     LocaleSeparators locale;
 
-    Platform Get() { return Platform{folders, files, messages, clock, editor, locale}; }
+    StopFlag stop{0};
+
+    Platform Get() { return Platform{folders, files, messages, clock, editor, locale, &stop}; }
 };
 
 }  // namespace sizewalk::testing

@@ -3,7 +3,13 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
 
 #include <fstream>
 #include <sstream>
@@ -45,6 +51,15 @@ void TempDir::File(const std::string& relative, std::uintmax_t size) const {
     std::filesystem::resize_file(file, size);
 }
 
+std::string Decimal(ByteCount value) {
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(value % 10)));
+        value /= 10;
+    } while (value != 0);
+    return digits;
+}
+
 std::string Measure(const std::string& dir, walk::WalkOptions options,
                     const ProgressCallback& progress) {
     PosixFolderService service(std::move(options));
@@ -57,7 +72,7 @@ std::string Measure(const std::string& dir, walk::WalkOptions options,
         const auto size = listing.value()->Size(i);
         result +=
             listing.value()->SubFolders()[i] + "\t" +
-            (size.ok() ? std::to_string(size.value())
+            (size.ok() ? Decimal(size.value())
                        : std::to_string(size.error().number) + " " + size.error().description) +
             "\n";
     }
@@ -69,7 +84,8 @@ std::string ReadFile(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-Result RunProgram(std::vector<std::string> argv) {
+Result RunProgram(std::vector<std::string> argv, const std::vector<std::string>& environment,
+                  const std::function<void(pid_t)>& while_running) {
     TempDir out_dir;
     const std::string out = out_dir.path() + "out";
     posix_spawn_file_actions_t actions;
@@ -82,16 +98,27 @@ Result RunProgram(std::vector<std::string> argv) {
     }
     args.push_back(nullptr);
     std::vector<char*> env;
+    const auto overridden = [&](std::string_view entry) {
+        const std::string_view name = entry.substr(0, entry.find('=') + 1);
+        return name == "DISPLAY=" || name == "WAYLAND_DISPLAY=" ||
+               std::any_of(environment.begin(), environment.end(),
+                           [&](const std::string& given) { return given.starts_with(name); });
+    };
     for (char** e = environ; *e != nullptr; ++e) {
-        const std::string_view entry(*e);
-        if (!entry.starts_with("DISPLAY=") && !entry.starts_with("WAYLAND_DISPLAY=")) {
+        if (!overridden(*e)) {
             env.push_back(*e);
         }
+    }
+    for (const std::string& entry : environment) {
+        env.push_back(const_cast<char*>(entry.c_str()));
     }
     env.push_back(nullptr);
     pid_t pid = 0;
     Result result;
     if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env.data()) == 0) {
+        if (while_running) {
+            while_running(pid);
+        }
         int status = 0;
         waitpid(pid, &status, 0);
         result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -99,6 +126,77 @@ Result RunProgram(std::vector<std::string> argv) {
     posix_spawn_file_actions_destroy(&actions);
     result.output = ReadFile(out);
     return result;
+}
+
+LeaseHolder::LeaseHolder(const std::string& path, bool gives_up) {
+    int ready[2];
+    if (pipe(ready) != 0) {
+        return;
+    }
+    // The lease-break signal stays pending until the child asks for it.
+    sigset_t lease_break;
+    sigemptyset(&lease_break);
+    sigaddset(&lease_break, SIGIO);
+    pid_ = fork();
+    if (pid_ == 0) {
+        sigprocmask(SIG_BLOCK, &lease_break, nullptr);
+        const int fd = open(path.c_str(), O_RDONLY);
+        const char held = fd >= 0 && fcntl(fd, F_SETLEASE, F_RDLCK) == 0 ? 'y' : 'n';
+        (void)!write(ready[1], &held, 1);
+        if (held == 'y' && gives_up) {
+            sigwaitinfo(&lease_break, nullptr);
+            fcntl(fd, F_SETLEASE, F_UNLCK);
+        }
+        for (;;) {
+            pause();
+        }
+    }
+    close(ready[1]);
+    char held = 'n';
+    held_ = pid_ > 0 && read(ready[0], &held, 1) == 1 && held == 'y';
+    close(ready[0]);
+}
+
+LeaseHolder::~LeaseHolder() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+bool SomeoneWaitsFor(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        return false;
+    }
+    // "1: -> FLOCK  ADVISORY  WRITE 4242 fe:01:1234 0 EOF" waits for a lock;
+    // a lease being broken reads "BREAKING".
+    const std::string inode = ":" + std::to_string(st.st_ino) + " ";
+    for (int tries = 0; tries < 10000; ++tries) {
+        std::istringstream locks(ReadFile("/proc/locks"));
+        for (std::string line; std::getline(locks, line);) {
+            if (line.find(inode) != std::string::npos &&
+                (line.find("->") != std::string::npos || line.find("BREAK") != std::string::npos)) {
+                return true;
+            }
+        }
+        usleep(1000);
+    }
+    return false;
+}
+
+Tmpfs::Tmpfs(const char* size) {
+    const std::string options = std::string("size=") + size;
+    mounted_ = mount("tmpfs", dir_.fs().c_str(), "tmpfs", 0, options.c_str()) == 0;
+    if (mounted_) {
+        std::filesystem::permissions(dir_.fs(), std::filesystem::perms::all);
+    }
+}
+
+Tmpfs::~Tmpfs() {
+    if (mounted_) {
+        umount2(dir_.fs().c_str(), MNT_DETACH);
+    }
 }
 
 std::vector<std::pair<std::string, std::string>> MakeTree(const std::string& script,

@@ -3,7 +3,10 @@
 // make-tree's measurements.
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +33,9 @@ class TempDir {
     std::filesystem::path path_;
 };
 
+// `value` in decimal.
+std::string Decimal(ByteCount value);
+
 // One line per subdirectory: name, tab, size or the error.
 std::string Measure(const std::string& dir, walk::WalkOptions options = {},
                     const ProgressCallback& progress = {});
@@ -41,9 +47,48 @@ struct Result {
     std::string output;  // standard output and standard error
 };
 
-// Runs argv[0], found on PATH, without a display: a message box could wait
-// for a click that never comes.
-Result RunProgram(std::vector<std::string> argv);
+// Runs argv[0], found on PATH, without a display (a message box could wait
+// for a click that never comes) unless `environment` ("NAME=value") gives
+// one; calls `while_running` with its process id before waiting for it.
+Result RunProgram(std::vector<std::string> argv, const std::vector<std::string>& environment = {},
+                  const std::function<void(pid_t)>& while_running = {});
+
+// A child process holding a read lease on a file (as Samba's oplocks and
+// NFS delegations are), which gives it up when a writer breaks it, or, not
+// `gives_up`, keeps it as long as the kernel lets it.
+class LeaseHolder {
+  public:
+    LeaseHolder(const std::string& path, bool gives_up);
+    ~LeaseHolder();
+    LeaseHolder(const LeaseHolder&) = delete;
+    LeaseHolder& operator=(const LeaseHolder&) = delete;
+    // Whether the lease could be taken (not on every file system).
+    bool held() const { return held_; }
+
+  private:
+    pid_t pid_ = -1;
+    bool held_ = false;
+};
+
+// Whether /proc/locks shows a lock or lease on `path` that someone waits
+// for; waits up to ten seconds for it.
+bool SomeoneWaitsFor(const std::string& path);
+
+// A tmpfs of `size` ("16k") mounted at a fresh directory while it lives;
+// needs root.
+class Tmpfs {
+  public:
+    explicit Tmpfs(const char* size);
+    ~Tmpfs();
+    Tmpfs(const Tmpfs&) = delete;
+    Tmpfs& operator=(const Tmpfs&) = delete;
+    bool mounted() const { return mounted_; }
+    std::string path() const { return dir_.path(); }
+
+  private:
+    TempDir dir_;
+    bool mounted_ = false;
+};
 
 // The tree of `script` (scripts/make-tree) at `root` and its own measurement:
 // name and bytes of each subdirectory, in byte order of the names; none when

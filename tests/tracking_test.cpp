@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <tuple>
 
 #include "common/globals.h"
 #include "common/reports.h"
@@ -33,11 +34,13 @@ class TrackingRun : public ::testing::Test {
         CommandText = "1 " + kDir;
         TargetDir = kDir;
         fake.folders.folders[kDir] = {
-            {"Documents", std::uint64_t{1234567}},
+            {"Documents", ByteCount{1234567}},
             {"Private", MakeError(errnum::kPermissionDenied, "/srv/data/Private/cache")},
-            {"big", std::uint64_t{999'999'999'999}},
-            {"huge", std::uint64_t{1'000'000'000'000}},
-            {"tab\there, \"q\"", std::uint64_t{0}},
+            {"big", ByteCount{999'999'999'999}},
+            {"huge", ByteCount{1'000'000'000'000}},
+            {"tab\there, \"q\"", ByteCount{0}},
+            {"vast", (ByteCount{1} << 64) + 5},  // sparse files pass 2^64
+            {"@home", ByteCount{3}},
         };
     }
 
@@ -57,26 +60,48 @@ class TrackingRun : public ::testing::Test {
         "1,000,000,000,000",
         "                huge",
         "0               tab\\there, \"q\"",
+        "18,446,744,073,709,551,621",
+        "                vast",
+        "3               @home",
         "",
-        "TOTAL: 2,000,001,234,566 bytes in 5 subdirectories",
+        "TOTAL: 18,446,746,073,710,786,190 bytes in 7 subdirectories",
         kRule,
         "",
     });
 };
 
+// The header goes into a file that is empty once this run has it to itself:
+// a first run, a file left empty, but not a file another run has just begun.
 TEST_F(TrackingRun, Style1WritesTheHeaderOnceAndAppends) {
-    ASSERT_EQ(Run(1), RunOutcome::kCompleted);
-    ASSERT_EQ(Run(1), RunOutcome::kCompleted);
-    EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk.txt"),
-              Lines({kTitle, kRule, ""}) + report_block + report_block);
+    const std::string path = kDir + "Sizewalk.txt";
+    const std::string header = Lines({kTitle, kRule, ""});
+    ASSERT_EQ(Run(1), RunOutcome::kCompletedWithProblems);
+    ASSERT_EQ(Run(1), RunOutcome::kCompletedWithProblems);
+    EXPECT_EQ(fake.files.contents.at(path), header + report_block + report_block);
     EXPECT_TRUE(fake.messages.shown.empty());
+    // Each run notices its scanning problem on standard error.
+    EXPECT_EQ(fake.messages.notices,
+              std::vector<std::string>(2,
+                                       "Private // Scanning Problem: Permission denied: "
+                                       "/srv/data/Private/cache. Directory size reset to zero."));
+    fake.files.contents[path] = "";
+    ASSERT_EQ(Run(1), RunOutcome::kCompletedWithProblems);
+    EXPECT_EQ(fake.files.contents.at(path), header + report_block);
+    fake.files.contents.erase(path);
+    fake.files.written_meanwhile[path] = header;
+    ASSERT_EQ(Run(1), RunOutcome::kCompletedWithProblems);
+    EXPECT_EQ(fake.files.contents.at(path), header + report_block);
 }
 
 TEST_F(TrackingRun, Style2ReplacesTheDaysFile) {
+    fake.folders.folders[kDir].erase(fake.folders.folders[kDir].begin() + 1);  // no problems
     ASSERT_EQ(Run(2), RunOutcome::kCompleted);
     ASSERT_EQ(Run(2), RunOutcome::kCompleted);
+    std::string block = report_block;
+    block.erase(block.find(" 0              Private"), block.find("999,999") - block.find(" 0 "));
+    block.replace(block.find("786,190 bytes in 7"), 18, "786,190 bytes in 6");
     EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk_20031005.txt"),
-              Lines({kTitle, kRule, ""}) + report_block);
+              Lines({kTitle, kRule, ""}) + block);
     fake.clock.now = {2003, 10, 6, 0, 0, 1};
     ASSERT_EQ(Run(2), RunOutcome::kCompleted);
     EXPECT_EQ(fake.files.contents.count(kDir + "Sizewalk_20031006.txt"), 1u);
@@ -84,7 +109,7 @@ TEST_F(TrackingRun, Style2ReplacesTheDaysFile) {
 }
 
 TEST_F(TrackingRun, Style3AppendsRowsAndQuotesOnlyWhenNeeded) {
-    ASSERT_EQ(Run(3), RunOutcome::kCompleted);
+    ASSERT_EQ(Run(3), RunOutcome::kCompletedWithProblems);
     const std::string rows = Lines({
         "05/10/2003,1234567,Documents",
         "05/10/2003,0,Private // Scanning Problem: Permission denied: /srv/data/Private/cache. "
@@ -92,9 +117,11 @@ TEST_F(TrackingRun, Style3AppendsRowsAndQuotesOnlyWhenNeeded) {
         "05/10/2003,999999999999,big",
         "05/10/2003,1000000000000,huge",
         "05/10/2003,0,\"tab\there, \"\"q\"\"\"",
+        "05/10/2003,18446744073709551621,vast",
+        "05/10/2003,3,\"'@home\"",
     });
     EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk.csv"), rows);
-    ASSERT_EQ(Run(3), RunOutcome::kCompleted);
+    ASSERT_EQ(Run(3), RunOutcome::kCompletedWithProblems);
     EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk.csv"), rows + rows);
 }
 
@@ -116,60 +143,73 @@ TEST_F(TrackingRun, EmptyDirectory) {
 }
 
 TEST_F(TrackingRun, EditorOnlyInInteractiveUseAfterTheFileIsWritten) {
-    ASSERT_EQ(Run(3), RunOutcome::kCompleted);
+    ASSERT_EQ(Run(3), RunOutcome::kCompletedWithProblems);
     EXPECT_TRUE(fake.editor.opened.empty());
     CommandText.clear();
-    ASSERT_EQ(Run(1), RunOutcome::kCompleted);
+    ASSERT_EQ(Run(1), RunOutcome::kCompletedWithProblems);
     EXPECT_EQ(fake.editor.opened, std::vector<std::string>{kDir + "Sizewalk.txt"});
 }
 
+// A fatal failure leaves the file exactly as it was before the run.
 TEST_F(TrackingRun, FatalFailuresAreReportedWithLetterB) {
     struct Case {
         const char* what;
+        int style;
         std::function<void(testing::FakePlatform&)> arrange;
         std::string report;
     };
     const Error disk_full = MakeError(errnum::kDiskFull, "/srv/data/Sizewalk.txt");
+    const Error stopped = Interrupted(15);
     const std::vector<Case> cases = {
-        {"missing directory",
-         [](auto& f) {
-             TargetDir = "/nowhere/";
-             (void)f;
-         },
+        {"missing directory", 1, [](auto&) { TargetDir = "/nowhere/"; },
          "Path not found: /nowhere/\r\n\r\n(Message B76)"},
-        {"open refused", [&](auto& f) { f.files.fail_open = MakeError(errnum::kPermissionDenied); },
+        {"open refused", 3,
+         [&](auto& f) { f.files.fail_open = MakeError(errnum::kPermissionDenied); },
          "Permission denied\r\n\r\n(Message B70)"},
-        {"header write", [](auto& f) { f.files.fail_write_number = 1; },
+        {"header write", 1, [](auto& f) { f.files.fail_write_number = 1; },
          "Disk full: fake\r\n\r\n(Message B61)"},
-        {"entry write", [](auto& f) { f.files.fail_write_number = 6; },
+        {"entry write", 2, [](auto& f) { f.files.fail_write_number = 6; },
          "Disk full: fake\r\n\r\n(Message B61)"},
-        {"totals write", [](auto& f) { f.files.fail_write_number = 13; },
+        {"totals write", 1, [](auto& f) { f.files.fail_write_number = 13; },
          "Disk full: fake\r\n\r\n(Message B61)"},
-        {"close", [&](auto& f) { f.files.fail_close = disk_full; },
+        {"commit", 3, [&](auto& f) { f.files.fail_commit = disk_full; },
          "Disk full: /srv/data/Sizewalk.txt\r\n\r\n(Message B61)"},
-        {"editor",
-         [](auto& f) {
-             CommandText.clear();
-             f.editor.failure = MakeError(errnum::kPathNotFound, "xdg-open");
-         },
-         "Path not found: xdg-open\r\n\r\n(Message B76)"},
+        {"stopped while measuring", 3, [&](auto& f) { f.folders.folders[kDir][3].size = stopped; },
+         "User interrupt occurred (signal 15)\r\n\r\n(Message B18)"},
+        {"stopped after measuring", 2, [](auto& f) { f.stop = 15; },
+         "User interrupt occurred (signal 15)\r\n\r\n(Message B18)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        fake = testing::FakePlatform();
-        SetUp();
-        c.arrange(fake);
-        EXPECT_EQ(Run(1), RunOutcome::kFatal);
-        ASSERT_EQ(fake.messages.shown.size(), 1u);
-        EXPECT_EQ(fake.messages.shown[0].text, c.report);
-        EXPECT_EQ(fake.messages.shown[0].icon, MessageIcon::kWarning);
-        EXPECT_EQ(fake.messages.shown[0].title, MessageTitle);
+        testing::FakePlatform f;
+        f.folders.folders = fake.folders.folders;
+        for (const char* name : {"Sizewalk.txt", "Sizewalk_20031005.txt", "Sizewalk.csv"}) {
+            f.files.contents[kDir + name] = "before\r\n";
+        }
+        const auto before = f.files.contents;
+        c.arrange(f);
+        OutputStyle = static_cast<std::int16_t>(c.style);
+        EXPECT_EQ(RunSizeTrack(f.Get()), RunOutcome::kFatal);
+        ASSERT_EQ(f.messages.shown.size(), 1u);
+        EXPECT_EQ(f.messages.shown[0].text, c.report);
+        EXPECT_EQ(f.messages.shown[0].icon, MessageIcon::kWarning);
+        EXPECT_EQ(f.messages.shown[0].title, MessageTitle);
+        EXPECT_EQ(f.files.contents, before);
+        TargetDir = kDir;
     }
+    // The editor fails only once the file is written, and says why.
+    CommandText.clear();
+    fake.editor.failure = StartFailure(76, "xdg-open", "/srv/data/Sizewalk.txt", "No such file");
+    EXPECT_EQ(Run(1), RunOutcome::kFatal);
+    EXPECT_EQ(fake.messages.shown.at(0).text,
+              "Could not start xdg-open for /srv/data/Sizewalk.txt: No such file\r\n\r\n(Message "
+              "B76)");
+    EXPECT_EQ(fake.files.contents.count(kDir + "Sizewalk.txt"), 1u);
 }
 
 TEST(Formats, GroupingFollowsTheLocale) {
     struct Case {
-        std::uint64_t value;
+        ByteCount value;
         std::string separator;
         std::string grouping;
         std::string expected;
@@ -181,6 +221,7 @@ TEST(Formats, GroupingFollowsTheLocale) {
         {1000, ",", "\3", "1,000"},
         {1234567, ".", "\3", "1.234.567"},
         {18446744073709551615u, ",", "\3", "18,446,744,073,709,551,615"},
+        {~ByteCount{0}, "", "\3", "340282366920938463463374607431768211455"},
         {1234567, ",", "\3\2", "12,34,567"},                // Indian grouping
         {1234567, "'", "\3" + no_more_groups, "1234'567"},  // one group only
         {1234567, "\xE2\x80\xAF", "\3",
@@ -192,7 +233,7 @@ TEST(Formats, GroupingFollowsTheLocale) {
         LocaleSeparators locale;
         locale.digit_group = c.separator;
         locale.grouping = c.grouping;
-        EXPECT_EQ(FormatGrouped(c.value, locale), c.expected) << c.value;
+        EXPECT_EQ(FormatGrouped(c.value, locale), c.expected) << c.expected;
     }
 }
 
@@ -218,6 +259,56 @@ TEST(Formats, OtherSeparatorsInDatesAndTimes) {
     EXPECT_EQ(HeadLine("/d/", when, locale),
               "Directory Size Track (bytes) for '/d/' at 5-10-2003 09.03.07");
     EXPECT_EQ(HeadLine("/a\nb/", when, locale).find('\n'), std::string::npos);
+}
+
+// A name a spreadsheet would run as a formula is quoted behind an apostrophe.
+TEST(Formats, CsvFields) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"plain", "plain"},
+        {"a=b-c", "a=b-c"},
+        {"", ""},
+        {"a,b", "\"a,b\""},
+        {"=1+2", "\"'=1+2\""},
+        {"+1", "\"'+1\""},
+        {"-1", "\"'-1\""},
+        {"@SUM(A1)", "\"'@SUM(A1)\""},
+        {"\tx", "\"'\tx\""},
+        {"\rx", "\"'\rx\""},
+        {"=\"q\"", "\"'=\"\"q\"\"\""},
+    };
+    for (const auto& [name, field] : cases) {
+        EXPECT_EQ(CsvField(name), field) << name;
+    }
+}
+
+// The separators of real locales (glibc's D_FMT and T_FMT): one character
+// between all the fields, or "/" and ":".
+TEST(Formats, SeparatorsOfRealLocaleFormats) {
+    const std::vector<std::tuple<const char*, const char*, std::string, std::string>> cases = {
+        {"C", "%m/%d/%y", "%H:%M:%S", "/:"},
+        {"de_DE", "%d.%m.%Y", "%T", ".:"},
+        {"fr_FR", "%d/%m/%Y", "%T", "/:"},
+        {"en_US", "%m/%d/%Y", "%r", "/:"},
+        {"en_PH", "%A, %d %B, %Y", "%I:%M:%S %p %Z", "/:"},
+        {"ja_JP", "%Y\u5E74%m\u6708%d\u65E5", "%H\u6642%M\u5206%S\u79D2", "/:"},
+        {"hi_IN", "%-d/%-m/%y", "%I:%M:%S %p %Z", "/:"},
+        {"fa_IR", "%Oy/%Om/%Od", "%OH:%OM:%OS", "/:"},
+        {"fi_FI", "%d.%m.%Y", "%H.%M.%S", ".."},
+        {"nb_NO", "%d. %b %Y", "kl. %H.%M %z", "/."},
+        {"bg_BG", "%e.%m.%Y", "%k:%M:%S", ".:"},
+        {"eu_ES", "%a, %Y.eko %bren %da", "%T", "/:"},
+        {"composite", "%F", "%R", "-:"},
+        {"mixed", "%d-%m/%Y", "%H.%M:%S", "/:"},
+        {"comma, quote", "%d,%m,%Y", "%H\"%M\"%S", "/:"},
+        {"digit, letter", "%d0%m0%Y", "%Hh%Mh%S", "/:"},
+        {"none", "%Y", "", "/:"},
+    };
+    for (const auto& [locale, date, time, expected] : cases) {
+        EXPECT_EQ(SeparatorOfFormat(date, FormatFields::kDate) +
+                      SeparatorOfFormat(time, FormatFields::kTime),
+                  expected)
+            << locale;
+    }
 }
 
 }  // namespace

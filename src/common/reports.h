@@ -12,6 +12,10 @@ namespace sizewalk {
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFatal = 1;
 inline constexpr int kExitInvalidCommandLine = 2;
+// The file was written, but some subdirectories could not be measured.
+inline constexpr int kExitIncomplete = 3;
+// Plus the signal's number: a run stopped by a signal, its file left as it was.
+inline constexpr int kExitSignalBase = 128;
 
 // "<description>\r\n\r\n(Message <letter><number>)"
 std::string ErrorReport(const Error& error, char letter);

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace sizewalk {
 
@@ -32,8 +34,21 @@ struct LocaleSeparators {
     bool utf8 = true;
 };
 
-// The separator between the first two fields of a strftime-style format
-// ("%d.%m.%Y" gives "."), or `fallback` when there is none.
-std::string SeparatorOfFormat(const std::string& format, const std::string& fallback);
+enum class FormatFields {
+    kDate,  // day, month and year
+    kTime,  // hours, minutes and seconds
+};
+
+// The separator that stands between the fields of a strftime-style date
+// format (D_FMT: "%d.%m.%Y" gives ".") or time format (T_FMT), as
+// CommonSeparator judges the texts between them.
+std::string SeparatorOfFormat(std::string_view format, FormatFields fields);
+
+// `between[0]` when the texts between the fields of a format are one and the
+// same character, and that character is ASCII punctuation other than a comma
+// or a double quote (a letter, a digit or a blank would make the dates of a
+// file unreadable, a comma or a quote its CSV rows); otherwise "/" for dates
+// and ":" for times, the values for a locale that says nothing.
+std::string CommonSeparator(const std::vector<std::string>& between, FormatFields fields);
 
 }  // namespace sizewalk

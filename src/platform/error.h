@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace sizewalk {
@@ -12,6 +13,7 @@ namespace sizewalk {
 namespace errnum {
 inline constexpr std::int32_t kInvalidArgument = 5;
 inline constexpr std::int32_t kOutOfMemory = 7;
+inline constexpr std::int32_t kInterrupted = 18;
 inline constexpr std::int32_t kInternal = 51;
 inline constexpr std::int32_t kDeviceIo = 57;
 inline constexpr std::int32_t kDiskFull = 61;
@@ -34,6 +36,18 @@ std::string RuntimeErrorText(std::int32_t number);
 // An Error whose description is the runtime text, followed by ": " and the
 // path when one is given.
 Error MakeError(std::int32_t number, std::string_view path = {});
+
+// `path` as a message shows it: in single quotes when it begins or ends with
+// a blank, which would otherwise not be seen.
+std::string ShownPath(std::string_view path);
+
+// The failure of a run that the signal `signal` asked to stop.
+Error Interrupted(int signal);
+
+// `program`, started to show `target`, did not start, for `reason` (the
+// system's words; may be empty).
+Error StartFailure(std::int32_t number, std::string_view program, std::string_view target,
+                   std::string_view reason);
 
 // A value or the failure that prevented it.
 template <typename T>

@@ -13,6 +13,10 @@
 
 namespace sizewalk {
 
+// Bytes in a tree: sums of sparse files pass 2^64 (tmpfs, XFS and btrfs
+// allow files of 2^63 bytes), and a size must never wrap.
+__extension__ using ByteCount = unsigned __int128;
+
 struct ScanProgress {
     std::size_t entries_done = 0;  // immediate subdirectories fully measured
     std::uint64_t files_seen = 0;  // regular files counted so far
@@ -32,8 +36,9 @@ class FolderListing {
     virtual const std::vector<std::string>& SubFolders() const = 0;
     // Sum of the sizes of the regular files below SubFolders()[index]; waits
     // until that entry is measured. Fails when any part of its tree cannot be
-    // read; the description then names the path that failed.
-    virtual Outcome<std::uint64_t> Size(std::size_t index) = 0;
+    // read; the description then names the path that failed. Fails with
+    // errnum::kInterrupted once the run is asked to stop.
+    virtual Outcome<ByteCount> Size(std::size_t index) = 0;
 };
 
 class FolderService {

@@ -8,6 +8,7 @@
 #include "platform/file_service.h"
 #include "platform/folder_service.h"
 #include "platform/message_box.h"
+#include "platform/stop_flag.h"
 #include "platform/text_editor.h"
 
 namespace sizewalk {
@@ -19,6 +20,8 @@ struct Platform {
     Clock& clock;
     TextEditor& editor;
     LocaleSeparators locale;
+    // Set when the run is asked to stop; none where nothing can ask.
+    const StopFlag* stop = nullptr;
 };
 
 // The real services of this operating system, owned together.
@@ -33,6 +36,10 @@ class SystemPlatform {
     void SetMessageBoxes(MessageBoxService* messages);
     // Replaces the text editor (the window opens files through the desktop).
     void SetTextEditor(TextEditor* editor);
+    // From now on SIGINT, SIGTERM and SIGHUP ask the run to stop (it rolls
+    // the tracking file back) instead of ending the program at once. For the
+    // unattended run; nothing on Windows.
+    void CatchStopSignals();
 
     Platform Get();
 

@@ -17,8 +17,9 @@ class ProgramLauncher {
     // Runs `path` with `arguments` (after its name) in place of this process;
     // returns only when that failed.
     virtual Error Replace(const std::string& path, const std::vector<std::string>& arguments) = 0;
-    // Runs `path` with `arguments` and waits for it: its exit status (128 plus
-    // the signal when one ended it), or why it could not be started.
+    // Runs `path` with `arguments` and waits for it, its output and error
+    // discarded: its exit status (128 plus the signal when one ended it), or
+    // why it could not be started.
     virtual Outcome<int> Run(const std::string& path,
                              const std::vector<std::string>& arguments) = 0;
 };

@@ -23,11 +23,13 @@ int main(int argc, char** argv) {
                                            *sizewalk::MakeSystemConsole());
     }
     sizewalk::SystemPlatform system;
+    if (!arguments.empty()) {
+        system.CatchStopSignals();  // an interrupted run leaves its file as it was
+    }
 #ifdef SIZEWALK_WINDOW_PROGRAM
     using namespace sizewalk;
     PosixProgramLauncher launcher;
-    WindowProgramMessages messages(launcher, DisplayConfigured() && !StandardErrorIsTerminal(),
-                                   stderr);
+    WindowProgramMessages messages(launcher, MessageBoxesWanted(), stderr);
     if (!arguments.empty()) {
         system.SetMessageBoxes(&messages);
     }

@@ -44,6 +44,38 @@ std::size_t CharacterCount(const std::string& text) {
     return count;
 }
 
+#ifdef _WIN32
+// The shortest line names the shortest absolute path, "C:\".
+constexpr std::size_t kShortestLine = 5;
+constexpr const char* kForm = "sizewalk.exe 2 D:\\Data\\";
+#else
+// Style, separator and "/", the root directory.
+constexpr std::size_t kShortestLine = 3;
+constexpr const char* kForm = "sizewalk 2 /srv/data/";
+#endif
+
+// What is wrong with command text T, or nothing; sets StyleChar and PathParam
+// once T is long enough. The rules in this order: length, style, path.
+std::string InvalidityOf(const std::string& text) {
+    if (CharacterCount(text) < kShortestLine) {
+        return "the command line is too short";
+    }
+    const std::size_t style_length = CharacterLength(text, 0);
+    const std::size_t path_start = style_length + CharacterLength(text, style_length);
+    StyleChar = text.substr(0, style_length);
+    PathParam = text.substr(path_start);
+    if (StyleChar.size() != 1 || StyleChar[0] < '0' || StyleChar[0] > '9') {
+        return "no style digit at the start";
+    }
+    if (StyleChar != "1" && StyleChar != "2" && StyleChar != "3") {
+        return "the style must be 1, 2 or 3, not " + StyleChar;
+    }
+    if (PathParam.back() != kPathSeparator) {
+        return std::string("the directory must end with '") + kPathSeparator + "'";
+    }
+    return {};
+}
+
 }  // namespace
 
 void PrintHelp(std::FILE* stream) {
@@ -57,9 +89,17 @@ void PrintHelp(std::FILE* stream) {
     out += "\n\n" + HistoryHelpText();
     out +=
         "\n\nExit status:\n"
-        "  0  the tracking file was written\n"
-        "  1  a failure ended the run\n"
-        "  2  invalid command line\n";
+        "  0      the tracking file was written\n"
+        "  1      a failure ended the run; the tracking file is as it was before\n"
+        "  2      invalid command line\n"
+        "  3      the tracking file was written, but some subdirectories could not be\n"
+        "         measured (each is written with size 0 and the reason)\n"
+        "  128+n  signal n (SIGINT, SIGTERM, SIGHUP) stopped the run; the tracking file\n"
+        "         is as it was before\n"
+        "\nMessages go to standard error, one line each; with a display and standard\n"
+        "error not a terminal also to a message box, unless SIZEWALK_MESSAGES=stderr.\n"
+        "Style 3 writes a name that begins with = + - @ tab or CR as \"'name\", so that\n"
+        "a spreadsheet shows it as text.\n";
     std::fwrite(out.data(), 1, out.size(), stream);
 }
 
@@ -75,25 +115,20 @@ std::string CommandTextFromArguments(const std::vector<std::string>& arguments) 
 }
 
 bool ParseCommandLine(const std::string& text, MessageBoxService& messages) {
-    bool valid = false;
+    std::string invalidity;
     try {
-        if (CharacterCount(text) >= 5) {
-            const std::size_t style_length = CharacterLength(text, 0);
-            const std::size_t path_start = style_length + CharacterLength(text, style_length);
-            StyleChar = text.substr(0, style_length);
-            PathParam = text.substr(path_start);
-            // The style is tested first; one warning covers both rules.
-            valid = (StyleChar == "1" || StyleChar == "2" || StyleChar == "3") &&
-                    PathParam.back() == kPathSeparator;
-        }
+        invalidity = InvalidityOf(text);
     } catch (const std::exception& exception) {
         ShowErrorReport(messages, ErrorFromException(exception), 'C');
-        valid = false;
+        invalidity = "unreadable";
     }
-    if (!valid) {
-        messages.Show(std::string(kInvalidParametersText), MessageIcon::kWarning, MessageTitle);
+    if (invalidity.empty()) {
+        return true;
     }
-    return valid;
+    // One warning covers every rule; standard error also says which failed.
+    messages.Show(std::string(kInvalidParametersText), MessageIcon::kWarning, MessageTitle);
+    messages.Notice(invalidity + ": " + kForm);
+    return false;
 }
 
 int Main(const std::vector<std::string>& arguments, const Platform& platform,
@@ -124,7 +159,16 @@ int Main(const std::vector<std::string>& arguments, const Platform& platform,
         }
         OutputStyle = static_cast<std::int16_t>(StyleChar[0] - '0');
         TargetDir = PathParam;
-        return RunSizeTrack(platform) == RunOutcome::kCompleted ? kExitSuccess : kExitFatal;
+        switch (RunSizeTrack(platform)) {
+            case RunOutcome::kCompleted:
+                return kExitSuccess;
+            case RunOutcome::kCompletedWithProblems:
+                return kExitIncomplete;
+            case RunOutcome::kFatal:
+                break;
+        }
+        const int signal = platform.stop != nullptr ? platform.stop->load() : 0;
+        return signal != 0 ? kExitSignalBase + signal : kExitFatal;
     } catch (const std::exception& exception) {
         ShowErrorReport(platform.messages, ErrorFromException(exception), 'A');
         return kExitFatal;

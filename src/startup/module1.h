@@ -16,8 +16,9 @@ inline constexpr std::string_view kInvalidParametersText = "Invalid parameters i
 std::string CommandTextFromArguments(const std::vector<std::string>& arguments);
 
 // Validates a command text of the form "<style digit><any character><path>/"
-// of at least 5 characters; sets StyleChar and PathParam. Warns and returns
-// false for an invalid one.
+// of at least 3 characters (5 on Windows, where the shortest path is "C:\");
+// sets StyleChar and PathParam. Warns and returns false for an invalid one,
+// and notices which rule failed.
 bool ParseCommandLine(const std::string& text, MessageBoxService& messages);
 
 // Prints the Help text with plain line ends, then what the exit statuses mean.

@@ -17,15 +17,16 @@ namespace sizewalk {
 int StartWindowProgram(ProgramLauncher& launcher, const std::vector<std::string>& arguments,
                        std::FILE* stream);
 
-// Messages of an unattended run: always on `stream`; also in a modal box
-// shown by the window program when `boxes_wanted` (a display configured and
-// standard error no terminal). A window program that cannot show a box (a
+// Messages of an unattended run: always on `stream`, one line each; also in
+// a modal box shown by the window program when `boxes_wanted`
+// (MessageBoxesWanted()). A window program that cannot show a box (a
 // display that does not answer) is not asked again.
 class WindowProgramMessages final : public MessageBoxService {
   public:
     WindowProgramMessages(ProgramLauncher& launcher, bool boxes_wanted, std::FILE* stream)
         : launcher_(launcher), boxes_wanted_(boxes_wanted), stream_(stream) {}
     void Show(const std::string& text, MessageIcon icon, const std::string& title) override;
+    void Notice(const std::string& line) override { stream_.Notice(line); }
 
   private:
     ProgramLauncher& launcher_;

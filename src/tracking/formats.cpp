@@ -1,24 +1,28 @@
 #include "tracking/formats.h"
 
-#include <charconv>
 #include <climits>
 
 namespace sizewalk {
 namespace {
 
-std::string Decimal(std::uint64_t value) {
-    char buffer[24];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
+std::string Decimal(ByteCount value) {
+    char digits[40];  // 2^128 has 39
+    char* const end = digits + sizeof digits;
+    char* first = end;
+    do {
+        *--first = static_cast<char>('0' + static_cast<int>(value % 10));
+        value /= 10;
+    } while (value != 0);
+    return std::string(first, end);
 }
 
 std::string TwoDigits(int value) {
-    std::string text = Decimal(static_cast<std::uint64_t>(value));
+    std::string text = Decimal(static_cast<unsigned>(value));
     return text.size() < 2 ? "0" + text : text;
 }
 
 std::string FourDigits(int value) {
-    std::string text = Decimal(static_cast<std::uint64_t>(value));
+    std::string text = Decimal(static_cast<unsigned>(value));
     return std::string(text.size() < 4 ? 4 - text.size() : 0, '0') + text;
 }
 
@@ -38,7 +42,7 @@ std::size_t CharacterCount(std::string_view text, bool utf8) {
 
 }  // namespace
 
-std::string FormatGrouped(std::uint64_t value, const LocaleSeparators& locale) {
+std::string FormatGrouped(ByteCount value, const LocaleSeparators& locale) {
     const std::string digits = Decimal(value);
     const std::string& grouping = locale.grouping;
     // Cut groups from the right; the last group size repeats, CHAR_MAX stops.
@@ -87,7 +91,7 @@ std::string HeadLine(std::string_view target_dir, const LocalTime& now,
     std::string line = "Directory Size Track (bytes) for '";
     line += EscapeControlCharacters(target_dir);
     line += "' at ";
-    line += Decimal(static_cast<std::uint64_t>(now.day));
+    line += Decimal(static_cast<unsigned>(now.day));
     line += '-' + TwoDigits(now.month) + '-' + FourDigits(now.year) + ' ';
     line += TwoDigits(now.hour) + locale.time + TwoDigits(now.minute) + locale.time +
             TwoDigits(now.second);
@@ -107,12 +111,12 @@ std::vector<std::string> EntryLines(std::string_view size_field, std::string_vie
     return {line};
 }
 
-std::string TotalsLine(std::uint64_t total, std::int32_t count, const LocaleSeparators& locale) {
+std::string TotalsLine(ByteCount total, std::int32_t count, const LocaleSeparators& locale) {
     return "TOTAL: " + FormatGrouped(total, locale) + " bytes in " +
-           FormatGrouped(static_cast<std::uint64_t>(count), locale) + " subdirectories";
+           FormatGrouped(static_cast<unsigned>(count), locale) + " subdirectories";
 }
 
-std::string CsvRow(const LocalTime& today, std::uint64_t size, std::string_view name,
+std::string CsvRow(const LocalTime& today, ByteCount size, std::string_view name,
                    const LocaleSeparators& locale) {
     return TwoDigits(today.day) + locale.date + TwoDigits(today.month) + locale.date +
            FourDigits(today.year) + ',' + Decimal(size) + ',' + CsvField(name);
@@ -142,10 +146,12 @@ std::string EscapeControlCharacters(std::string_view name) {
 }
 
 std::string CsvField(std::string_view name) {
-    if (name.find_first_of(",\"\r\n") == std::string_view::npos) {
+    const bool formula =
+        !name.empty() && std::string_view("=+-@\t\r").find(name[0]) != std::string_view::npos;
+    if (!formula && name.find_first_of(",\"\r\n") == std::string_view::npos) {
         return std::string(name);
     }
-    std::string field = "\"";
+    std::string field = formula ? "\"'" : "\"";
     for (const char c : name) {
         if (c == '"') {
             field += '"';

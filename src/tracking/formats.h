@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/clock_locale.h"
+#include "platform/folder_service.h"
 
 namespace sizewalk {
 
@@ -19,7 +20,7 @@ inline constexpr std::string_view kFailedSizeField = " 0 ";
 inline constexpr std::size_t kNameColumn = 17;
 
 // "#,0": grouped by the locale, no decimals.
-std::string FormatGrouped(std::uint64_t value, const LocaleSeparators& locale);
+std::string FormatGrouped(ByteCount value, const LocaleSeparators& locale);
 
 // The file name for a style (1, 2 or 3); style 2 carries `today`.
 std::string TrackingFileName(int style, const LocalTime& today);
@@ -37,10 +38,10 @@ std::vector<std::string> EntryLines(std::string_view size_field, std::string_vie
                                     const LocaleSeparators& locale);
 
 // "TOTAL: <total> bytes in <count> subdirectories"
-std::string TotalsLine(std::uint64_t total, std::int32_t count, const LocaleSeparators& locale);
+std::string TotalsLine(ByteCount total, std::int32_t count, const LocaleSeparators& locale);
 
 // "dd/MM/yyyy,<size>,<name>", the name quoted only when it must be.
-std::string CsvRow(const LocalTime& today, std::uint64_t size, std::string_view name,
+std::string CsvRow(const LocalTime& today, ByteCount size, std::string_view name,
                    const LocaleSeparators& locale);
 
 // A name for one line of a text report: control characters become visible
@@ -48,7 +49,9 @@ std::string CsvRow(const LocalTime& today, std::uint64_t size, std::string_view 
 std::string EscapeControlCharacters(std::string_view name);
 
 // A CSV field: quoted, with quotes doubled, when it holds a comma, a quote,
-// CR or LF; otherwise unchanged.
+// CR or LF; otherwise unchanged. A name a spreadsheet would take for a
+// formula (one beginning with =, +, -, @, tab or CR) is quoted behind an
+// apostrophe, which makes it text there.
 std::string CsvField(std::string_view name);
 
 // The name of an entry whose scan failed, carrying the failure's description.

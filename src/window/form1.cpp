@@ -39,8 +39,8 @@ class CountingFolders final : public FolderService {
         Counted(std::unique_ptr<FolderListing> inner, Count measured)
             : inner_(std::move(inner)), measured_(std::move(measured)) {}
         const std::vector<std::string>& SubFolders() const override { return inner_->SubFolders(); }
-        Outcome<std::uint64_t> Size(std::size_t index) override {
-            Outcome<std::uint64_t> size = inner_->Size(index);
+        Outcome<ByteCount> Size(std::size_t index) override {
+            Outcome<ByteCount> size = inner_->Size(index);
             measured_(index + 1);
             return size;
         }
@@ -180,8 +180,8 @@ void Form1::btnGo_Click() {
         const auto measured = [this](std::size_t done) { Progress(done); };
         CountingFolders folders(services_.platform.folders, listed, measured);
         const Platform& system = services_.platform;
-        const Platform platform{folders,      system.files,  system.messages,
-                                system.clock, system.editor, system.locale};
+        const Platform platform{folders,       system.files,  system.messages, system.clock,
+                                system.editor, system.locale, system.stop};
         running_ = true;
         window_thread_ = std::this_thread::get_id();
         const RunOutcome outcome = RunSizeTrack(

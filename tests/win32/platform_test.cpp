@@ -2,15 +2,20 @@
 // texts, the 8-bit code page, folder sizes, and the tracking file's rules.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
+#include "common/reports.h"
+#include "fakes.h"
 #include "platform/history_system.h"
+#include "platform/platform.h"
 #include "platform/win32/errors.h"
 #include "platform/win32/file_service.h"
 #include "platform/win32/folder_service.h"
 #include "platform/win32/long_path.h"
 #include "platform/win32/win.h"
+#include "startup/module1.h"
 
 namespace sizewalk::win32 {
 namespace {
@@ -121,9 +126,9 @@ TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
         FolderListing& folder = *listing.value();
         const std::vector<std::string> names = {"a", "b", "long", "\xC3\xA9t\xC3\xA9"};
         ASSERT_EQ(folder.SubFolders(), names);
-        const std::vector<std::uint64_t> sizes = {0, 22, 11, 3};
+        const std::vector<ByteCount> sizes = {0, 22, 11, 3};
         for (std::size_t i = 0; i < sizes.size(); ++i) {
-            Outcome<std::uint64_t> size = folder.Size(i);
+            Outcome<ByteCount> size = folder.Size(i);
             ASSERT_TRUE(size.ok()) << size.error().description;
             EXPECT_EQ(size.value(), sizes[i]) << names[i];
         }
@@ -152,48 +157,53 @@ TEST(Win32Folders, DirectoriesThatCannotBeListed) {
     }
 }
 
-TEST(Win32Files, AppendOutputAndTheLineEnd) {
+// Lines are final on Commit; dropped, the file is as it was: a file the run
+// made is gone, a replacement never shows.
+TEST(Win32Files, AppendReplaceAndRollBack) {
     TempDir dir;
     Win32FileService service;
     const std::string path = dir.path() + "Sizewalk.txt";
-    auto write = [&](OpenMode mode, const std::string& line) {
+    auto write = [&](OpenMode mode, const std::string& line, bool commit) {
         Outcome<std::unique_ptr<OutputFile>> file = service.Open(path, mode);
         ASSERT_TRUE(file.ok()) << file.error().description;
         EXPECT_FALSE(file.value()->WriteLine(line));
-        EXPECT_FALSE(file.value()->Close());
+        if (commit) {
+            EXPECT_FALSE(file.value()->Commit());
+        }
     };
+    write(OpenMode::kAppend, "lost", false);
+    EXPECT_FALSE(fs::exists(dir.fs() / "Sizewalk.txt"));
+    write(OpenMode::kAppend, "one", true);
+    write(OpenMode::kAppend, "\xC3\xA9", true);
+    write(OpenMode::kAppend, "lost", false);
+    write(OpenMode::kReplace, "lost", false);
     const std::string acp = ToCodePage("\xC3\xA9", CP_ACP);
-    write(OpenMode::kAppend, "one");
-    write(OpenMode::kAppend, "\xC3\xA9");
     EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.txt"), "one\r\n" + acp + "\r\n");
-    write(OpenMode::kOutput, "two");
+    write(OpenMode::kReplace, "two", true);
     EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.txt"), "two\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.fs()), fs::directory_iterator()), 1);
 }
 
-TEST(Win32Files, ExistsAsAnOrdinaryDirectorySearchSeesIt) {
+// A file is new (gets a header) when empty, or when an ordinary directory
+// search does not show it; it is still appended to.
+TEST(Win32Files, EmptyOrHiddenFilesAreNew) {
     TempDir dir;
     dir.File("plain", 1);
+    dir.File("empty", 0);
     dir.File("hidden", 1);
     dir.File("system", 1);
     ASSERT_TRUE(SetFileAttributesW((dir.fs() / "hidden").c_str(), FILE_ATTRIBUTE_HIDDEN));
     ASSERT_TRUE(SetFileAttributesW((dir.fs() / "system").c_str(), FILE_ATTRIBUTE_SYSTEM));
-    fs::create_directory(dir.fs() / "directory");
     Win32FileService service;
-    const std::vector<std::pair<std::string, bool>> cases = {
-        {"plain", true},      {"hidden", false},  {"system", false},
-        {"directory", false}, {"missing", false}, {"missing\\deeper", false},
-    };
-    for (const auto& [name, exists] : cases) {
-        Outcome<bool> found = service.Exists(dir.path() + name);
-        ASSERT_TRUE(found.ok()) << name << ": " << found.error().description;
-        EXPECT_EQ(found.value(), exists) << name;
+    for (const auto& [name, is_new] : std::vector<std::pair<std::string, bool>>{
+             {"plain", false}, {"empty", true}, {"hidden", true}, {"system", true}}) {
+        Outcome<std::unique_ptr<OutputFile>> file =
+            service.Open(dir.path() + name, OpenMode::kAppend);
+        ASSERT_TRUE(file.ok()) << name << ": " << file.error().description;
+        EXPECT_EQ(file.value()->IsNew(), is_new) << name;
+        EXPECT_FALSE(file.value()->WriteLine("more"));
+        EXPECT_FALSE(file.value()->Commit());
     }
-    // A hidden file is still written to, not replaced.
-    Outcome<std::unique_ptr<OutputFile>> file =
-        service.Open(dir.path() + "hidden", OpenMode::kAppend);
-    ASSERT_TRUE(file.ok()) << file.error().description;
-    EXPECT_FALSE(file.value()->WriteLine("more"));
-    EXPECT_FALSE(file.value()->Close());
     EXPECT_EQ(ReadAll(dir.fs() / "hidden"), "xmore\r\n");
 }
 
@@ -204,7 +214,7 @@ TEST(Win32Files, NobodyElseOpensTheFileWhileARunWritesIt) {
     Outcome<std::unique_ptr<OutputFile>> first = service.Open(path, OpenMode::kAppend);
     ASSERT_TRUE(first.ok()) << first.error().description;
 
-    Outcome<std::unique_ptr<OutputFile>> second = service.Open(path, OpenMode::kOutput);
+    Outcome<std::unique_ptr<OutputFile>> second = service.Open(path, OpenMode::kAppend);
     ASSERT_FALSE(second.ok());
     EXPECT_EQ(second.error().number, errnum::kPermissionDenied);
     HANDLE reader =
@@ -216,11 +226,39 @@ TEST(Win32Files, NobodyElseOpensTheFileWhileARunWritesIt) {
     }
 
     EXPECT_FALSE(first.value()->WriteLine("row"));
-    EXPECT_FALSE(first.value()->Close());
+    EXPECT_FALSE(first.value()->Commit());
     second = service.Open(path, OpenMode::kAppend);
     ASSERT_TRUE(second.ok()) << second.error().description;
-    EXPECT_FALSE(second.value()->Close());
+    EXPECT_FALSE(second.value()->Commit());
     EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.csv"), "row\r\n");
+}
+
+// The Windows program ends with 3 when a subdirectory could not be measured,
+// and guards a formula-like name in its CSV rows.
+TEST(Win32Run, ExitStatusThreeAndTheCsvGuard) {
+    TempDir dir;
+    testing::FakePlatform fake;
+    fake.folders.folders[dir.path()] = {{"=cmd", ByteCount{5}},
+                                        {"x", MakeError(errnum::kPermissionDenied, "x")}};
+    Win32FileService files;
+    const Platform platform{fake.folders, files,       fake.messages,
+                            fake.clock,   fake.editor, fake.locale};
+    EXPECT_EQ(Main({"3 " + dir.path()}, platform, {}), kExitIncomplete);
+    EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.csv"),
+              "05/10/2003,5,\"'=cmd\"\r\n05/10/2003,0,x // Scanning Problem: Permission denied: x. "
+              "Directory size reset to zero.\r\n");
+}
+
+// SIZEWALK_MESSAGES=stderr: one line each on standard error, never a box.
+TEST(Win32Messages, StandardErrorOnlyWhenAsked) {
+    TempDir dir;
+    ASSERT_TRUE(SetEnvironmentVariableW(L"SIZEWALK_MESSAGES", L"stderr"));
+    ASSERT_NE(std::freopen((dir.path() + "err").c_str(), "wb", stderr), nullptr);
+    SystemPlatform system;
+    system.Get().messages.Show("a\r\n\r\n(Message B76)", MessageIcon::kWarning, "Title");
+    system.Get().messages.Notice("b");
+    std::fclose(stderr);
+    EXPECT_EQ(ReadAll(dir.fs() / "err"), "sizewalk: a (Message B76)\nsizewalk: b\n");
 }
 
 // Reading the history: plain files only, read whole; the window's page in

@@ -148,19 +148,20 @@ TEST(Win32Text, SeparatorsInDateAndTimeFormats) {
         {"M/d/yyyy", true, "/"},
         {"dd.MM.yyyy", true, "."},
         {"yyyy-MM-dd", true, "-"},
-        {"yyyy. MM. dd.", true, ". "},
-        {"yyyy'\xE5\xB9\xB4'M'\xE6\x9C\x88'd'\xE6\x97\xA5'", true, "\xE5\xB9\xB4"},
+        {"d.M.yyyy '\xD0\xB3.'", true, "."},  // bg-BG: text after the year
+        {"dddd, MMMM d, yyyy", true, "/"},    // the weekday is no day
+        {"yyyy. MM. dd.", true, "/"},         // two characters
+        {"yyyy'\xE5\xB9\xB4'M'\xE6\x9C\x88'd'\xE6\x97\xA5'", true, "/"},
         {"d''M''yyyy", true, "'"},
         {"ddMMyyyy", true, "/"},  // nothing between the fields
         {"HH:mm:ss", false, ":"},
-        {"h:mm:ss tt", false, ":"},
+        {"HH.mm.ss", false, "."},
         {"tt h:mm:ss", false, ":"},  // the marker before the hour is no separator
-        {"HH' h 'mm", false, " h "},
+        {"HH' h 'mm", false, ":"},
         {"HH", false, ":"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(c.is_date ? DateSeparatorOf(c.format, "/") : TimeSeparatorOf(c.format, ":"),
-                  c.expected)
+        EXPECT_EQ(c.is_date ? DateSeparatorOf(c.format) : TimeSeparatorOf(c.format), c.expected)
             << c.format;
     }
 }

@@ -63,13 +63,13 @@ class SlowFolders final : public FolderService {
         Listing(SlowFolders& owner, ProgressCallback progress)
             : owner(owner), progress(std::move(progress)) {}
         const std::vector<std::string>& SubFolders() const override { return names; }
-        Outcome<std::uint64_t> Size(std::size_t) override {
+        Outcome<ByteCount> Size(std::size_t) override {
             for (std::uint64_t files = 1; files <= 3; ++files) {
                 const int before = owner.controls_.repaints;
                 progress(ScanProgress{0, files});
                 owner.every_report_painted &= owner.controls_.repaints > before;
             }
-            return std::uint64_t{1000};
+            return ByteCount{1000};
         }
         SlowFolders& owner;
         ProgressCallback progress;

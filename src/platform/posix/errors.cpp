@@ -1,6 +1,7 @@
 #include "platform/posix/errors.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace sizewalk {
 
@@ -28,8 +29,22 @@ std::int32_t RuntimeNumberForErrno(int error_code) {
     }
 }
 
+std::string SystemText(int error_code) {
+    char buffer[256];
+    return strerror_r(error_code, buffer, sizeof buffer);  // GNU: may return its own text
+}
+
 Error ErrorFromErrno(int error_code, std::string_view path) {
-    return MakeError(RuntimeNumberForErrno(error_code), path);
+    const std::int32_t number = RuntimeNumberForErrno(error_code);
+    if (number != errnum::kPathFileAccess) {
+        return MakeError(number, path);
+    }
+    // The runtime's "Path/File access error" would hide which of many it is.
+    std::string text = SystemText(error_code);
+    if (!path.empty()) {
+        text += ": " + ShownPath(path);
+    }
+    return Error{number, std::move(text)};
 }
 
 }  // namespace sizewalk

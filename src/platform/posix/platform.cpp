@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <clocale>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -45,7 +46,7 @@ class XdgTextEditor final : public TextEditor {
         pid_t pid = 0;
         const int err = posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ);
         if (err != 0) {
-            return ErrorFromErrno(err, program);
+            return StartFailure(RuntimeNumberForErrno(err), program, path, SystemText(err));
         }
         started_.push_back(pid);
         return std::nullopt;
@@ -54,6 +55,13 @@ class XdgTextEditor final : public TextEditor {
   private:
     std::vector<pid_t> started_;
 };
+
+// The one flag a signal handler can reach: a process has one set of handlers.
+StopFlag stop_requested{0};
+
+extern "C" void RequestStop(int signal) {
+    stop_requested.store(signal);
+}
 
 }  // namespace
 
@@ -66,16 +74,16 @@ LocaleSeparators ReadLocaleSeparators() {
             result.grouping = conv->grouping;
         }
     }
-    result.date = SeparatorOfFormat(nl_langinfo(D_FMT), "/");
-    result.time = SeparatorOfFormat(nl_langinfo(T_FMT), ":");
+    result.date = SeparatorOfFormat(nl_langinfo(D_FMT), FormatFields::kDate);
+    result.time = SeparatorOfFormat(nl_langinfo(T_FMT), FormatFields::kTime);
     result.utf8 = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
     return result;
 }
 
 struct SystemPlatform::Impl {
-    PosixFolderService folders{
-        walk::WalkOptions{walk::ParseThreadCount(std::getenv("SIZEWALK_THREADS")), nullptr}};
-    PosixFileService files;
+    PosixFolderService folders{walk::WalkOptions{
+        walk::ParseThreadCount(std::getenv("SIZEWALK_THREADS")), nullptr, &stop_requested}};
+    PosixFileService files{&stop_requested};
     StreamMessageBox stderr_messages{stderr};
     PosixClock clock;
     XdgTextEditor xdg_editor;
@@ -95,9 +103,19 @@ void SystemPlatform::SetTextEditor(TextEditor* editor) {
     impl_->editor = editor != nullptr ? editor : &impl_->xdg_editor;
 }
 
+void SystemPlatform::CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no SA_RESTART: a wait for the file's lock ends
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
+}
+
 Platform SystemPlatform::Get() {
-    return Platform{impl_->folders, impl_->files,   *impl_->messages,
-                    impl_->clock,   *impl_->editor, impl_->locale};
+    return Platform{impl_->folders, impl_->files,  *impl_->messages, impl_->clock,
+                    *impl_->editor, impl_->locale, &stop_requested};
 }
 
 }  // namespace sizewalk

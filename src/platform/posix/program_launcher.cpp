@@ -1,5 +1,6 @@
 #include "platform/posix/program_launcher.h"
 
+#include <fcntl.h>
 #include <limits.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -7,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string_view>
 
 #include "platform/posix/errors.h"
 
@@ -59,8 +61,15 @@ Outcome<int> PosixProgramLauncher::Run(const std::string& path,
     std::string name = path;
     std::vector<std::string> copies = arguments;
     const std::vector<char*> argv = ArgumentVector(name, copies);
+    // Whatever the program or its toolkit says ("XDG_RUNTIME_DIR not set")
+    // would be mistaken for the run's own messages.
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&quiet, STDOUT_FILENO, STDERR_FILENO);
     pid_t pid = 0;
-    const int err = posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ);
+    const int err = posix_spawn(&pid, path.c_str(), &quiet, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&quiet);
     if (err != 0) {
         return ErrorFromErrno(err, path);
     }
@@ -84,6 +93,12 @@ bool DisplayConfigured() {
 
 bool StandardErrorIsTerminal() {
     return isatty(STDERR_FILENO) != 0;
+}
+
+bool MessageBoxesWanted() {
+    const char* messages = std::getenv("SIZEWALK_MESSAGES");
+    return DisplayConfigured() && !StandardErrorIsTerminal() &&
+           (messages == nullptr || std::string_view(messages) != "stderr");
 }
 
 }  // namespace sizewalk

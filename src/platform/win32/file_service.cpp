@@ -1,6 +1,7 @@
 #include "platform/win32/file_service.h"
 
 #include <thread>
+#include <utility>
 
 #include "platform/win32/errors.h"
 #include "platform/win32/long_path.h"
@@ -11,14 +12,32 @@ namespace {
 
 class Win32OutputFile final : public OutputFile {
   public:
-    Win32OutputFile(HANDLE handle, std::string path) : handle_(handle), path_(std::move(path)) {}
+    // Appending: `handle` is the file itself, shared with nobody; `kept` its
+    // length then. Replacing: `handle` is the file `temporary`, renamed over
+    // `target` on Commit. A handle that may have to delete its file
+    // (`deletable`) was opened with DELETE access.
+    Win32OutputFile(HANDLE handle, std::string path, LONGLONG kept, bool is_new, bool deletable)
+        : handle_(handle),
+          path_(std::move(path)),
+          kept_(kept),
+          is_new_(is_new),
+          deletable_(deletable) {}
     ~Win32OutputFile() override {
         if (handle_ != INVALID_HANDLE_VALUE) {
+            RollBack();
             CloseHandle(handle_);
         }
     }
     Win32OutputFile(const Win32OutputFile&) = delete;
     Win32OutputFile& operator=(const Win32OutputFile&) = delete;
+
+    void Replace(std::wstring temporary, std::wstring target, std::chrono::milliseconds busy_wait) {
+        temporary_ = std::move(temporary);
+        target_ = std::move(target);
+        busy_wait_ = busy_wait;
+    }
+
+    bool IsNew() const override { return is_new_; }
 
     Status WriteLine(std::string_view line) override {
         std::string buffer = ToCodePage(line, CP_ACP);
@@ -36,23 +55,62 @@ class Win32OutputFile final : public OutputFile {
         return std::nullopt;
     }
 
-    Status Close() override {
-        const HANDLE handle = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
+    Status Commit() override {
+        // Undoable until the data is on the disk.
+        if (!FlushFileBuffers(handle_)) {
+            return ErrorFromWin32(GetLastError(), path_);
+        }
+        const HANDLE handle = std::exchange(handle_, INVALID_HANDLE_VALUE);
         if (!CloseHandle(handle)) {
             return ErrorFromWin32(GetLastError(), path_);
+        }
+        if (temporary_.empty()) {
+            return std::nullopt;
+        }
+        // The earlier report may be open in another program for a while.
+        const auto deadline = std::chrono::steady_clock::now() + busy_wait_;
+        while (!MoveFileExW(temporary_.c_str(), target_.c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            const DWORD error = GetLastError();
+            if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) ||
+                std::chrono::steady_clock::now() >= deadline) {
+                DeleteFileW(temporary_.c_str());
+                return ErrorFromWin32(error, path_);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
         return std::nullopt;
     }
 
   private:
+    void RollBack() {
+        // Deleted while still open, so that no other run opens it meanwhile.
+        if (deletable_ && (!temporary_.empty() || kept_ == 0)) {
+            FILE_DISPOSITION_INFO dispose{TRUE};
+            if (SetFileInformationByHandle(handle_, FileDispositionInfo, &dispose,
+                                           sizeof dispose)) {
+                return;
+            }
+        }
+        LARGE_INTEGER length{};
+        length.QuadPart = kept_;
+        if (SetFilePointerEx(handle_, length, nullptr, FILE_BEGIN)) {
+            SetEndOfFile(handle_);
+        }
+    }
+
     HANDLE handle_;
     std::string path_;
+    LONGLONG kept_;
+    bool is_new_;
+    bool deletable_;
+    std::wstring temporary_;
+    std::wstring target_;
+    std::chrono::milliseconds busy_wait_{0};
 };
 
 Error NotAPlainFile(const std::string& path, const char* what) {
-    return Error{errnum::kPathFileAccess,
-                 RuntimeErrorText(errnum::kPathFileAccess) + ": " + what + ": " + path};
+    return Error{errnum::kPathFileAccess, std::string(what) + ": " + ShownPath(path)};
 }
 
 }  // namespace
@@ -73,65 +131,94 @@ std::string ToCodePage(std::string_view utf8, unsigned code_page) {
     return text;
 }
 
-Outcome<bool> Win32FileService::Exists(const std::string& path) {
-    Outcome<std::wstring> file = LongPath(path);
-    if (!file.ok()) {
-        return file.error();
-    }
-    const DWORD attributes = GetFileAttributesW(file.value().c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-            return false;
-        }
-        return ErrorFromWin32(error, path);
-    }
-    return (attributes &
-            (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY)) == 0;
-}
-
 Outcome<std::unique_ptr<OutputFile>> Win32FileService::Open(const std::string& path,
                                                             OpenMode mode) {
     Outcome<std::wstring> file = LongPath(path);
     if (!file.ok()) {
         return file.error();
     }
+    const std::wstring& name = file.value();
+    if (mode == OpenMode::kReplace) {
+        return OpenForReplace(path, name);
+    }
     // No sharing: neither another run nor anyone else writes (or reads half
     // a block) while this run writes. The reparse point itself is opened, so
     // that a link is seen and refused rather than followed.
+    const DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
     const auto deadline = std::chrono::steady_clock::now() + busy_wait_;
     HANDLE handle = INVALID_HANDLE_VALUE;
+    bool created = false;
     for (;;) {
-        handle = CreateFileW(file.value().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        handle =
+            CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, flags, nullptr);
+        DWORD error = GetLastError();
+        created = handle == INVALID_HANDLE_VALUE && error == ERROR_FILE_NOT_FOUND;
+        if (created) {
+            // Made by this run: it may have to go again.
+            handle = CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                 flags, nullptr);
+            error = GetLastError();
+        }
         if (handle != INVALID_HANDLE_VALUE) {
             break;
         }
-        const DWORD error = GetLastError();
-        if (error != ERROR_SHARING_VIOLATION || std::chrono::steady_clock::now() >= deadline) {
+        const bool busy = error == ERROR_SHARING_VIOLATION || error == ERROR_FILE_EXISTS;
+        if (!busy || std::chrono::steady_clock::now() >= deadline) {
             return ErrorFromWin32(error, path);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        if (error == ERROR_SHARING_VIOLATION) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
     }
-    std::unique_ptr<OutputFile> output = std::make_unique<Win32OutputFile>(handle, path);
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(handle, &info)) {
-        return ErrorFromWin32(GetLastError(), path);
+    LARGE_INTEGER length{};
+    if (!GetFileInformationByHandle(handle, &info) || !GetFileSizeEx(handle, &length)) {
+        const DWORD error = GetLastError();
+        CloseHandle(handle);
+        return ErrorFromWin32(error, path);
     }
+    // A file an ordinary directory search does not show counts as new.
+    const bool hidden =
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+    std::unique_ptr<OutputFile> output = std::make_unique<Win32OutputFile>(
+        handle, path, length.QuadPart, hidden || length.QuadPart == 0, created);
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        return NotAPlainFile(path, "refusing a reparse point");
+        return NotAPlainFile(path, "Refusing a reparse point");
     }
     if (GetFileType(handle) != FILE_TYPE_DISK) {
-        return NotAPlainFile(path, "not a regular file");
+        return NotAPlainFile(path, "Not a regular file");
     }
-    // Emptied or positioned only now that the file is this run's alone.
-    const BOOL positioned = mode == OpenMode::kOutput
-                                ? SetEndOfFile(handle)
-                                : SetFilePointerEx(handle, LARGE_INTEGER{}, nullptr, FILE_END);
-    if (!positioned) {
+    if (!SetFilePointerEx(handle, LARGE_INTEGER{}, nullptr, FILE_END)) {
         return ErrorFromWin32(GetLastError(), path);
     }
     return output;
+}
+
+Outcome<std::unique_ptr<OutputFile>> Win32FileService::OpenForReplace(const std::string& path,
+                                                                      const std::wstring& name) {
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        return NotAPlainFile(path, "Not a regular file");
+    }
+    // The day's report is written beside it and moved over it when complete:
+    // the earlier report of the day stays until then.
+    const unsigned long long seed =
+        (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^ GetTickCount64();
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        std::wstring temporary = Wide(TemporarySibling(Narrow(name), seed + attempt * 7919ull));
+        const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            auto output = std::make_unique<Win32OutputFile>(handle, path, 0, true, true);
+            output->Replace(std::move(temporary), name, busy_wait_);
+            return std::unique_ptr<OutputFile>(std::move(output));
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS) {
+            return ErrorFromWin32(GetLastError(), path);
+        }
+    }
+    return ErrorFromWin32(ERROR_FILE_EXISTS, path);
 }
 
 }  // namespace sizewalk::win32

@@ -14,21 +14,24 @@ namespace sizewalk::win32 {
 std::string ToCodePage(std::string_view utf8, unsigned code_page);
 
 // Lines are written in the system's 8-bit code page (CP_ACP), each ended
-// with CR LF. A file is opened without sharing, so two runs on one directory
-// never mix their lines: a run that finds the file open waits for it up to
-// `busy_wait`, then fails. A file that is a reparse point (a symbolic link)
-// is never opened for writing.
+// with CR LF. An appended file is opened without sharing, so two runs on one
+// directory never mix their lines: a run that finds the file open waits for
+// it up to `busy_wait`, then fails. A replaced file is written beside it and
+// moved over it on Commit, waiting as long for a program that holds it open.
+// A file that is a reparse point (a symbolic link) is never written. A
+// hidden or system file counts as new, as an ordinary directory search
+// does not show it.
 class Win32FileService final : public FileService {
   public:
     explicit Win32FileService(std::chrono::milliseconds busy_wait = std::chrono::seconds(60))
         : busy_wait_(busy_wait) {}
 
-    // An ordinary directory search: hidden and system files, and
-    // directories, are not found.
-    Outcome<bool> Exists(const std::string& path) override;
     Outcome<std::unique_ptr<OutputFile>> Open(const std::string& path, OpenMode mode) override;
 
   private:
+    Outcome<std::unique_ptr<OutputFile>> OpenForReplace(const std::string& path,
+                                                        const std::wstring& name);
+
     std::chrono::milliseconds busy_wait_;
 };
 

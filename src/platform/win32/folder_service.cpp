@@ -80,8 +80,8 @@ class Win32Listing final : public FolderListing {
 
     const std::vector<std::string>& SubFolders() const override { return names_; }
 
-    Outcome<std::uint64_t> Size(std::size_t index) override {
-        Outcome<std::uint64_t> size = MeasureTree(JoinPath(dir_, wide_names_.at(index)));
+    Outcome<ByteCount> Size(std::size_t index) override {
+        Outcome<ByteCount> size = MeasureTree(JoinPath(dir_, wide_names_.at(index)));
         ++progress_state_.entries_done;
         if (progress_) {
             progress_(progress_state_);
@@ -92,8 +92,8 @@ class Win32Listing final : public FolderListing {
   private:
     // Sums one immediate subdirectory's tree. Directories that vanish while
     // it is walked no longer count; any other failure fails the whole tree.
-    Outcome<std::uint64_t> MeasureTree(const std::wstring& root) {
-        std::uint64_t total = 0;
+    Outcome<ByteCount> MeasureTree(const std::wstring& root) {
+        ByteCount total = 0;
         std::vector<std::wstring> stack{root};
         bool at_root = true;
         while (!stack.empty()) {

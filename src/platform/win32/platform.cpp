@@ -33,11 +33,19 @@ bool OnVisibleDesktop() {
            (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
-// The system's modal message box; on an invisible desktop, standard error.
+// Whether SIZEWALK_MESSAGES asks for standard error only, never a box.
+bool MessagesToStandardErrorOnly() {
+    wchar_t value[8] = {};
+    const DWORD length = GetEnvironmentVariableW(L"SIZEWALK_MESSAGES", value, 8);
+    return length == 6 && std::wstring_view(value, length) == L"stderr";
+}
+
+// The system's modal message box; on an invisible desktop, or when asked
+// to, standard error.
 class Win32MessageBox final : public MessageBoxService {
   public:
     void Show(const std::string& text, MessageIcon icon, const std::string& title) override {
-        if (!OnVisibleDesktop()) {
+        if (!OnVisibleDesktop() || MessagesToStandardErrorOnly()) {
             fallback_.Show(text, icon, title);
             return;
         }
@@ -49,6 +57,7 @@ class Win32MessageBox final : public MessageBoxService {
         }
         MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(), type);
     }
+    void Notice(const std::string& line) override { fallback_.Notice(line); }
 
   private:
     StreamMessageBox fallback_{stderr};
@@ -121,8 +130,8 @@ LocaleSeparators ReadLocaleSeparators() {
             result.grouping = win32::GroupingOf(*grouping);
         }
     }
-    result.date = win32::DateSeparatorOf(win32::LocaleInfo(LOCALE_SSHORTDATE).value_or(""), "/");
-    result.time = win32::TimeSeparatorOf(win32::LocaleInfo(LOCALE_STIMEFORMAT).value_or(""), ":");
+    result.date = win32::DateSeparatorOf(win32::LocaleInfo(LOCALE_SSHORTDATE).value_or(""));
+    result.time = win32::TimeSeparatorOf(win32::LocaleInfo(LOCALE_STIMEFORMAT).value_or(""));
     result.utf8 = true;  // the program's texts are UTF-8 here whatever the code page
     return result;
 }

@@ -1,6 +1,9 @@
 #include "platform/win32/text.h"
 
 #include <climits>
+#include <vector>
+
+#include "platform/clock_locale.h"
 
 namespace sizewalk::win32 {
 namespace {
@@ -80,50 +83,50 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& code) {
     return code >= min && code <= 0x10FFFF ? length : 0;
 }
 
-bool IsDateField(char c) {
-    return c == 'd' || c == 'M' || c == 'y' || c == 'g';
-}
-bool IsTimeField(char c) {
-    return c == 'h' || c == 'H' || c == 'm' || c == 's' || c == 't';
-}
-
-// The literal text that follows the first run of `is_start` letters, up to
-// the next field letter; quotes ('...', '' for one quote) taken as text.
-template <typename StartField, typename AnyField>
-std::string LiteralAfterFirstField(std::string_view format, StartField is_start,
-                                   AnyField is_field) {
-    std::size_t i = 0;
+// The texts between successive fields of a format picture ("dd.MM.yyyy",
+// "tt h:mm:ss"): a field is a run of one of `field_letters`; `other_letters`
+// (an era, a weekday, the AM/PM marker) stand for no field, and no separator
+// can contain them; '...' quotes text, '' is one quote.
+std::vector<std::string> TextsBetweenFields(std::string_view format, std::string_view field_letters,
+                                            std::string_view other_letters) {
+    std::vector<std::string> between;
+    std::string pending;
+    bool seen = false;
     bool quoted = false;
-    // Find the first field outside quotes.
-    for (; i < format.size(); ++i) {
-        if (format[i] == '\'') {
-            quoted = !quoted;
-        } else if (!quoted && is_start(format[i])) {
-            break;
-        }
-    }
-    const char field = i < format.size() ? format[i] : '\0';
-    while (i < format.size() && format[i] == field) {
-        ++i;
-    }
-    std::string literal;
-    quoted = false;
-    for (; i < format.size(); ++i) {
+    for (std::size_t i = 0; i < format.size(); ++i) {
         const char c = format[i];
         if (c == '\'') {
             if (i + 1 < format.size() && format[i + 1] == '\'') {
-                literal += '\'';
+                pending += '\'';
                 ++i;
             } else {
                 quoted = !quoted;
             }
-        } else if (!quoted && is_field(c)) {
-            return literal;
-        } else {
-            literal += c;
+            continue;
         }
+        std::size_t run = 1;
+        while (i + run < format.size() && format[i + run] == c) {
+            ++run;
+        }
+        // "ddd" and "dddd" are the weekday's name, not the day.
+        const bool field =
+            !quoted && field_letters.find(c) != std::string_view::npos && !(c == 'd' && run > 2);
+        if (quoted || (!field && other_letters.find(c) == std::string_view::npos)) {
+            pending += c;
+            continue;
+        }
+        i += run - 1;
+        if (!field) {
+            pending += '\0';
+            continue;
+        }
+        if (seen) {
+            between.push_back(pending);
+        }
+        seen = true;
+        pending.clear();
     }
-    return {};  // no second field: nothing separates anything
+    return between;
 }
 
 }  // namespace
@@ -215,15 +218,12 @@ std::string GroupingOf(std::string_view windows_grouping) {
     return sizes + no_more;
 }
 
-std::string DateSeparatorOf(std::string_view date_format, std::string_view fallback) {
-    std::string separator = LiteralAfterFirstField(date_format, IsDateField, IsDateField);
-    return separator.empty() ? std::string(fallback) : separator;
+std::string DateSeparatorOf(std::string_view date_format) {
+    return CommonSeparator(TextsBetweenFields(date_format, "dMy", "dg"), FormatFields::kDate);
 }
 
-std::string TimeSeparatorOf(std::string_view time_format, std::string_view fallback) {
-    std::string separator = LiteralAfterFirstField(
-        time_format, [](char c) { return c == 'h' || c == 'H'; }, IsTimeField);
-    return separator.empty() ? std::string(fallback) : separator;
+std::string TimeSeparatorOf(std::string_view time_format) {
+    return CommonSeparator(TextsBetweenFields(time_format, "hHms", "t"), FormatFields::kTime);
 }
 
 }  // namespace sizewalk::win32

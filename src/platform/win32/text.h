@@ -27,11 +27,12 @@ std::u16string_view CommandTextOf(std::u16string_view command_line);
 std::string GroupingOf(std::string_view windows_grouping);
 
 // The separator between day, month and year in a short date format such as
-// "dd.MM.yyyy", or `fallback`. Quoted literals ('...') count as text.
-std::string DateSeparatorOf(std::string_view date_format, std::string_view fallback);
+// "dd.MM.yyyy", as CommonSeparator judges it; quoted literals ('...') count
+// as text.
+std::string DateSeparatorOf(std::string_view date_format);
 
-// The separator after the hour in a time format such as "HH:mm:ss" or
-// "tt h:mm:ss", or `fallback`.
-std::string TimeSeparatorOf(std::string_view time_format, std::string_view fallback);
+// The same between hours, minutes and seconds of a time format such as
+// "HH:mm:ss" or "tt h:mm:ss".
+std::string TimeSeparatorOf(std::string_view time_format);
 
 }  // namespace sizewalk::win32

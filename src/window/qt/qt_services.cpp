@@ -40,7 +40,7 @@ void QtMessageBoxes::Show(const std::string& text, MessageIcon icon, const std::
 
 Status DesktopOpener::OpenUrl(const std::string& url) {
     if (!QDesktopServices::openUrl(QUrl(FromBytes(url)))) {
-        return MakeError(errnum::kPathFileAccess, url);
+        return StartFailure(errnum::kPathFileAccess, "the desktop's opener", url, "");
     }
     return std::nullopt;
 }
@@ -52,7 +52,7 @@ Status DesktopTextEditor::Open(const std::string& path) {
         return fallback_.Open(path);
     }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(name))) {
-        return MakeError(errnum::kPathFileAccess, path);
+        return StartFailure(errnum::kPathFileAccess, "the desktop's opener", path, "");
     }
     return std::nullopt;
 }

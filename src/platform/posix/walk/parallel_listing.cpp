@@ -1,6 +1,7 @@
 #include "platform/posix/walk/parallel_listing.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <initializer_list>
@@ -64,8 +66,8 @@ struct Frame {
 struct Root {
     std::atomic<bool> claimed{false};
     std::atomic<int> outstanding{0};  // tasks still walking parts of the tree
-    std::atomic<std::uint64_t> total{0};
-    std::mutex mu;  // guards linked and failure
+    std::mutex mu;                    // guards total, linked and failure
+    ByteCount total = 0;
     std::unordered_set<FileId, FileIdHash> linked;
     // The failure with the smallest path, so that the report does not depend
     // on which thread got where first.
@@ -134,6 +136,7 @@ class ParallelListing final : public FolderListing {
           names_(std::move(names)),
           progress_(std::move(progress)),
           calls_(options.calls ? options.calls : std::make_shared<DirectoryCalls>()),
+          stop_(options.stop),
           roots_(names_.size()) {
         // Under a very low descriptor limit, fewer threads rather than failures.
         const std::size_t usable = UsableDescriptors();
@@ -146,6 +149,15 @@ class ParallelListing final : public FolderListing {
         budget_ = DescriptorBudget(usable, participants_.size());
         caller_ = participants_.back().get();
         caller_->progress = progress_ ? &progress_ : nullptr;
+        // The signals that stop a run go to the thread that waits for the
+        // tracking file, so that its wait ends; the workers only poll.
+        sigset_t stop_signals;
+        sigset_t old_mask;
+        sigemptyset(&stop_signals);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            sigaddset(&stop_signals, signal);
+        }
+        pthread_sigmask(SIG_BLOCK, &stop_signals, &old_mask);
         for (std::size_t i = 0; i + 1 < participants_.size() && !names_.empty(); ++i) {
             try {
                 workers_.emplace_back([this, i] { WorkerLoop(*participants_[i]); });
@@ -153,6 +165,7 @@ class ParallelListing final : public FolderListing {
                 break;  // fewer threads; Size() walks what nobody has started
             }
         }
+        pthread_sigmask(SIG_SETMASK, &old_mask, nullptr);
     }
 
     ~ParallelListing() override {
@@ -169,9 +182,12 @@ class ParallelListing final : public FolderListing {
 
     const std::vector<std::string>& SubFolders() const override { return names_; }
 
-    Outcome<std::uint64_t> Size(std::size_t index) override {
+    Outcome<ByteCount> Size(std::size_t index) override {
         if (index >= names_.size()) {
             return MakeError(errnum::kInvalidArgument);
+        }
+        if (stop_ != nullptr && stop_->load() != 0) {
+            return Interrupted(stop_->load());
         }
         Root& root = roots_[index];
         if (Claim(index)) {
@@ -190,11 +206,14 @@ class ParallelListing final : public FolderListing {
             }
         }
         Report();
+        if (stop_ != nullptr && stop_->load() != 0) {
+            return Interrupted(stop_->load());  // the total is only part of the tree
+        }
         std::lock_guard lock(root.mu);
         if (root.failure) {
             return ErrorFromErrno(root.failure->second, root.failure->first);
         }
-        return root.total.load();
+        return root.total;
     }
 
   private:
@@ -202,6 +221,12 @@ class ParallelListing final : public FolderListing {
         if (progress_) {
             progress_(ScanProgress{roots_done_.load(), files_seen_.load()});
         }
+    }
+
+    // Cancelled by the destructor, or the run asked to stop.
+    bool Stopping() const {
+        return cancel_.load(std::memory_order_relaxed) ||
+               (stop_ != nullptr && stop_->load(std::memory_order_relaxed) != 0);
     }
 
     bool Claim(std::size_t index) { return !roots_[index].claimed.exchange(true); }
@@ -219,7 +244,7 @@ class ParallelListing final : public FolderListing {
     }
 
     void WorkerLoop(Participant& self) {
-        while (!cancel_) {
+        while (!Stopping()) {
             if (TryWork(self)) {
                 continue;
             }
@@ -233,7 +258,7 @@ class ParallelListing final : public FolderListing {
             if (!HasWork(self)) {
                 std::unique_lock lock(idle_mu_);
                 idle_cv_.wait_for(lock, std::chrono::milliseconds(50),
-                                  [&] { return epoch_.load() != seen || cancel_ || AllDone(); });
+                                  [&] { return epoch_.load() != seen || Stopping() || AllDone(); });
             }
             idle_.fetch_sub(1);
         }
@@ -359,7 +384,7 @@ class ParallelListing final : public FolderListing {
     // Walks self's stack down to the last frame, then finishes the task.
     void Walk(Participant& self) {
         while (!self.stack.empty()) {
-            if (cancel_) {
+            if (Stopping()) {
                 Unwind(self);
                 break;
             }
@@ -422,7 +447,7 @@ class ParallelListing final : public FolderListing {
         frame.device = self_stat.st_dev;
         frame.inode = self_stat.st_ino;
         Root& root = roots_[self.root];
-        std::uint64_t total = 0;
+        ByteCount total = 0;
         std::uint64_t files = 0;
         bool stopped = false;
         const int error =
@@ -452,7 +477,7 @@ class ParallelListing final : public FolderListing {
                         total += static_cast<std::uint64_t>(st.st_size);
                     }
                 }
-                if (cancel_.load(std::memory_order_relaxed)) {
+                if (Stopping()) {
                     stopped = true;
                     return false;
                 }
@@ -465,7 +490,10 @@ class ParallelListing final : public FolderListing {
         if (stopped) {
             return false;
         }
-        root.total.fetch_add(total);
+        {
+            std::lock_guard lock(root.mu);
+            root.total += total;
+        }
         files_seen_.fetch_add(files, std::memory_order_relaxed);
         frame.hi = frame.subdirs.size();
         return frame.hi > 0;
@@ -639,6 +667,7 @@ class ParallelListing final : public FolderListing {
     const std::vector<std::string> names_;
     const ProgressCallback progress_;
     const std::shared_ptr<DirectoryCalls> calls_;
+    const StopFlag* const stop_;
     std::vector<Root> roots_;
     std::vector<std::unique_ptr<Participant>> participants_;
     Participant* caller_ = nullptr;

@@ -14,6 +14,7 @@
 
 #include "platform/folder_service.h"
 #include "platform/posix/walk/directory_calls.h"
+#include "platform/stop_flag.h"
 
 namespace sizewalk::walk {
 
@@ -29,6 +30,8 @@ struct WalkOptions {
     unsigned threads = 0;
     // The system calls; empty means the real ones.
     std::shared_ptr<DirectoryCalls> calls;
+    // When set, stops the walk; Size() then fails with errnum::kInterrupted.
+    const StopFlag* stop = nullptr;
 };
 
 // The thread count that `text` (an environment value, possibly null) asks
