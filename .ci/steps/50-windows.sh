@@ -1,31 +1,38 @@
 # The Windows program: cross-built with MinGW-w64, its tests run under Wine,
-# then one real run on a small tree in Wine's C: drive. Every Wine call has a
-# time limit, and no display is offered, so that nothing can wait for a click.
+# real runs on a small tree in Wine's C: drive, the installer installed, run
+# and removed, and the window shown on a virtual X server. The tests make
+# their Wine prefixes themselves on first use (tests/win32/run-in-wine): the
+# unattended ones without a display driver, where nothing can wait for a
+# click, the window's with Wine's null driver. Every Wine call has a time
+# limit.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 scripts/build-windows
 
 build=$PWD/build-windows
-export WINEPREFIX=$build/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine_run=$PWD/tests/win32/run-in-wine
 export LC_ALL=C.UTF-8  # Wine's locale: en-US, code page 1252
 unset DISPLAY WAYLAND_DISPLAY
 
-stop_wine() { timeout 30 wineserver -k >/dev/null 2>&1 && timeout 30 wineserver -w >/dev/null 2>&1 || true; }
+prefixes=("$build/wine" "$build/wine-window" "$build/wine-msi")
+stop_wine() {
+    for prefix in "${prefixes[@]}"; do
+        [ -d "$prefix" ] || continue
+        WINEPREFIX=$prefix timeout 30 wineserver -k >/dev/null 2>&1 || true
+        WINEPREFIX=$prefix timeout 30 wineserver -w >/dev/null 2>&1 || true
+    done
+}
 trap stop_wine EXIT
 stop_wine
-rm -rf "$WINEPREFIX"
-mkdir -p "$WINEPREFIX"
-# One persistent server with its helpers started here, so that they hold no
-# test's output open and each test starts quickly.
-timeout 60 wineserver -p </dev/null >/dev/null 2>&1
-timeout 180 wine wineboot -i </dev/null >/dev/null 2>&1
+# Fresh prefixes: the first run of the tests must pass on them.
+for prefix in "${prefixes[@]}"; do rm -rf "$prefix" "$prefix.lock"; done
 
-echo "== Windows unit tests under Wine"
-timeout 600 ctest --test-dir "$build" --output-on-failure --timeout 120 -j2
+echo "== Windows unit and window tests under Wine"
+timeout 1200 ctest --test-dir "$build" --output-on-failure -j2
 
 echo "== Windows end-to-end run under Wine"
-tree=$WINEPREFIX/drive_c/sizewalk-e2e
+tree=$build/wine/drive_c/sizewalk-e2e
 mkdir -p "$tree/alpha" "$tree/beta/deeper" "$tree/empty" "$tree/café"
 head -c 1000 /dev/zero >"$tree/alpha/a"
 head -c 300 /dev/zero >"$tree/beta/b"
@@ -33,14 +40,18 @@ head -c 20 /dev/zero >"$tree/beta/deeper/c"
 head -c 7 /dev/zero >"$tree/café/d"
 head -c 50 /dev/zero >"$tree/loose file"
 
-run() {
-    local status=0
-    timeout 60 wine "$build/src/sizewalk.exe" "$@" </dev/null >/dev/null 2>&1 || status=$?
+# Runs a program in a prefix; fails the step unless it exits with 0.
+run_in() {
+    local prefix=$1 status=0
+    shift
+    SIZEWALK_WINE_TIMEOUT=120 "$wine_run" "$prefix" plain "$@" </dev/null >/dev/null 2>&1 ||
+        status=$?
     if [ "$status" -ne 0 ]; then
-        echo "sizewalk.exe $* exited with $status" >&2
+        echo "$* exited with $status" >&2
         exit 1
     fi
 }
+run() { run_in "$build/wine" "$build/src/sizewalk.exe" "$@"; }
 day_before=$(date +%d/%m/%Y)
 run 3 'C:\sizewalk-e2e\'
 run 1 'C:\sizewalk-e2e\'
@@ -77,7 +88,7 @@ fi
 
 # The user's locale gives the separators: German groups with "." and writes
 # dates as dd.MM.yyyy.
-german=$WINEPREFIX/drive_c/sizewalk-de
+german=$build/wine/drive_c/sizewalk-de
 mkdir -p "$german/alpha"
 truncate -s 1234567 "$german/alpha/a"
 LC_ALL=de_DE.UTF-8 run 3 'C:\sizewalk-de\'
@@ -89,3 +100,45 @@ if ! grep -q "^$(date +%d.%m.%Y),1234567,alpha"$'\r'"\$" "$german/Sizewalk.csv" 
     exit 1
 fi
 echo "Windows end-to-end runs: Sizewalk.csv and Sizewalk.txt as expected"
+
+echo "== The installer under Wine"
+msi=$(echo "$build"/packaging/windows/sizewalk-*-x64.msi)
+[ -f "$msi" ] || { echo "no installer was built" >&2; exit 1; }
+msi_path="Z:${msi//\//\\}"
+prefix=$build/wine-msi
+installed="$prefix/drive_c/Program Files/Sizewalk/sizewalk.exe"
+uninstall_entries() {
+    SIZEWALK_WINE_TIMEOUT=60 "$wine_run" "$prefix" plain reg query \
+        'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s </dev/null 2>/dev/null |
+        tr -d '\r' | grep -c 'DisplayName *REG_SZ *Sizewalk$' || true
+}
+run_in "$prefix" msiexec /i "$msi_path" /qn
+[ -f "$installed" ] || { echo "not installed under Program Files\\Sizewalk" >&2; exit 1; }
+shortcut=$(find "$prefix/drive_c" -name Sizewalk.lnk | head -1)
+# The shortcut starts the installed program, without arguments: the window.
+link_texts=""
+[ -z "$shortcut" ] || link_texts=$(strings -a "$shortcut"; strings -a -el "$shortcut")
+if ! grep -q 'Sizewalk\\sizewalk\.exe$' <<<"$link_texts"; then
+    echo "no Start-menu shortcut to the installed program: '$shortcut'" >&2
+    exit 1
+fi
+[ "$(uninstall_entries)" = 1 ] || { echo "not among the installed programs" >&2; exit 1; }
+mkdir -p "$prefix/drive_c/msi-tree/one"
+head -c 42 /dev/zero >"$prefix/drive_c/msi-tree/one/f"
+run_in "$prefix" 'C:\Program Files\Sizewalk\sizewalk.exe' 3 'C:\msi-tree\'
+grep -q ",42,one"$'\r'"\$" "$prefix/drive_c/msi-tree/Sizewalk.csv" ||
+    { echo "the installed program wrote no row" >&2; exit 1; }
+run_in "$prefix" msiexec /x "$msi_path" /qn
+if [ -e "$installed" ] || [ -e "$shortcut" ] || [ "$(uninstall_entries)" != 0 ]; then
+    echo "the uninstall left the program, its shortcut or its entry behind" >&2
+    exit 1
+fi
+echo "installer: installed, ran from Program Files, removed cleanly"
+
+echo "== The window on a virtual X server"
+shot=$(mktemp --suffix=.png)
+scripts/screenshot-windows "$shot"
+read -r width height < <(identify -format '%w %h\n' "$shot")
+rm -f "$shot"
+echo "window with frame: ${width}x${height}"
+[ "$width" -ge 397 ] && [ "$height" -ge 362 ]

@@ -17,9 +17,13 @@ struct MountEntry {
     std::string device;  // the mount source: /dev/sda1, server:/export, tmpfs, ...
 };
 
+// What a drive list draws beside a volume.
+enum class VolumeKind { kFixed, kRemovable, kNetwork, kOptical };
+
 struct Volume {
     std::string root;   // the mount point, ending with the separator
     std::string label;  // the file system's label, or the device when it has none
+    VolumeKind kind = VolumeKind::kFixed;
 };
 
 // The mounts a user would choose a volume from: no kernel pseudo file systems,

@@ -13,8 +13,8 @@
 #include "platform/platform.h"
 #include "platform/posix/volumes.h"
 #include "startup/module1.h"
-#include "window/qt/form1.h"
 #include "window/qt/qt_services.h"
+#include "window/qt/window.h"
 
 namespace {
 
@@ -41,18 +41,18 @@ int RunWindow(int& argc, char** argv, sizewalk::SystemPlatform& system) {
     PosixVolumeService volumes;
     system.SetMessageBoxes(&boxes);
     system.SetTextEditor(&editor);
-    Form1* shown = nullptr;
+    QtWindow* shown = nullptr;
     const WindowServices services{system.Get(), volumes, beeper, opener, [&shown](int status) {
                                       if (shown != nullptr) {
                                           shown->hide();
                                       }
                                       QCoreApplication::exit(status);
                                   }};
-    Form1 form(services);
-    shown = &form;
-    boxes.SetParent(&form);
-    form.Form_Load();
-    form.show();
+    QtWindow window(services);
+    shown = &window;
+    boxes.SetParent(&window);
+    window.form().Form_Load();
+    window.show();
     const int status = QApplication::exec();
     system.SetMessageBoxes(nullptr);
     system.SetTextEditor(nullptr);

@@ -1,6 +1,7 @@
 #include "platform/win32/folder_service.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "platform/win32/errors.h"
@@ -68,12 +69,14 @@ class Win32Listing final : public FolderListing {
     // `display_dir` is the directory as the caller named it, for messages;
     // `dir` its long form.
     Win32Listing(std::string display_dir, std::wstring dir, std::vector<std::string> names,
-                 std::vector<std::wstring> wide_names, ProgressCallback progress)
+                 std::vector<std::wstring> wide_names, ProgressCallback progress,
+                 std::chrono::milliseconds report_interval)
         : display_dir_(std::move(display_dir)),
           dir_(std::move(dir)),
           names_(std::move(names)),
           wide_names_(std::move(wide_names)),
-          progress_(std::move(progress)) {}
+          progress_(std::move(progress)),
+          report_interval_(static_cast<ULONGLONG>(report_interval.count())) {}
 
     const std::vector<std::string>& SubFolders() const override { return names_; }
 
@@ -115,8 +118,19 @@ class Win32Listing final : public FolderListing {
                 return ErrorFromWin32(error, Display(current));
             }
             at_root = false;
+            ReportNowAndThen();
         }
         return total;
+    }
+
+    // While one subdirectory's tree is walked too: a window repaints at
+    // each report.
+    void ReportNowAndThen() {
+        const ULONGLONG now = GetTickCount64();
+        if (progress_ && now - last_report_ >= report_interval_) {
+            last_report_ = now;
+            progress_(progress_state_);
+        }
     }
 
     // A long path below dir_ as the caller would write it.
@@ -131,6 +145,8 @@ class Win32Listing final : public FolderListing {
     std::vector<std::wstring> wide_names_;
     ProgressCallback progress_;
     ScanProgress progress_state_;
+    ULONGLONG report_interval_;
+    ULONGLONG last_report_ = GetTickCount64();
 };
 
 }  // namespace
@@ -170,7 +186,7 @@ Outcome<std::unique_ptr<FolderListing>> Win32FolderService::GetFolder(const std:
     }
     return std::unique_ptr<FolderListing>(std::make_unique<Win32Listing>(
         std::move(display_dir), std::move(dir.value()), std::move(names), std::move(wide_names),
-        std::move(progress)));
+        std::move(progress), report_interval_));
 }
 
 }  // namespace sizewalk::win32

@@ -1,6 +1,8 @@
 // The folder service on Windows.
 #pragma once
 
+#include <chrono>
+
 #include "platform/folder_service.h"
 
 namespace sizewalk::win32 {
@@ -11,10 +13,18 @@ namespace sizewalk::win32 {
 // reparse points are neither listed nor followed; a file with several hard
 // links counts once per name. Names are sorted by byte order of their UTF-8
 // form, not as Explorer sorts them.
+// Progress is reported after each subdirectory and, while one is walked,
+// after a directory when `report_interval` has passed since the last report.
 class Win32FolderService final : public FolderService {
   public:
+    explicit Win32FolderService(
+        std::chrono::milliseconds report_interval = std::chrono::milliseconds(100))
+        : report_interval_(report_interval) {}
     Outcome<std::unique_ptr<FolderListing>> GetFolder(const std::string& path,
                                                       ProgressCallback progress) override;
+
+  private:
+    std::chrono::milliseconds report_interval_;
 };
 
 }  // namespace sizewalk::win32
