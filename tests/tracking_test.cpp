@@ -172,15 +172,9 @@ TEST_F(TrackingRun, FatalFailuresAreReportedWithLetterB) {
 TEST(Formats, GroupingFollowsTheLocale) {
     const std::string no_more_groups(1, static_cast<char>(CHAR_MAX));
     const std::vector<std::tuple<ByteCount, std::string, std::string, std::string>> cases = {
-        {0, ",", "\3", "0"},
-        {999, ",", "\3", "999"},
-        {1000, ",", "\3", "1,000"},
-        {1234567, ".", "\3", "1.234.567"},
-        {18446744073709551615u, ",", "\3", "18,446,744,073,709,551,615"},
         {~ByteCount{0}, "", "\3", "340282366920938463463374607431768211455"},
         {1234567, ",", "\3\2", "12,34,567"},                // Indian grouping
         {1234567, "'", "\3" + no_more_groups, "1234'567"},  // one group only
-        {1234567, "\u202F", "\3", "1\u202F234\u202F567"},
     };
     for (const auto& [value, separator, grouping, expected] : cases) {
         LocaleSeparators locale;
@@ -222,19 +216,10 @@ TEST(Formats, NamesInEachStyle) {
 // between all the fields, or "/" and ":".
 TEST(Formats, SeparatorsOfRealLocaleFormats) {
     const std::vector<std::tuple<const char*, const char*, std::string, std::string>> cases = {
-        {"C", "%m/%d/%y", "%H:%M:%S", "/:"},
-        {"de_DE", "%d.%m.%Y", "%T", ".:"},
-        {"fr_FR", "%d/%m/%Y", "%T", "/:"},
-        {"en_US", "%m/%d/%Y", "%r", "/:"},
-        {"en_PH", "%A, %d %B, %Y", "%I:%M:%S %p %Z", "/:"},
-        {"ja_JP", "%Y\u5E74%m\u6708%d\u65E5", "%H\u6642%M\u5206%S\u79D2", "/:"},
-        {"hi_IN", "%-d/%-m/%y", "%I:%M:%S %p %Z", "/:"},
-        {"fa_IR", "%Oy/%Om/%Od", "%OH:%OM:%OS", "/:"},
         {"fi_FI", "%d.%m.%Y", "%H.%M.%S", ".."},
         {"nb_NO", "%d. %b %Y", "kl. %H.%M %z", "/."},
-        {"bg_BG", "%e.%m.%Y", "%k:%M:%S", ".:"},
-        {"eu_ES", "%a, %Y.eko %bren %da", "%T", "/:"},
-        {"composite", "%F", "%R", "-:"},
+        {"ja_JP", "%Y\u5E74%m\u6708%d\u65E5", "%H\u6642%M\u5206%S\u79D2", "/:"},
+        {"composite, flags", "%F", "%-OH.%_M", "-."},
         {"mixed", "%d-%m/%Y", "%H.%M:%S", "/:"},
         {"comma, quote", "%d,%m,%Y", "%H\"%M\"%S", "/:"},
         {"digit, letter", "%d0%m0%Y", "%Hh%Mh%S", "/:"},
