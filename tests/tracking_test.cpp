@@ -64,7 +64,7 @@ class TrackingRun : public ::testing::Test {
 
 // The header goes into a file that is empty once this run has it to itself:
 // a first run, a file left empty, but not a file another run has just begun.
-TEST_F(TrackingRun, TextStyles) {
+TEST_F(TrackingRun, EveryStyle) {
     const std::string path = kDir + "Sizewalk.txt";
     const std::string header = Lines({kTitle, kRule, ""});
     ASSERT_EQ(Run(1), RunOutcome::kCompletedWithProblems);
@@ -87,18 +87,7 @@ TEST_F(TrackingRun, TextStyles) {
     ASSERT_EQ(Run(2), RunOutcome::kCompletedWithProblems);
     ASSERT_EQ(Run(2), RunOutcome::kCompletedWithProblems);
     EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk_20031005.txt"), header + report_block);
-    // An empty directory: an empty block, no rows.
-    fake.folders.folders[kDir].clear();
-    fake.files.contents.clear();
-    ASSERT_EQ(Run(1), RunOutcome::kCompleted);
-    EXPECT_EQ(fake.files.contents.at(path),
-              header + Lines({"Directory Size Track (bytes) for '/srv/data/' at 5-10-2003 10:30:06",
-                              "", "", "TOTAL: 0 bytes in 0 subdirectories", kRule, ""}));
-    ASSERT_EQ(Run(3), RunOutcome::kCompleted);
-    EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk.csv"), "");
-}
-
-TEST_F(TrackingRun, Style3AppendsRowsAndQuotesOnlyWhenNeeded) {
+    // Style 3 appends rows, each name quoted only when it must be.
     ASSERT_EQ(Run(3), RunOutcome::kCompletedWithProblems);
     const std::string rows = Lines({
         "05/10/2003,1234567,Documents",
@@ -113,6 +102,15 @@ TEST_F(TrackingRun, Style3AppendsRowsAndQuotesOnlyWhenNeeded) {
     EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk.csv"), rows);
     ASSERT_EQ(Run(3), RunOutcome::kCompletedWithProblems);
     EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk.csv"), rows + rows);
+    // An empty directory: an empty block, no rows.
+    fake.folders.folders[kDir].clear();
+    fake.files.contents.clear();
+    ASSERT_EQ(Run(1), RunOutcome::kCompleted);
+    EXPECT_EQ(fake.files.contents.at(path),
+              header + Lines({"Directory Size Track (bytes) for '/srv/data/' at 5-10-2003 10:30:06",
+                              "", "", "TOTAL: 0 bytes in 0 subdirectories", kRule, ""}));
+    ASSERT_EQ(Run(3), RunOutcome::kCompleted);
+    EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk.csv"), "");
 }
 
 // A fatal failure leaves the file exactly as it was before the run.
