@@ -9,8 +9,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -79,20 +77,16 @@ Result RunProgram(std::vector<std::string> argv, const std::vector<std::string>&
         args.push_back(a.data());
     }
     args.push_back(nullptr);
+    // The given entries first: getenv takes the first of a name.
     std::vector<char*> env;
-    const auto overridden = [&](std::string_view entry) {
-        const std::string_view name = entry.substr(0, entry.find('=') + 1);
-        return name == "DISPLAY=" || name == "WAYLAND_DISPLAY=" ||
-               std::any_of(environment.begin(), environment.end(),
-                           [&](const std::string& given) { return given.starts_with(name); });
-    };
-    for (char** e = environ; *e != nullptr; ++e) {
-        if (!overridden(*e)) {
-            env.push_back(*e);
-        }
-    }
     for (const std::string& entry : environment) {
         env.push_back(const_cast<char*>(entry.c_str()));
+    }
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (!std::string_view(*e).starts_with("DISPLAY=") &&
+            !std::string_view(*e).starts_with("WAYLAND_DISPLAY=")) {
+            env.push_back(*e);
+        }
     }
     env.push_back(nullptr);
     pid_t pid = 0;
