@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "fakes.h"
+#include "history/figures.h"
 #include "history/history.h"
 #include "history/reader.h"
 #include "history/text.h"
@@ -158,6 +159,16 @@ TEST(HistoryParse, TrackingFileNames) {
                              "Sizewalk.csv.bak", "xSizewalk.txt"}) {
         EXPECT_FALSE(TrackingLayout(name, false)) << name;
     }
+}
+
+// The 7- and 30-day changes compare with the last run on or before that day.
+TEST(HistoryFigures, ChangesOverSevenAndThirtyDays) {
+    const History h =
+        Parse(Layout::kCsv, Lines({"03/10/2026,1,a", "04/10/2026,2,a", "05/10/2026,4,a",
+                                   "27/10/2026,8,a", "28/10/2026,16,a", "03/11/2026,32,a"}));
+    const Figures f = ComputeFigures(h, SortKey::kName).at(0);
+    EXPECT_EQ(f.change_7_days, 32 - 8);
+    EXPECT_EQ(f.change_30_days, 32 - 2);
 }
 
 // Files in memory, in one directory.
