@@ -1,20 +1,17 @@
-// Form1's behaviour without a toolkit: its controls, volumes, beeps, opener
-// and the run's file system are replaced.
+// Form1's behaviour without a toolkit: its controls, volumes, beeps, opener,
+// history and the run's file system are replaced.
 #include "window/form1.h"
 
 #include <gtest/gtest.h>
 
-#include "common/globals.h"
-#include "common/identity.h"
+#include <algorithm>
+
 #include "common/reports.h"
-#include "fakes.h"
 #include "window/layout.h"
 #include "window/window_fakes.h"
 
 namespace sizewalk {
 namespace {
-
-using testing::ShownMessage;
 
 // The controls as a toolkit holds them. Input given while the window is
 // busy waits in `queued` until the toolkit takes it, unless Repaint throws
@@ -22,10 +19,9 @@ using testing::ShownMessage;
 class FakeControls final : public Form1Controls {
   public:
     std::string caption, drive, path, label, focus;
-    int selected = 0;
+    int selected = 0, repaints = 0;
     bool go_enabled = true, wait_shown = false;
     std::pair<std::size_t, std::size_t> progress;
-    int repaints = 0;
     std::vector<std::function<void()>> queued;
 
     void SetCaption(const std::string& text) override { caption = text; }
@@ -48,114 +44,82 @@ class FakeControls final : public Form1Controls {
 // each report was painted at once.
 class SlowFolders final : public FolderService {
   public:
-    explicit SlowFolders(const FakeControls& controls) : controls_(controls) {}
-    std::string asked;
+    explicit SlowFolders(const int& repaints) : repaints_(repaints) {}
     bool every_report_painted = true;
 
-    Outcome<std::unique_ptr<FolderListing>> GetFolder(const std::string& path,
+    Outcome<std::unique_ptr<FolderListing>> GetFolder(const std::string&,
                                                       ProgressCallback progress) override {
-        asked = path;
-        return std::unique_ptr<FolderListing>(std::make_unique<Listing>(*this, progress));
+        progress_ = std::move(progress);
+        return std::unique_ptr<FolderListing>(std::make_unique<Listing>(*this));
     }
 
   private:
     struct Listing final : FolderListing {
-        Listing(SlowFolders& owner, ProgressCallback progress)
-            : owner(owner), progress(std::move(progress)) {}
-        const std::vector<std::string>& SubFolders() const override { return names; }
+        explicit Listing(SlowFolders& owner) : owner(owner) {}
+        const std::vector<std::string>& SubFolders() const override { return owner.names_; }
         Outcome<ByteCount> Size(std::size_t) override {
             for (std::uint64_t files = 1; files <= 3; ++files) {
-                const int before = owner.controls_.repaints;
-                progress(ScanProgress{0, files});
-                owner.every_report_painted &= owner.controls_.repaints > before;
+                const int before = owner.repaints_;
+                owner.progress_(ScanProgress{0, files});
+                owner.every_report_painted &= owner.repaints_ > before;
             }
             return ByteCount{1000};
         }
         SlowFolders& owner;
-        ProgressCallback progress;
-        std::vector<std::string> names{"one"};
     };
-    const FakeControls& controls_;
+    const int& repaints_;
+    ProgressCallback progress_;
+    std::vector<std::string> names_{"one"};
 };
 
-struct Harness {
-    testing::FakeVolumes volumes;
+struct Harness : testing::Desk {
     FakeControls controls;
-    testing::CountingBeeper beeper;
-    testing::RecordingUrls urls;
-    testing::FakePlatform fakes;
-    SlowFolders folders{controls};
-    testing::WatchedEditor editor;
-    std::vector<int> ended;
+    SlowFolders folders{controls.repaints};
     std::unique_ptr<Form1> form;
 
-    Harness() {
-        TitleLine = ComposeTitleLine(BuiltInIdentity());
-        MessageTitle = ComposeMessageTitle(BuiltInIdentity());
-        CommandText.clear();
-        volumes.volumes = {{"/", "root"}, {"/vol/a/", "A"}, {"/vol/b/", "B"}};
-        volumes.cwd = "/vol/a/work/deep";
-        volumes.listings = {
-            {"/vol/a/", std::vector<std::string>{"work", "zeta"}},
-            {"/vol/a/work", std::vector<std::string>{"deep"}},
-            {"/vol/a/work/deep", std::vector<std::string>{"x"}},
-            {"/vol/b/", std::vector<std::string>{"data"}},
-            {"/vol/b/data", std::vector<std::string>{}},
-        };
+    // Opens the window on /vol/a/, unless `not_ready` is.
+    explicit Harness(const std::string& not_ready = "") {
+        if (!not_ready.empty()) {
+            Fail(not_ready, errnum::kDeviceUnavailable);
+        }
+        form = std::make_unique<Form1>(controls, Services(folders));
+        form->Form_Load();
     }
     void Fail(const std::string& path, std::int32_t number) {
         volumes.listings.insert_or_assign(path, MakeError(number, path));
     }
-    void Open() {
-        const Platform platform{folders,     fakes.files, fakes.messages,
-                                fakes.clock, editor,      fakes.locale};
-        form = std::make_unique<Form1>(
-            controls,
-            WindowServices{platform, volumes, beeper, urls, [this](int s) { ended.push_back(s); }});
-        form->Form_Load();
-    }
-    std::size_t Entry(const std::string& path) {
-        const auto& entries = form->directories().entries();
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            if (entries[i].path == path) {
-                return i;
-            }
-        }
-        return kNoEntry;
-    }
-    std::vector<std::string> Texts() {
-        std::vector<std::string> texts;
-        for (const ShownMessage& message : fakes.messages.shown) {
-            texts.push_back(message.text);
-        }
-        return texts;
+    void Open(const std::string& path) {
+        const auto& e = form->directories().entries();
+        const auto is = [&](const DirectoryEntry& d) { return d.path == path; };
+        form->DirectoryOpened(std::find_if(e.begin(), e.end(), is) - e.begin());
     }
 };
 
+std::string NoHistory(const std::string& dir) {
+    return "No size history in " + dir + " yet. Press Go to record the first one.";
+}
+
 TEST(Form1, OpensAtTheRootOfTheCurrentVolume) {
     Harness h;
-    h.Open();
-    EXPECT_EQ(h.controls.caption, TitleLine);
-    EXPECT_EQ(h.controls.drive, "/vol/a/");
-    EXPECT_EQ(h.controls.path, "/vol/a/");
-    EXPECT_EQ(h.controls.label, "/vol/a/");
-    EXPECT_TRUE(h.fakes.messages.shown.empty());
+    EXPECT_EQ(std::vector({h.controls.drive, h.controls.path, h.controls.label}),
+              std::vector<std::string>(3, "/vol/a/"));
+    h.form->lblHistory_Click();
+    EXPECT_EQ(h.Texts(), std::vector{NoHistory("/vol/a/")});
+    EXPECT_EQ(h.fakes.messages.shown[0].icon, MessageIcon::kInformation);
     // Read anew when it drops down; the current volume stays while it is current.
     h.volumes.volumes = {{"/", "root"}, {"/vol/c/", "C"}};
     h.form->DriveListOpening();
-    std::vector<std::string> roots;
-    for (const Volume& volume : h.form->drives().volumes()) {
-        roots.push_back(volume.root);
-    }
-    EXPECT_EQ(roots, (std::vector<std::string>{"/", "/vol/a/", "/vol/c/"}));
+    ASSERT_EQ(h.form->drives().volumes().size(), 3u);
+    EXPECT_EQ(h.form->drives().volumes()[2].root, "/vol/c/");
     EXPECT_EQ(h.controls.drive, "/vol/a/");
 
-    // A volume not ready at load: reported, and the list stays where it was.
-    Harness unready;
-    unready.Fail("/vol/a/", errnum::kDeviceUnavailable);
-    unready.Open();
-    EXPECT_EQ(unready.Texts(), std::vector<std::string>{"Device unavailable: /vol/a/\r\n\r\n"
-                                                        "(Message G68)"});
+    // A volume not ready at load: reported, and the list stays where it was;
+    // with lblDir empty the history is the list's.
+    Harness unready("/vol/a/");
+    unready.form->lblHistory_Click();
+    EXPECT_EQ(unready.Texts(), (std::vector<std::string>{"Device unavailable: /vol/a/\r\n\r\n"
+                                                         "(Message G68)",
+                                                         NoHistory("/vol/a/work/deep/")}));
     EXPECT_EQ(unready.form->directories().path(), "/vol/a/work/deep");
     EXPECT_EQ(unready.controls.label, "");
 }
@@ -169,23 +133,18 @@ TEST(Form1, ChangingTheVolume) {
         std::string drive, shown;  // shown: the directory list and lblDir
     };
     const std::string b = "Device unavailable: /vol/b/", a = "Device unavailable: /vol/a/";
-    const int not_ready = errnum::kDeviceUnavailable;
+    const std::string e70 = "Permission denied: /vol/b/\r\n\r\n(Message E70)";
+    const int not_ready = errnum::kDeviceUnavailable, denied = errnum::kPermissionDenied;
     const std::vector<Case> cases = {
         {"ready", 0, false, {}, "/vol/b/", "/vol/b/"},
         {"not ready: back to the volume shown before", not_ready, false, {b}, "/vol/a/", "/vol/a/"},
         {"that one not ready either: stops", not_ready, true, {b, a}, "/vol/a/", "/vol/a/work"},
-        {"another failure: reported, nothing undone",
-         errnum::kPermissionDenied,
-         false,
-         {"Permission denied: /vol/b/\r\n\r\n(Message E70)"},
-         "/vol/b/",
-         "/vol/a/work"},
+        {"another failure: reported, no undoing", denied, false, {e70}, "/vol/b/", "/vol/a/work"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Harness h;
-        h.Open();
-        h.form->DirectoryOpened(h.Entry("/vol/a/work"));
+        h.Open("/vol/a/work");
         if (c.b_error != 0) {
             h.Fail("/vol/b/", c.b_error);
         }
@@ -194,22 +153,19 @@ TEST(Form1, ChangingTheVolume) {
         }
         h.form->DriveChosen(2);
         EXPECT_EQ(h.Texts(), c.messages);
-        for (const ShownMessage& m : h.fakes.messages.shown) {
+        for (const testing::ShownMessage& m : h.fakes.messages.shown) {
             EXPECT_EQ(m.icon, MessageIcon::kWarning);
             EXPECT_EQ(m.title, MessageTitle);
         }
-        EXPECT_EQ(h.controls.drive, c.drive);
-        EXPECT_EQ(h.form->drives().CurrentRoot(), c.drive);
-        EXPECT_EQ(h.controls.path, c.shown);
-        EXPECT_EQ(h.controls.label, c.shown);
+        EXPECT_EQ(std::vector({h.controls.drive, h.controls.path, h.controls.label}),
+                  std::vector({c.drive, c.shown, c.shown}));
     }
 }
 
 TEST(Form1, OpeningDirectoriesAndWhatTheListShows) {
     Harness h;
-    h.Open();
-    h.form->DirectoryOpened(h.Entry("/vol/a/work"));
-    h.form->DirectoryOpened(h.Entry("/vol/a/work/deep"));
+    h.Open("/vol/a/work");
+    h.Open("/vol/a/work/deep");
     EXPECT_EQ(h.controls.label, "/vol/a/work/deep");
     // The parents down from the root, each a level deeper, then the subdirectories.
     std::vector<std::tuple<std::string, std::size_t, bool>> shown;
@@ -222,30 +178,28 @@ TEST(Form1, OpeningDirectoriesAndWhatTheListShows) {
     EXPECT_EQ(h.form->directories().current(), 2u);
 
     h.Fail("/vol/a/work", errnum::kPermissionDenied);
-    h.form->DirectoryOpened(h.Entry("/vol/a/work"));
+    h.Open("/vol/a/work");
     EXPECT_EQ(h.Texts(), std::vector<std::string>{"Permission denied: /vol/a/work\r\n\r\n"
                                                   "(Message F70)"});
     EXPECT_EQ(h.controls.label, "/vol/a/work/deep");
 }
 
-TEST(Form1, GoRunsTheChosenStyleOnTheShownDirectory) {
+TEST(Form1, GoRunsTheChosenStyleOnTheShownDirectoryThenShowsItsHistory) {
     struct Case {
         int option;
-        const char* open;  // the directory opened before Go; none: the root
-        std::string target, file, content;
+        std::string file, content;  // the file in the directory opened before Go
     };
     const std::vector<Case> cases = {
-        {0, "/vol/b/data", "/vol/b/data/", "/vol/b/data/Sizewalk.txt", "1,000           one\r\n"},
-        {1, nullptr, "/vol/a/", "/vol/a/Sizewalk_20031005.txt", "1,000           one\r\n"},
-        {2, nullptr, "/vol/a/", "/vol/a/Sizewalk.csv", "05/10/2003,1000,one\r\n"},
+        {0, "/vol/b/data/Sizewalk.txt", "1,000           one\r\n"},
+        {1, "/vol/a/Sizewalk_20031005.txt", "1,000           one\r\n"},
+        {2, "/vol/a/Sizewalk.csv", "05/10/2003,1000,one\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         Harness h;
-        h.Open();
-        if (c.open != nullptr) {
+        if (c.option == 0) {
             h.form->DriveChosen(2);
-            h.form->DirectoryOpened(h.Entry(c.open));
+            h.Open("/vol/b/data");
         }
         h.controls.selected = c.option;
         bool busy = false;
@@ -258,57 +212,60 @@ TEST(Form1, GoRunsTheChosenStyleOnTheShownDirectory) {
         for (const auto& input : std::vector(h.controls.queued)) {
             input();
         }
-
-        EXPECT_EQ(OutputStyle, c.option + 1);
-        EXPECT_EQ(TargetDir, c.target);
-        EXPECT_EQ(h.folders.asked, c.target);
         EXPECT_NE(h.fakes.files.contents[c.file].find(c.content), std::string::npos);
-        EXPECT_EQ(h.editor.opened, std::vector<std::string>{c.file});
+        EXPECT_EQ(h.editor.opened, std::vector{c.file});
         EXPECT_TRUE(busy);
         EXPECT_TRUE(h.folders.every_report_painted);
         EXPECT_EQ(h.controls.progress, std::make_pair(std::size_t{1}, std::size_t{1}));
-        EXPECT_FALSE(h.controls.wait_shown);
-        EXPECT_TRUE(h.controls.go_enabled);
+        EXPECT_FALSE(h.controls.wait_shown || !h.controls.go_enabled || h.form->running());
         EXPECT_EQ(h.controls.focus, "btnGo");
         EXPECT_EQ(h.beeper.beeps, 3);
+        // The run just written, as a page with its chart.
+        h.form->lblHistory_Click();
+        ASSERT_EQ(h.urls.opened, std::vector<std::string>{"/tmp/page0.html"});
+        const std::string& page = h.history.pages["/tmp/page0.html"];
+        EXPECT_LT(page.find("<svg"), page.find("one</td>"));
+        EXPECT_NE(page.find("one</td>"), std::string::npos);
         EXPECT_TRUE(h.fakes.messages.shown.empty());
         EXPECT_TRUE(h.ended.empty());
-        EXPECT_FALSE(h.form->running());
     }
 }
 
 TEST(Form1, AFatalFailureOfTheRunEndsTheProgramWithoutBeeps) {
     Harness h;
     h.editor.failure = MakeError(errnum::kPathNotFound, "notepad");
-    h.Open();
     h.form->btnGo_Click();
     EXPECT_EQ(h.Texts(), std::vector<std::string>{"Path not found: notepad\r\n\r\n"
                                                   "(Message B76)"});
     EXPECT_EQ(h.ended, std::vector<int>{kExitFatal});
     EXPECT_EQ(h.beeper.beeps, 0);
-    EXPECT_TRUE(h.controls.wait_shown);
-    EXPECT_FALSE(h.controls.go_enabled);
+    EXPECT_TRUE(h.controls.wait_shown && !h.controls.go_enabled);
 }
 
-TEST(Form1, AboutHelpAndTheWebSite) {
+TEST(Form1, AboutHelpTheWebSiteAndFailuresOfTheHistory) {
     Harness h;
-    h.Open();
     const Identity& identity = BuiltInIdentity();
     h.form->lblAbout_Click();
     h.form->lblHelp_Click();
     h.form->lblWebSite_Click();
     h.urls.failure = MakeError(errnum::kPathFileAccess, "xdg-open");
     h.form->lblWebSite_Click();
-    const std::vector<ShownMessage>& shown = h.fakes.messages.shown;
-    ASSERT_EQ(shown.size(), 3u);
-    EXPECT_EQ(shown[0].text, AboutText(TitleLine, identity.contact));
+    h.fakes.files.contents["/vol/a/Sizewalk.csv"] = "05/10/2003,1,a\r\n";
+    h.form->lblHistory_Click();
+    h.history.failure = MakeError(errnum::kPermissionDenied, "/vol/a/");
+    h.form->lblHistory_Click();
+    EXPECT_EQ(h.Texts(),
+              (std::vector<std::string>{AboutText(TitleLine, identity.contact), HelpText(),
+                                        "Path/File access error: xdg-open\r\n\r\n(Message F75)",
+                                        "Path/File access error: xdg-open\r\n\r\n(Message J75)",
+                                        "Permission denied: /vol/a/\r\n\r\n(Message J70)"}));
+    const std::vector<testing::ShownMessage>& shown = h.fakes.messages.shown;
     EXPECT_EQ(shown[0].icon, MessageIcon::kInformation);
     EXPECT_EQ(shown[0].title, "About " + identity.product_name);
-    EXPECT_EQ(shown[1].text, HelpText());
     EXPECT_EQ(shown[1].icon, MessageIcon::kNone);
     EXPECT_EQ(shown[1].title, MessageTitle);
-    EXPECT_EQ(shown[2].text, "Path/File access error: xdg-open\r\n\r\n(Message F75)");
-    EXPECT_EQ(h.urls.opened, std::vector<std::string>(2, identity.website));
+    EXPECT_EQ(h.urls.opened,
+              (std::vector{identity.website, identity.website, std::string("/tmp/page0.html")}));
 }
 
 TEST(Form1, TextsOfTheLists) {

@@ -1,17 +1,57 @@
-// Replacements for what the window asks of the desktop, shared by the tests
-// of Form1 and of its two faces.
+// Replacements for what the window asks of the desktop, and the window as
+// it must look, shared by the tests of Form1 and of its two faces.
 #pragma once
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "common/globals.h"
+#include "common/identity.h"
+#include "fakes.h"
 #include "platform/desktop.h"
+#include "platform/history_system.h"
 #include "platform/text_editor.h"
 #include "platform/volumes.h"
+#include "window/form1.h"
 
 namespace sizewalk::testing {
+
+// Where each control sits at 96 dpi, in pixels, and its font and colour.
+struct PixelRow {
+    const char* name;
+    int left, top, width, height;
+    double points;      // 0: the window's default font
+    const char* style;  // b bold, i italic, u underlined, B blue text
+};
+inline constexpr PixelRow kPixelLayout[] = {
+    {"lblHelp", 16, 8, 33, 17, 8.25, "uB"},
+    {"lblAbout", 64, 8, 41, 17, 8.25, "uB"},
+    {"lblHistory", 120, 8, 46, 17, 8.25, "uB"},
+    {"lblWebSite", 272, 8, 113, 17, 8.25, "uB"},
+    {"Label1", 16, 32, 281, 17, 8.25, "b"},
+    {"cmbDrive", 16, 48, 369, 21, 0, ""},
+    {"lstDir", 16, 72, 369, 126, 0, ""},
+    {"lblDir", 16, 200, 369, 33, 0, ""},
+    {"optOutputStyle0", 16, 240, 369, 25, 8.25, "b"},
+    {"optOutputStyle1", 16, 264, 369, 25, 8.25, "b"},
+    {"optOutputStyle2", 16, 288, 369, 25, 8.25, "b"},
+    {"btnGo", 16, 328, 73, 25, 13.5, ""},
+    {"lblWait", 104, 328, 273, 25, 13.5, "biB"},
+    {"prgWait", 104, 350, 273, 3, 0, ""},
+};
+inline bool Has(const PixelRow& row, char style) {
+    return std::string_view(row.style).find(style) != std::string_view::npos;
+}
+
+inline void ResetGlobals() {
+    TitleLine = ComposeTitleLine(BuiltInIdentity());
+    MessageTitle = ComposeMessageTitle(BuiltInIdentity());
+    CommandText.clear();
+}
 
 // Volumes and listings as a test sets them; other paths are not found.
 class FakeVolumes final : public VolumeService {
@@ -34,6 +74,7 @@ class CountingBeeper final : public Beeper {
     void Beep() override { ++beeps; }
 };
 
+// Addresses and files, in the order they were opened.
 class RecordingUrls final : public UrlOpener {
   public:
     std::vector<std::string> opened;
@@ -42,6 +83,7 @@ class RecordingUrls final : public UrlOpener {
         opened.push_back(url);
         return failure;
     }
+    Status OpenFile(const std::string& path) override { return OpenUrl(path); }
 };
 
 // The editor the run starts; `on_open` looks at the window while the run
@@ -57,6 +99,80 @@ class WatchedEditor final : public TextEditor {
             on_open();
         }
         return failure;
+    }
+};
+
+// The history of files in memory (by full path, as the run's fake file
+// service keeps them); the pages it writes are kept by path.
+struct MemoryHistory final : HistorySystem {
+    explicit MemoryHistory(const std::map<std::string, std::string>& files) : files(files) {}
+    const std::map<std::string, std::string>& files;
+    std::map<std::string, std::string> pages;
+    Status failure;  // of every listing
+
+    Outcome<std::vector<std::string>> ListFiles(const std::string& dir) override {
+        std::vector<std::string> names;
+        for (const auto& [path, content] : files) {
+            names.push_back(path.starts_with(dir) ? path.substr(dir.size()) : "");
+        }
+        return failure ? Outcome<std::vector<std::string>>(*failure) : names;
+    }
+    Outcome<std::unique_ptr<InputFile>> OpenForReading(const std::string& path) override {
+        return std::unique_ptr<InputFile>(std::make_unique<Input>(files.at(path)));
+    }
+    Outcome<std::string> WriteTemporaryFile(std::string_view suffix,
+                                            std::string_view content) override {
+        const std::string path = "/tmp/page" + std::to_string(pages.size()) + std::string(suffix);
+        pages[path] = content;
+        return path;
+    }
+    std::int64_t EpochSeconds(const LocalTime&) override { return 0; }
+
+    struct Input final : InputFile {
+        explicit Input(std::string_view bytes) : bytes(bytes) {}
+        std::string_view bytes;
+        Outcome<std::size_t> Read(char* buffer, std::size_t size) override {
+            const std::size_t n = bytes.copy(buffer, size);
+            bytes.remove_prefix(n);
+            return n;
+        }
+    };
+};
+
+// What Form1 works with, replaced: the volumes /vol/a/ (current) and
+// /vol/b/, the beeper, the opener, the run's platform with a watched
+// editor, and the history of the run's files.
+struct Desk {
+    FakeVolumes volumes;
+    CountingBeeper beeper;
+    RecordingUrls urls;
+    FakePlatform fakes;
+    WatchedEditor editor;
+    MemoryHistory history{fakes.files.contents};
+    std::vector<int> ended;
+
+    Desk() {
+        ResetGlobals();
+        volumes.volumes = {{"/", "root"}, {"/vol/a/", "A"}, {"/vol/b/", "B"}};
+        volumes.cwd = "/vol/a/work/deep";
+        volumes.listings = {{"/vol/a/", std::vector<std::string>{"work", "zeta"}},
+                            {"/vol/a/work", std::vector<std::string>{"deep"}},
+                            {"/vol/a/work/deep", std::vector<std::string>{"x"}},
+                            {"/vol/a/zeta", std::vector<std::string>{}},
+                            {"/vol/b/", std::vector<std::string>{"data"}},
+                            {"/vol/b/data", std::vector<std::string>{}}};
+    }
+    WindowServices Services(FolderService& folders) {
+        const Platform platform{folders,     fakes.files, fakes.messages,
+                                fakes.clock, editor,      fakes.locale};
+        return {platform, volumes, beeper, urls, history, [this](int s) { ended.push_back(s); }};
+    }
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const ShownMessage& message : fakes.messages.shown) {
+            texts.push_back(message.text);
+        }
+        return texts;
     }
 };
 
