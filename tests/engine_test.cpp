@@ -1,20 +1,21 @@
-// The parallel walk behind the POSIX folder service: its sums against
-// scripts/make-tree's independent measurement, with any number of threads, and how it
-// copes with unreadable parts, very deep trees, few descriptors, a tree that
-// changes while it is walked, and a listing destroyed halfway.
+// The parallel walk behind the POSIX folder service, with any number of
+// threads: failures injected at any call (the report names the smallest
+// failing path), a tree that changes while it is walked, very deep trees
+// under few descriptors, progress and a listing destroyed halfway. Its sums
+// over a tree of every kind of entry: the edge tree end to end.
 #include <fcntl.h>
-#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <filesystem>
-#include <functional>
+#include <fstream>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "platform/posix/folder_service.h"
@@ -27,170 +28,19 @@ namespace fs = std::filesystem;
 using testing::Measure;
 using testing::TempDir;
 
-// What `body` returns when run in a child process after `prepare` (which
-// changes the process for good: its user, its descriptor limit).
-std::string InChild(const std::function<void()>& prepare,
-                    const std::function<std::string()>& body) {
-    int fds[2];
-    if (pipe(fds) != 0) {
-        return "pipe failed";
-    }
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        prepare();
-        const std::string text = body();
-        const bool written =
-            write(fds[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
-        _exit(written ? 0 : 1);
-    }
-    close(fds[1]);
-    std::string text;
-    char chunk[4096];
-    for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) > 0;) {
-        text.append(chunk, static_cast<std::size_t>(n));
-    }
-    close(fds[0]);
-    int status = -1;
-    waitpid(pid, &status, 0);
-    EXPECT_EQ(status, 0);
-    return text;
-}
-
 std::size_t OpenDescriptors() {
     return static_cast<std::size_t>(
         std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
 }
 
-TEST(Engine, EdgeTreeMatchesMakeTreeWithAnyThreadCount) {
-    TempDir tmp;
-    const std::string root = tmp.path() + "tree";
-    const auto sizes = testing::MakeTree(SIZEWALK_MAKE_TREE, root,
-                                         {"--edge", "--files", "6000", "--subdirs", "3"});
-    ASSERT_FALSE(sizes.empty()) << "make-tree failed";
-    std::string expected;
-    for (const auto& [name, bytes] : sizes) {
-        expected += name + "\t" + bytes + "\n";
-    }
-    for (unsigned threads : {1u, 2u, 8u, 1u, 2u, 8u}) {
-        EXPECT_EQ(Measure(root, {threads, nullptr}), expected) << threads << " threads";
-    }
-}
-
-TEST(Engine, UnreadablePartsFailTheirSubdirectoryNamingTheSmallestPath) {
-    TempDir tmp;
-    tmp.File("a/x/y/locked/file", 10);
-    tmp.File("b/x/listable-only/file", 10);  // entries readable, files not
-    tmp.File("c/x2/file", 1);
-    tmp.File("c/x1/file", 1);
-    tmp.File("c/open/file", 1);
-    tmp.File("d/x/file", 42);
-    for (const char* dir : {"a/x/y/locked", "c/x2", "c/x1"}) {
-        fs::permissions(tmp.fs() / dir, fs::perms::none);
-    }
-    fs::permissions(tmp.fs() / "b/x/listable-only", fs::perms::owner_read | fs::perms::others_read);
-    const std::string expected = "a\t70 Permission denied: " + tmp.path() + "a/x/y/locked\n" +
-                                 "b\t70 Permission denied: " + tmp.path() +
-                                 "b/x/listable-only/file\n" +
-                                 "c\t70 Permission denied: " + tmp.path() + "c/x1\n" + "d\t42\n";
-    const auto unprivileged = [] {
-        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 65534) != 0 ||
-                               setresuid(65534, 65534, 65534) != 0)) {
-            _exit(2);
-        }
-    };
-    for (unsigned threads : {1u, 8u}) {
-        EXPECT_EQ(InChild(unprivileged,
-                          [&] {
-                              return Measure(tmp.path(), {threads, nullptr});
-                          }),
-                  expected);
-    }
-}
-
-void WriteAt(int dir, const char* name, std::string_view bytes) {
-    const int fd = openat(dir, name, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    EXPECT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    close(fd);
-}
-
-// A chain of `levels` directories "d" in a directory of its own (on tmpfs
-// when there is one: thousands of mkdirs are slow on a disk), each holding a
-// file "f" of one byte and a directory "e" with a file of two bytes. The
-// sibling "e" keeps a directory open on the way down, so a walk needs one
-// descriptor per level unless it closes and reopens them. Too deep for any path.
-class DeepTree {
-  public:
-    explicit DeepTree(int levels) {
-        std::string pattern =
-            (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
-            "sizewalk-deep-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) {
-            ADD_FAILURE() << "mkdtemp";
-            return;
-        }
-        top_ = pattern;
-        // Beside the chain "deep", a plain subdirectory "next".
-        fs::create_directory(top_ + "/deep");
-        fs::create_directory(top_ + "/next");
-        int fd = open((top_ + "/next").c_str(), O_RDONLY | O_DIRECTORY);
-        WriteAt(fd, "f", "sixsix");
-        close(fd);
-        fd = open((top_ + "/deep").c_str(), O_RDONLY | O_DIRECTORY);
-        for (int i = 0; i < levels && fd >= 0; ++i) {
-            // In either order, so that "d" comes first on half of the levels
-            // whatever order the file system lists them in.
-            mkdirat(fd, i % 2 == 0 ? "d" : "e", 0755);
-            mkdirat(fd, i % 2 == 0 ? "e" : "d", 0755);
-            WriteAt(fd, "f", "f");
-            WriteAt(fd, "e/f", "ef");
-            const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
-            close(fd);
-            fd = next;
-        }
-        close(fd);
-    }
-    // rm walks by descriptor, so it reaches a bottom that no path does.
-    ~DeepTree() { testing::RunProgram({"rm", "-rf", top_}); }
-    DeepTree(const DeepTree&) = delete;
-    DeepTree& operator=(const DeepTree&) = delete;
-
-    std::string path() const { return top_ + "/"; }
-
-  private:
-    std::string top_;
-};
-
-TEST(Engine, DeepTreeUnderALowDescriptorLimit) {
-    constexpr int kLevels = 5000;
-    const DeepTree deep(kLevels);
-    const std::string expected = "deep\t" + std::to_string(3 * kLevels) + "\nnext\t6\n";
-    for (unsigned threads : {1u, 8u}) {
-        const std::string result = InChild(
-            [] {
-                const rlimit low{64, 64};
-                setrlimit(RLIMIT_NOFILE, &low);
-            },
-            [&] {
-                const std::size_t before = OpenDescriptors();
-                std::string text = Measure(deep.path(), {threads, nullptr});
-                if (OpenDescriptors() != before) {
-                    text += "descriptors left open\n";
-                }
-                return text;
-            });
-        EXPECT_EQ(result, expected) << threads << " threads";
-    }
-}
-
-// Removes a directory just before the walk opens it, removes a file just
-// before it is stat'ed, fails reads and stats on demand, and holds the first
-// directory opened from `stolen_at_end` back until `stolen` is opened (which
-// only a thief does then, taking from the other end).
+// Removes a directory just before the walk opens it and a file just before
+// it is stat'ed; refuses to open, read or stat on demand; holds the first
+// directory opened from `held` back until `stolen` is opened (which only a
+// thief does then, taking from the other end).
 class ChangingTree : public walk::DirectoryCalls {
   public:
-    std::string remove_dir;   // path of the directory named "vanishing"
-    std::string remove_file;  // path of the file named "vanishing-file"
+    std::string remove_dir;  // path of the directory named "vanishing"
+    std::set<std::string> denied;
     ino_t unreadable_dir = 0;
     std::string failing_stat;
     std::string stolen, held;
@@ -205,6 +55,10 @@ class ChangingTree : public walk::DirectoryCalls {
             cv_.notify_all();
             cv_.wait_for(lock, std::chrono::seconds(10), [&] { return stolen_opened_; });
         }
+        if (denied.count(name) > 0) {
+            errno = EACCES;
+            return -1;
+        }
         return DirectoryCalls::OpenDirectory(parent, name);
     }
     long ReadEntries(int fd, void* buffer, std::size_t size) override {
@@ -217,7 +71,7 @@ class ChangingTree : public walk::DirectoryCalls {
     }
     int StatEntry(int dir, const char* name, struct stat* st) override {
         if (std::string_view(name) == "vanishing-file") {
-            fs::remove(remove_file);
+            unlinkat(dir, name, 0);
         }
         if (name == failing_stat) {
             errno = EIO;
@@ -243,27 +97,104 @@ TEST(Engine, ChangesAndFailuresDuringTheWalk) {
         tmp.File("c/s" + tail, 1);
     }
     tmp.File("c/s6/t6/broken/f", 100);
-    std::vector<std::string> order;  // as the walk reads them
+    for (const char* name : {"y3", "y7", "y0", "y9", "y5", "y1", "y8", "y2", "y6", "y4"}) {
+        tmp.File("d/" + std::string(name) + "/f", 1);
+    }
+    tmp.File("e/f", 1);
+    auto calls = std::make_shared<ChangingTree>();
+    std::vector<std::string> order;  // of b/z as the walk reads it
     for (const auto& entry : fs::directory_iterator(tmp.fs() / "b/z")) {
         order.push_back(entry.path().filename());
     }
     tmp.File("b/z/" + order.front() + "/bad-file", 1);
-    auto calls = std::make_shared<ChangingTree>();
-    calls->remove_dir = tmp.path() + "a/s3/t3/vanishing";
-    calls->remove_file = tmp.path() + "a/s4/vanishing-file";
-    struct stat st {};
-    ASSERT_EQ(stat((tmp.path() + "c/s6/t6/broken").c_str(), &st), 0);
-    calls->unreadable_dir = st.st_ino;
     calls->failing_stat = "bad-file";
     calls->stolen = order.front();
     calls->held = order.back();
+    // Of three failing parts of d, the report names the smallest, not the one
+    // met first or last: a walker takes the listing from its end, thieves
+    // from its start.
+    std::vector<std::string> met;
+    for (const auto& entry : fs::directory_iterator(tmp.fs() / "d")) {
+        met.insert(met.begin(), entry.path().filename());
+    }
+    auto first = met.begin(), last = met.end() - 1, smallest = first;
+    while ((smallest = std::min_element(first, last + 1)) == first || smallest == last) {
+        ASSERT_LT(first + 2, last) << "the file system lists names sorted";
+        smallest == first ? ++first : --last;
+    }
+    calls->denied = {*first, *smallest, *last, "e"};
+    calls->remove_dir = tmp.path() + "a/s3/t3/vanishing";
+    struct stat st {};
+    ASSERT_EQ(stat((tmp.path() + "c/s6/t6/broken").c_str(), &st), 0);
+    calls->unreadable_dir = st.st_ino;
     for (unsigned threads : {2u, 8u}) {
         tmp.File("a/s3/t3/vanishing/deeper/f", 100);  // removed as the walk gets there
         tmp.File("a/s4/vanishing-file", 100);
         EXPECT_EQ(Measure(tmp.path(), {threads, calls}),
                   "a\t64\nb\t57 Device I/O error: " + tmp.path() + "b/z/" + order.front() +
-                      "/bad-file\nc\t57 Device I/O error: " + tmp.path() + "c/s6/t6/broken\n");
+                      "/bad-file\nc\t57 Device I/O error: " + tmp.path() +
+                      "c/s6/t6/broken\nd\t70 Permission denied: " + tmp.path() + "d/" + *smallest +
+                      "\ne\t70 Permission denied: " + tmp.path() + "e\n")
+            << threads << " threads";
     }
+}
+
+void WriteAt(int dir, const char* name, std::string_view bytes) {
+    const int fd = openat(dir, name, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    EXPECT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    close(fd);
+}
+
+// A chain of `levels` directories "d" in a directory of its own (on tmpfs
+// when there is one: thousands of mkdirs are slow on a disk), each holding a
+// file "f" of one byte and a directory "e" with a file of two bytes. The
+// sibling "e" keeps a directory open on the way down, so a walk needs one
+// descriptor per level unless it closes and reopens them. Too deep for any
+// path. Beside the chain "deep", a plain subdirectory "next".
+class DeepTree {
+  public:
+    explicit DeepTree(int levels) {
+        std::string pattern =
+            (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
+            "sizewalk-deep-XXXXXX";
+        top_ = mkdtemp(pattern.data()) != nullptr ? pattern : "/nonexistent";
+        fs::create_directories(top_ + "/deep");
+        fs::create_directories(top_ + "/next");
+        std::ofstream(top_ + "/next/f") << "sixsix";
+        int fd = open((top_ + "/deep").c_str(), O_RDONLY | O_DIRECTORY);
+        for (int i = 0; i < levels && fd >= 0; ++i) {
+            // In either order, so that "d" comes first on half of the levels
+            // whatever order the file system lists them in.
+            mkdirat(fd, i % 2 == 0 ? "d" : "e", 0755);
+            mkdirat(fd, i % 2 == 0 ? "e" : "d", 0755);
+            WriteAt(fd, "f", "f");
+            WriteAt(fd, "e/f", "ef");
+            const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
+            close(fd);
+            fd = next;
+        }
+        close(fd);
+    }
+    // rm walks by descriptor, so it reaches a bottom that no path does.
+    ~DeepTree() { testing::RunProgram({"rm", "-rf", top_}); }
+    std::string top_;
+};
+
+TEST(Engine, DeepTreeUnderALowDescriptorLimit) {
+    constexpr int kLevels = 5000;
+    const DeepTree deep(kLevels);
+    rlimit saved{};
+    getrlimit(RLIMIT_NOFILE, &saved);
+    const rlimit low{64, saved.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    const std::size_t before = OpenDescriptors();
+    for (unsigned threads : {1u, 8u}) {
+        EXPECT_EQ(Measure(deep.top_ + "/", {threads, nullptr}),
+                  "deep\t" + std::to_string(3 * kLevels) + "\nnext\t6\n")
+            << threads << " threads";
+        EXPECT_EQ(OpenDescriptors(), before) << "descriptors left open";
+    }
+    setrlimit(RLIMIT_NOFILE, &saved);
 }
 
 TEST(Engine, ProgressOnTheCallingThreadAndEarlyDestruction) {
@@ -295,16 +226,6 @@ TEST(Engine, ProgressOnTheCallingThreadAndEarlyDestruction) {
         EXPECT_EQ(listing.value()->Size(0).value(), 100u);
     }
     EXPECT_EQ(OpenDescriptors(), before);
-}
-
-TEST(Engine, ThreadCountFromTheEnvironment) {
-    const std::vector<std::pair<const char*, unsigned>> table = {
-        {nullptr, 0}, {"", 0},   {"4", 4},  {"1", 1},  {"256", 256}, {"257", 0},
-        {"0", 0},     {"-1", 0}, {" 2", 0}, {"2x", 0}, {"+3", 0},    {"99999999999999999999", 0},
-    };
-    for (const auto& [text, threads] : table) {
-        EXPECT_EQ(walk::ParseThreadCount(text), threads) << (text ? text : "null");
-    }
 }
 
 }  // namespace

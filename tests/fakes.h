@@ -10,6 +10,15 @@
 
 namespace sizewalk::testing {
 
+// The lines, each ended with CR LF as the tracking files have them.
+inline std::string Lines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + "\r\n";
+    }
+    return text;
+}
+
 // A directory whose subdirectories have given sizes or failures.
 class FakeFolderService final : public FolderService {
   public:
@@ -25,23 +34,20 @@ class FakeFolderService final : public FolderService {
         if (it == folders.end()) {
             return MakeError(errnum::kPathNotFound, path);
         }
-        return std::unique_ptr<FolderListing>(std::make_unique<Listing>(it->second));
+        auto listing = std::make_unique<Listing>();
+        for (const Sub& sub : it->second) {
+            listing->names.push_back(sub.name);
+            listing->sizes.push_back(sub.size);
+        }
+        return std::unique_ptr<FolderListing>(std::move(listing));
     }
 
   private:
-    class Listing final : public FolderListing {
-      public:
-        explicit Listing(std::vector<Sub> subs) : subs_(std::move(subs)) {
-            for (const Sub& sub : subs_) {
-                names_.push_back(sub.name);
-            }
-        }
-        const std::vector<std::string>& SubFolders() const override { return names_; }
-        Outcome<ByteCount> Size(std::size_t index) override { return subs_.at(index).size; }
-
-      private:
-        std::vector<Sub> subs_;
-        std::vector<std::string> names_;
+    struct Listing final : FolderListing {
+        std::vector<std::string> names;
+        std::vector<Outcome<ByteCount>> sizes;
+        const std::vector<std::string>& SubFolders() const override { return names; }
+        Outcome<ByteCount> Size(std::size_t index) override { return sizes.at(index); }
     };
 };
 

@@ -2,9 +2,10 @@
 // figures of a small known history in every format; the command line.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
+#include <tuple>
 
+#include "fakes.h"
 #include "history/history.h"
 #include "history/reader.h"
 #include "history/text.h"
@@ -14,6 +15,7 @@ namespace sizewalk {
 namespace {
 
 using namespace history;
+using testing::Lines;
 
 // A name's bytes: a backslash doubled, control characters and bytes that
 // are not UTF-8 escaped.
@@ -62,14 +64,8 @@ const std::string kProblem =
     " // Scanning Problem: Permission denied: /srv/data/x. Directory size reset to zero.";
 const std::string kRule(50, '-');
 
-struct ParseCase {
-    const char* what;
-    Layout layout;
-    std::string bytes;
-    std::string runs;
-};
-
-const ParseCase kParseCases[] = {
+// What, the layout, the bytes, the runs Dump() shows.
+const std::tuple<const char*, Layout, std::string, std::string> kParseCases[] = {
     {"this program's CSV: quoted names, one across lines, a scanning problem", Layout::kCsv,
      "05/10/2003,1234567,Documents\r\n"
      "05/10/2003,12,\"a,b \"\"q\"\"\"\r\n"
@@ -141,21 +137,16 @@ const ParseCase kParseCases[] = {
          kRule + "\n\nnot a report\n",
      "2003-10-05T09:05:01 (cut off): caf\\xe9=1234567   two blanks=12\n"
      "2003-10-06T10:30:06: caf\\xe9=5\nskipped 2 from line 5\n"},
+    {"a read block ending inside a quoted name, a line longer than a block", Layout::kCsv,
+     std::string((1 << 20) - 20, '\n') + "05/10/2003,7,\"a\r\nb\"\r\n" + std::string(3 << 20, 'x') +
+         "\r\n06/10/2003,1,c\r\n",
+     "2003-10-05: a\\r\\nb=7\n2003-10-06: c=1\nskipped 1048557 from line 1\n"},
 };
 
 TEST(HistoryParse, ReadsEveryLayoutAsWritten) {
-    for (const ParseCase& c : kParseCases) {
-        EXPECT_EQ(Dump(Parse(c.layout, c.bytes)), c.runs) << c.what;
+    for (const auto& [what, layout, bytes, runs] : kParseCases) {
+        EXPECT_EQ(Dump(Parse(layout, bytes)), runs) << what;
     }
-}
-
-TEST(HistoryParse, QuotedNameAcrossBlocksAndOverlongLines) {
-    // A block boundary inside a quoted name, and a line longer than a block.
-    const std::string filler(3 << 20, 'x');
-    const std::string bytes = std::string((1 << 20) - 20, '\n') + "05/10/2003,7,\"a\r\nb\"\r\n" +
-                              filler + "\r\n06/10/2003,1,c\r\n";
-    const History h = Parse(Layout::kCsv, bytes);
-    EXPECT_EQ(Dump(h), "2003-10-05: a\\r\\nb=7\n2003-10-06: c=1\nskipped 1048557 from line 1\n");
 }
 
 // The file names of a history; on Windows they are found whatever their case.
@@ -173,8 +164,7 @@ TEST(HistoryParse, TrackingFileNames) {
 class FakeHistorySystem final : public HistorySystem {
   public:
     std::string dir = "/srv/data/";
-    std::map<std::string, std::string> files;
-    std::map<std::string, std::string> written;
+    std::map<std::string, std::string> files, written;
 
     // The directory ends with either separator (Windows adds its own).
     Outcome<std::vector<std::string>> ListFiles(const std::string& path) override {
@@ -193,9 +183,7 @@ class FakeHistorySystem final : public HistorySystem {
     }
     Outcome<std::string> WriteTemporaryFile(std::string_view suffix,
                                             std::string_view content) override {
-        const std::string path = "/tmp/page" + std::string(suffix);
-        written[path] = content;
-        return path;
+        return written.insert_or_assign("/tmp/page" + std::string(suffix), content).first->first;
     }
     std::int64_t EpochSeconds(const LocalTime& t) override {
         return std::int64_t{DaysFromCivil(t.year, t.month, t.day)} * 86400 + t.hour * 3600 +
@@ -207,8 +195,7 @@ class FakeHistorySystem final : public HistorySystem {
       public:
         explicit MemoryInput(std::string_view bytes) : bytes_(bytes) {}
         Outcome<std::size_t> Read(char* buffer, std::size_t size) override {
-            const std::size_t n = std::min(size, bytes_.size());
-            std::memcpy(buffer, bytes_.data(), n);
+            const std::size_t n = bytes_.copy(buffer, size);
             bytes_.remove_prefix(n);
             return n;
         }
@@ -222,8 +209,7 @@ class FakeConsole final : public Console {
   public:
     bool terminal = false;
     bool utf8 = false;
-    std::string out;
-    std::string err;
+    std::string out, err;
     bool OutputIsTerminal() override { return terminal; }
     bool OutputIsUtf8() override { return utf8; }
     Status Write(std::string_view bytes) override {
@@ -233,14 +219,6 @@ class FakeConsole final : public Console {
     void WriteError(std::string_view line) override { err += std::string(line) + "\n"; }
 };
 
-std::string Lines(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) {
-        text += line + "\r\n";
-    }
-    return text;
-}
-
 // Six runs of two files, one of them exactly 7 days before the last. alpha
 // grows steadily; beta fails in three runs (gaps, never drops); gone
 // disappears; new appears; the guarded name keeps its size. Both files have
@@ -248,26 +226,19 @@ std::string Lines(const std::vector<std::string>& lines) {
 class KnownHistory : public ::testing::Test {
   protected:
     void SetUp() override {
-        const std::string beta_failed = ",0,beta" + kProblem;
-        const std::string odd = ",7,\"'=caf\xe9 \"\"x\"\"\"";
-        system.files["Sizewalk.csv"] = Lines({
-            "01/10/2026,1000,alpha",
-            "01/10/2026,5000,beta",
-            "01/10/2026,300,gone",
-            "01/10/2026" + odd,
-            "27/10/2026,1500,alpha",
-            "27/10/2026" + beta_failed,
-            "27/10/2026,300,gone",
-            "27/10/2026" + odd,
-            "31/10/2026,2000,alpha",
-            "31/10/2026" + beta_failed,
-            "31/10/2026,10,new",
-            "31/10/2026" + odd,
-            "03/11/2026,3000,alpha",
-            "03/11/2026" + beta_failed,
-            "03/11/2026,40,new",
-            "03/11/2026" + odd,
-        });
+        // Each run's rows: the date, then size and name.
+        const std::string beta_failed = "0,beta" + kProblem;
+        const std::string odd = "7,\"'=caf\xe9 \"\"x\"\"\"";
+        for (const auto& [date, rows] :
+             std::vector<std::pair<std::string, std::vector<std::string>>>{
+                 {"01/10/2026", {"1000,alpha", "5000,beta", "300,gone", odd}},
+                 {"27/10/2026", {"1500,alpha", beta_failed, "300,gone", odd}},
+                 {"31/10/2026", {"2000,alpha", beta_failed, "10,new", odd}},
+                 {"03/11/2026", {"3000,alpha", beta_failed, "40,new", odd}}}) {
+            for (const std::string& row : rows) {
+                system.files["Sizewalk.csv"] += date + "," + row + "\r\n";
+            }
+        }
         system.files["Sizewalk.txt"] = Lines({
             "Directory Size Track (bytes) for '/srv/data/' at 31-10-2026 08:00:00",
             "",
@@ -301,96 +272,95 @@ class KnownHistory : public ::testing::Test {
     FakeConsole console;
 };
 
-TEST_F(KnownHistory, Table) {
+// The report in every format; a terminal gets the table, anything else CSV.
+TEST_F(KnownHistory, EveryFormat) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{},
+         "Size history of /srv/data/: 2026-10-01 to 2026-11-03, 6 runs, read from "
+         "Sizewalk.csv and Sizewalk.txt\n"
+         "   SIZE  AS OF       LAST RUN    7 DAYS   30 DAYS  PER DAY  TREND   NAME\n"
+         "2.9 KiB  2026-11-03    +500 B  +1.5 KiB  +2.0 KiB    +61 B  _-:=+#  alpha\n"
+         "5.9 KiB  2026-11-02       0 B   +1000 B   +1000 B    +30 B  _   #   beta  "
+         "(not measured in the last run)\n"
+         "   40 B  2026-11-03     +20 B     +40 B     +40 B     +1 B     _-#  new  "
+         "(new since 2026-10-31)\n"
+         "    7 B  2026-11-03       0 B       0 B       0 B      0 B  ______  "
+         "=caf\\xe9 \"x\"\n"
+         "  300 B  2026-10-27       0 B    -300 B    -300 B     -9 B  __      gone  "
+         "(gone since 2026-10-31)\n"},
+        {{"--sort=name", "--bytes"},  // CSV where the output is no terminal
+         Lines({"name,latest_bytes,latest_date,measured,change_previous_run,change_7_days,"
+                "change_30_days,growth_per_day_30_days,new_since,gone_since",
+                "\"'=caf\\xe9 \"\"x\"\"\",7,2026-11-03,1,0,0,0,0,,",
+                "alpha,3000,2026-11-03,1,+500,+1500,+2000,+61,,",
+                "beta,6000,2026-11-02T10:00:00,0,0,+1000,+1000,+30,,",
+                "gone,300,2026-10-27,0,0,-300,-300,-9,,2026-10-31T08:00:00",
+                "new,40,2026-11-03,1,+20,+40,+40,+1,2026-10-31,"})},
+        {{"--format=json", "--sort=size"},
+         "{\"directory\": \"/srv/data/\", \"first_run\": \"2026-10-01\", \"last_run\": "
+         "\"2026-11-03\", \"runs\": 6, \"files\": [{\"name\": \"Sizewalk.csv\", \"runs\": 4, "
+         "\"skipped_lines\": 0}, {\"name\": \"Sizewalk.txt\", \"runs\": 2, \"skipped_lines\": "
+         "0}],\n"
+         "\"subdirectories\": [\n"
+         "{\"name\": \"beta\", \"latest_bytes\": 6000, \"latest_date\": \"2026-11-02T10:00:00\", "
+         "\"measured\": false, \"change_previous_run\": 0, \"change_7_days\": 1000, "
+         "\"change_30_days\": 1000, \"growth_per_day_30_days\": 30, \"new_since\": null, "
+         "\"gone_since\": null, \"series\": [[\"2026-10-01\", 5000], [\"2026-10-27\", null], "
+         "[\"2026-10-31T08:00:00\", null], [\"2026-10-31\", null], [\"2026-11-02T10:00:00\", "
+         "6000], [\"2026-11-03\", null]]},\n"
+         "{\"name\": \"alpha\", \"latest_bytes\": 3000, \"latest_date\": \"2026-11-03\", "
+         "\"measured\": true, \"change_previous_run\": 500, \"change_7_days\": 1500, "
+         "\"change_30_days\": 2000, \"growth_per_day_30_days\": 61, \"new_since\": null, "
+         "\"gone_since\": null, \"series\": [[\"2026-10-01\", 1000], [\"2026-10-27\", 1500], "
+         "[\"2026-10-31T08:00:00\", 1900], [\"2026-10-31\", 2000], [\"2026-11-02T10:00:00\", "
+         "2500], [\"2026-11-03\", 3000]]},\n"
+         "{\"name\": \"gone\", \"latest_bytes\": 300, \"latest_date\": \"2026-10-27\", "
+         "\"measured\": false, \"change_previous_run\": 0, \"change_7_days\": -300, "
+         "\"change_30_days\": -300, \"growth_per_day_30_days\": -9, \"new_since\": null, "
+         "\"gone_since\": \"2026-10-31T08:00:00\", \"series\": [[\"2026-10-01\", 300], "
+         "[\"2026-10-27\", 300]]},\n"
+         "{\"name\": \"new\", \"latest_bytes\": 40, \"latest_date\": \"2026-11-03\", "
+         "\"measured\": true, \"change_previous_run\": 20, \"change_7_days\": 40, "
+         "\"change_30_days\": 40, \"growth_per_day_30_days\": 1, \"new_since\": \"2026-10-31\", "
+         "\"gone_since\": null, \"series\": [[\"2026-10-31\", 10], [\"2026-11-02T10:00:00\", 20], "
+         "[\"2026-11-03\", 40]]},\n"
+         "{\"name\": \"=caf\\\\xe9 \\\"x\\\"\", \"latest_bytes\": 7, \"latest_date\": "
+         "\"2026-11-03\", \"measured\": true, \"change_previous_run\": 0, \"change_7_days\": 0, "
+         "\"change_30_days\": 0, \"growth_per_day_30_days\": 0, \"new_since\": null, "
+         "\"gone_since\": null, \"series\": [[\"2026-10-01\", 7], [\"2026-10-27\", 7], "
+         "[\"2026-10-31T08:00:00\", 7], [\"2026-10-31\", 7], [\"2026-11-02T10:00:00\", 7], "
+         "[\"2026-11-03\", 7]]}\n"
+         "]}\n"},
+        {{"--format=openmetrics", "--sort=name"},
+         "# TYPE sizewalk_subdirectory_bytes gauge\n"
+         "# UNIT sizewalk_subdirectory_bytes bytes\n"
+         "# HELP sizewalk_subdirectory_bytes Size of the subdirectory's whole tree at its "
+         "last measurement.\n"
+         "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"=caf\\\\xe9 "
+         "\\\"x\\\"\"} 7\n"
+         "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"alpha\"} 3000\n"
+         "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"beta\"} 6000\n"
+         "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"new\"} 40\n"
+         "# TYPE sizewalk_subdirectory_measured gauge\n"
+         "# HELP sizewalk_subdirectory_measured 1 when the last run measured the "
+         "subdirectory, 0 after a scanning problem.\n"
+         "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"=caf\\\\xe9 "
+         "\\\"x\\\"\"} 1\n"
+         "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"alpha\"} 1\n"
+         "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"beta\"} 0\n"
+         "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"new\"} 1\n"
+         "# TYPE sizewalk_last_run_timestamp_seconds gauge\n"
+         "# UNIT sizewalk_last_run_timestamp_seconds seconds\n"
+         "# HELP sizewalk_last_run_timestamp_seconds When the last run recorded the sizes.\n"
+         "sizewalk_last_run_timestamp_seconds{directory=\"/srv/data/\"} 1793664000\n"
+         "# EOF\n"},
+    };
     console.terminal = true;
-    EXPECT_EQ(Run({}),
-              "Size history of /srv/data/: 2026-10-01 to 2026-11-03, 6 runs, read from "
-              "Sizewalk.csv and Sizewalk.txt\n"
-              "   SIZE  AS OF       LAST RUN    7 DAYS   30 DAYS  PER DAY  TREND   NAME\n"
-              "2.9 KiB  2026-11-03    +500 B  +1.5 KiB  +2.0 KiB    +61 B  _-:=+#  alpha\n"
-              "5.9 KiB  2026-11-02       0 B   +1000 B   +1000 B    +30 B  _   #   beta  "
-              "(not measured in the last run)\n"
-              "   40 B  2026-11-03     +20 B     +40 B     +40 B     +1 B     _-#  new  "
-              "(new since 2026-10-31)\n"
-              "    7 B  2026-11-03       0 B       0 B       0 B      0 B  ______  "
-              "=caf\\xe9 \"x\"\n"
-              "  300 B  2026-10-27       0 B    -300 B    -300 B     -9 B  __      gone  "
-              "(gone since 2026-10-31)\n");
-}
-
-TEST_F(KnownHistory, Csv) {
-    EXPECT_EQ(Run({"--sort=name", "--bytes"}),
-              Lines({"name,latest_bytes,latest_date,measured,change_previous_run,change_7_days,"
-                     "change_30_days,growth_per_day_30_days,new_since,gone_since",
-                     "\"'=caf\\xe9 \"\"x\"\"\",7,2026-11-03,1,0,0,0,0,,",
-                     "alpha,3000,2026-11-03,1,+500,+1500,+2000,+61,,",
-                     "beta,6000,2026-11-02T10:00:00,0,0,+1000,+1000,+30,,",
-                     "gone,300,2026-10-27,0,0,-300,-300,-9,,2026-10-31T08:00:00",
-                     "new,40,2026-11-03,1,+20,+40,+40,+1,2026-10-31,"}));
-}
-
-TEST_F(KnownHistory, Json) {
-    EXPECT_EQ(
-        Run({"--format=json", "--sort=size"}),
-        "{\"directory\": \"/srv/data/\", \"first_run\": \"2026-10-01\", \"last_run\": "
-        "\"2026-11-03\", \"runs\": 6, \"files\": [{\"name\": \"Sizewalk.csv\", \"runs\": 4, "
-        "\"skipped_lines\": 0}, {\"name\": \"Sizewalk.txt\", \"runs\": 2, \"skipped_lines\": 0}],\n"
-        "\"subdirectories\": [\n"
-        "{\"name\": \"beta\", \"latest_bytes\": 6000, \"latest_date\": \"2026-11-02T10:00:00\", "
-        "\"measured\": false, \"change_previous_run\": 0, \"change_7_days\": 1000, "
-        "\"change_30_days\": 1000, \"growth_per_day_30_days\": 30, \"new_since\": null, "
-        "\"gone_since\": null, \"series\": [[\"2026-10-01\", 5000], [\"2026-10-27\", null], "
-        "[\"2026-10-31T08:00:00\", null], [\"2026-10-31\", null], [\"2026-11-02T10:00:00\", "
-        "6000], [\"2026-11-03\", null]]},\n"
-        "{\"name\": \"alpha\", \"latest_bytes\": 3000, \"latest_date\": \"2026-11-03\", "
-        "\"measured\": true, \"change_previous_run\": 500, \"change_7_days\": 1500, "
-        "\"change_30_days\": 2000, \"growth_per_day_30_days\": 61, \"new_since\": null, "
-        "\"gone_since\": null, \"series\": [[\"2026-10-01\", 1000], [\"2026-10-27\", 1500], "
-        "[\"2026-10-31T08:00:00\", 1900], [\"2026-10-31\", 2000], [\"2026-11-02T10:00:00\", "
-        "2500], [\"2026-11-03\", 3000]]},\n"
-        "{\"name\": \"gone\", \"latest_bytes\": 300, \"latest_date\": \"2026-10-27\", "
-        "\"measured\": false, \"change_previous_run\": 0, \"change_7_days\": -300, "
-        "\"change_30_days\": -300, \"growth_per_day_30_days\": -9, \"new_since\": null, "
-        "\"gone_since\": \"2026-10-31T08:00:00\", \"series\": [[\"2026-10-01\", 300], "
-        "[\"2026-10-27\", 300]]},\n"
-        "{\"name\": \"new\", \"latest_bytes\": 40, \"latest_date\": \"2026-11-03\", "
-        "\"measured\": true, \"change_previous_run\": 20, \"change_7_days\": 40, "
-        "\"change_30_days\": 40, \"growth_per_day_30_days\": 1, \"new_since\": \"2026-10-31\", "
-        "\"gone_since\": null, \"series\": [[\"2026-10-31\", 10], [\"2026-11-02T10:00:00\", 20], "
-        "[\"2026-11-03\", 40]]},\n"
-        "{\"name\": \"=caf\\\\xe9 \\\"x\\\"\", \"latest_bytes\": 7, \"latest_date\": "
-        "\"2026-11-03\", \"measured\": true, \"change_previous_run\": 0, \"change_7_days\": 0, "
-        "\"change_30_days\": 0, \"growth_per_day_30_days\": 0, \"new_since\": null, "
-        "\"gone_since\": null, \"series\": [[\"2026-10-01\", 7], [\"2026-10-27\", 7], "
-        "[\"2026-10-31T08:00:00\", 7], [\"2026-10-31\", 7], [\"2026-11-02T10:00:00\", 7], "
-        "[\"2026-11-03\", 7]]}\n"
-        "]}\n");
-}
-
-TEST_F(KnownHistory, OpenMetrics) {
-    EXPECT_EQ(Run({"--format=openmetrics", "--sort=name"}),
-              "# TYPE sizewalk_subdirectory_bytes gauge\n"
-              "# UNIT sizewalk_subdirectory_bytes bytes\n"
-              "# HELP sizewalk_subdirectory_bytes Size of the subdirectory's whole tree at its "
-              "last measurement.\n"
-              "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"=caf\\\\xe9 "
-              "\\\"x\\\"\"} 7\n"
-              "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"alpha\"} 3000\n"
-              "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"beta\"} 6000\n"
-              "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"new\"} 40\n"
-              "# TYPE sizewalk_subdirectory_measured gauge\n"
-              "# HELP sizewalk_subdirectory_measured 1 when the last run measured the "
-              "subdirectory, 0 after a scanning problem.\n"
-              "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"=caf\\\\xe9 "
-              "\\\"x\\\"\"} 1\n"
-              "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"alpha\"} 1\n"
-              "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"beta\"} 0\n"
-              "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"new\"} 1\n"
-              "# TYPE sizewalk_last_run_timestamp_seconds gauge\n"
-              "# UNIT sizewalk_last_run_timestamp_seconds seconds\n"
-              "# HELP sizewalk_last_run_timestamp_seconds When the last run recorded the sizes.\n"
-              "sizewalk_last_run_timestamp_seconds{directory=\"/srv/data/\"} 1793664000\n"
-              "# EOF\n");
+    for (const auto& [options, expected] : cases) {
+        console.out.clear();
+        EXPECT_EQ(Run(options), expected) << (options.empty() ? "" : options.back());
+        console.terminal = false;
+    }
 }
 
 // The page for the window: a chart line per grower in its colour, the

@@ -1,15 +1,15 @@
 #include "temp_dir.h"
 
+#include "history/text.h"
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdlib.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 
 #include <fstream>
 #include <sstream>
@@ -51,15 +51,6 @@ void TempDir::File(const std::string& relative, std::uintmax_t size) const {
     std::filesystem::resize_file(file, size);
 }
 
-std::string Decimal(ByteCount value) {
-    std::string digits;
-    do {
-        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(value % 10)));
-        value /= 10;
-    } while (value != 0);
-    return digits;
-}
-
 std::string Measure(const std::string& dir, walk::WalkOptions options,
                     const ProgressCallback& progress) {
     PosixFolderService service(std::move(options));
@@ -72,7 +63,7 @@ std::string Measure(const std::string& dir, walk::WalkOptions options,
         const auto size = listing.value()->Size(i);
         result +=
             listing.value()->SubFolders()[i] + "\t" +
-            (size.ok() ? Decimal(size.value())
+            (size.ok() ? history::Decimal(size.value())
                        : std::to_string(size.error().number) + " " + size.error().description) +
             "\n";
     }
@@ -128,42 +119,6 @@ Result RunProgram(std::vector<std::string> argv, const std::vector<std::string>&
     return result;
 }
 
-LeaseHolder::LeaseHolder(const std::string& path, bool gives_up) {
-    int ready[2];
-    if (pipe(ready) != 0) {
-        return;
-    }
-    // The lease-break signal stays pending until the child asks for it.
-    sigset_t lease_break;
-    sigemptyset(&lease_break);
-    sigaddset(&lease_break, SIGIO);
-    pid_ = fork();
-    if (pid_ == 0) {
-        sigprocmask(SIG_BLOCK, &lease_break, nullptr);
-        const int fd = open(path.c_str(), O_RDONLY);
-        const char held = fd >= 0 && fcntl(fd, F_SETLEASE, F_RDLCK) == 0 ? 'y' : 'n';
-        (void)!write(ready[1], &held, 1);
-        if (held == 'y' && gives_up) {
-            sigwaitinfo(&lease_break, nullptr);
-            fcntl(fd, F_SETLEASE, F_UNLCK);
-        }
-        for (;;) {
-            pause();
-        }
-    }
-    close(ready[1]);
-    char held = 'n';
-    held_ = pid_ > 0 && read(ready[0], &held, 1) == 1 && held == 'y';
-    close(ready[0]);
-}
-
-LeaseHolder::~LeaseHolder() {
-    if (pid_ > 0) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
-}
-
 bool SomeoneWaitsFor(const std::string& path) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) {
@@ -183,39 +138,6 @@ bool SomeoneWaitsFor(const std::string& path) {
         usleep(1000);
     }
     return false;
-}
-
-Tmpfs::Tmpfs(const char* size) {
-    const std::string options = std::string("size=") + size;
-    mounted_ = mount("tmpfs", dir_.fs().c_str(), "tmpfs", 0, options.c_str()) == 0;
-    if (mounted_) {
-        std::filesystem::permissions(dir_.fs(), std::filesystem::perms::all);
-    }
-}
-
-Tmpfs::~Tmpfs() {
-    if (mounted_) {
-        umount2(dir_.fs().c_str(), MNT_DETACH);
-    }
-}
-
-std::vector<std::pair<std::string, std::string>> MakeTree(const std::string& script,
-                                                          const std::string& root,
-                                                          std::vector<std::string> options) {
-    const std::string expected_file = root + ".expected";
-    std::vector<std::string> argv = {"python3", script, root, "--expected", expected_file};
-    argv.insert(argv.end(), options.begin(), options.end());
-    std::vector<std::pair<std::string, std::string>> expected;
-    if (RunProgram(argv).exit_status != 0) {
-        return expected;
-    }
-    // Records of bytes, tab, name, NUL: a name may hold a tab or a line break.
-    std::istringstream records(ReadFile(expected_file));
-    for (std::string record; std::getline(records, record, '\0');) {
-        const std::size_t tab = record.find('\t');
-        expected.emplace_back(record.substr(tab + 1), record.substr(0, tab));
-    }
-    return expected;
 }
 
 }  // namespace sizewalk::testing

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/posix/folder_service.h"
@@ -33,9 +32,6 @@ class TempDir {
     std::filesystem::path path_;
 };
 
-// `value` in decimal.
-std::string Decimal(ByteCount value);
-
 // One line per subdirectory: name, tab, size or the error.
 std::string Measure(const std::string& dir, walk::WalkOptions options = {},
                     const ProgressCallback& progress = {});
@@ -53,48 +49,8 @@ struct Result {
 Result RunProgram(std::vector<std::string> argv, const std::vector<std::string>& environment = {},
                   const std::function<void(pid_t)>& while_running = {});
 
-// A child process holding a read lease on a file (as Samba's oplocks and
-// NFS delegations are), which gives it up when a writer breaks it, or, not
-// `gives_up`, keeps it as long as the kernel lets it.
-class LeaseHolder {
-  public:
-    LeaseHolder(const std::string& path, bool gives_up);
-    ~LeaseHolder();
-    LeaseHolder(const LeaseHolder&) = delete;
-    LeaseHolder& operator=(const LeaseHolder&) = delete;
-    // Whether the lease could be taken (not on every file system).
-    bool held() const { return held_; }
-
-  private:
-    pid_t pid_ = -1;
-    bool held_ = false;
-};
-
 // Whether /proc/locks shows a lock or lease on `path` that someone waits
 // for; waits up to ten seconds for it.
 bool SomeoneWaitsFor(const std::string& path);
-
-// A tmpfs of `size` ("16k") mounted at a fresh directory while it lives;
-// needs root.
-class Tmpfs {
-  public:
-    explicit Tmpfs(const char* size);
-    ~Tmpfs();
-    Tmpfs(const Tmpfs&) = delete;
-    Tmpfs& operator=(const Tmpfs&) = delete;
-    bool mounted() const { return mounted_; }
-    std::string path() const { return dir_.path(); }
-
-  private:
-    TempDir dir_;
-    bool mounted_ = false;
-};
-
-// The tree of `script` (scripts/make-tree) at `root` and its own measurement:
-// name and bytes of each subdirectory, in byte order of the names; none when
-// it fails.
-std::vector<std::pair<std::string, std::string>> MakeTree(const std::string& script,
-                                                          const std::string& root,
-                                                          std::vector<std::string> options);
 
 }  // namespace sizewalk::testing

@@ -6,7 +6,6 @@
 #include <tuple>
 
 #include "common/globals.h"
-#include "common/reports.h"
 #include "fakes.h"
 #include "tracking/formats.h"
 #include "tracking/run_size_track.h"
@@ -14,17 +13,10 @@
 namespace sizewalk {
 namespace {
 
+using testing::Lines;
 const std::string kDir = "/srv/data/";
 const std::string kRule = "--------------------------------------------------";
 const std::string kTitle = "Sizewalk v2.0.2 ,  Copyright (c) 2003 Maker";
-
-std::string Lines(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) {
-        text += line + "\r\n";
-    }
-    return text;
-}
 
 class TrackingRun : public ::testing::Test {
   protected:
@@ -38,7 +30,7 @@ class TrackingRun : public ::testing::Test {
             {"Private", MakeError(errnum::kPermissionDenied, "/srv/data/Private/cache")},
             {"big", ByteCount{999'999'999'999}},
             {"huge", ByteCount{1'000'000'000'000}},
-            {"tab\there, \"q\"", ByteCount{0}},
+            {"tab\there\x7f, \"q\"", ByteCount{0}},
             {"vast", (ByteCount{1} << 64) + 5},  // sparse files pass 2^64
             {"@home", ByteCount{3}},
         };
@@ -59,7 +51,7 @@ class TrackingRun : public ::testing::Test {
         "999,999,999,999 big",
         "1,000,000,000,000",
         "                huge",
-        "0               tab\\there, \"q\"",
+        "0               tab\\there\\x7f, \"q\"",
         "18,446,744,073,709,551,621",
         "                vast",
         "3               @home",
@@ -72,7 +64,7 @@ class TrackingRun : public ::testing::Test {
 
 // The header goes into a file that is empty once this run has it to itself:
 // a first run, a file left empty, but not a file another run has just begun.
-TEST_F(TrackingRun, Style1WritesTheHeaderOnceAndAppends) {
+TEST_F(TrackingRun, TextStyles) {
     const std::string path = kDir + "Sizewalk.txt";
     const std::string header = Lines({kTitle, kRule, ""});
     ASSERT_EQ(Run(1), RunOutcome::kCompletedWithProblems);
@@ -91,21 +83,19 @@ TEST_F(TrackingRun, Style1WritesTheHeaderOnceAndAppends) {
     fake.files.written_meanwhile[path] = header;
     ASSERT_EQ(Run(1), RunOutcome::kCompletedWithProblems);
     EXPECT_EQ(fake.files.contents.at(path), header + report_block);
-}
-
-TEST_F(TrackingRun, Style2ReplacesTheDaysFile) {
-    fake.folders.folders[kDir].erase(fake.folders.folders[kDir].begin() + 1);  // no problems
-    ASSERT_EQ(Run(2), RunOutcome::kCompleted);
-    ASSERT_EQ(Run(2), RunOutcome::kCompleted);
-    std::string block = report_block;
-    block.erase(block.find(" 0              Private"), block.find("999,999") - block.find(" 0 "));
-    block.replace(block.find("786,190 bytes in 7"), 18, "786,190 bytes in 6");
-    EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk_20031005.txt"),
-              Lines({kTitle, kRule, ""}) + block);
-    fake.clock.now = {2003, 10, 6, 0, 0, 1};
-    ASSERT_EQ(Run(2), RunOutcome::kCompleted);
-    EXPECT_EQ(fake.files.contents.count(kDir + "Sizewalk_20031006.txt"), 1u);
-    EXPECT_EQ(fake.files.contents.size(), 2u);
+    // Style 2 replaces the day's file: a header and the one block.
+    ASSERT_EQ(Run(2), RunOutcome::kCompletedWithProblems);
+    ASSERT_EQ(Run(2), RunOutcome::kCompletedWithProblems);
+    EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk_20031005.txt"), header + report_block);
+    // An empty directory: an empty block, no rows.
+    fake.folders.folders[kDir].clear();
+    fake.files.contents.clear();
+    ASSERT_EQ(Run(1), RunOutcome::kCompleted);
+    EXPECT_EQ(fake.files.contents.at(path),
+              header + Lines({"Directory Size Track (bytes) for '/srv/data/' at 5-10-2003 10:30:06",
+                              "", "", "TOTAL: 0 bytes in 0 subdirectories", kRule, ""}));
+    ASSERT_EQ(Run(3), RunOutcome::kCompleted);
+    EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk.csv"), "");
 }
 
 TEST_F(TrackingRun, Style3AppendsRowsAndQuotesOnlyWhenNeeded) {
@@ -116,7 +106,7 @@ TEST_F(TrackingRun, Style3AppendsRowsAndQuotesOnlyWhenNeeded) {
         "Directory size reset to zero.",
         "05/10/2003,999999999999,big",
         "05/10/2003,1000000000000,huge",
-        "05/10/2003,0,\"tab\there, \"\"q\"\"\"",
+        "05/10/2003,0,\"tab\there\x7f, \"\"q\"\"\"",
         "05/10/2003,18446744073709551621,vast",
         "05/10/2003,3,\"'@home\"",
     });
@@ -125,97 +115,63 @@ TEST_F(TrackingRun, Style3AppendsRowsAndQuotesOnlyWhenNeeded) {
     EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk.csv"), rows + rows);
 }
 
-TEST_F(TrackingRun, EmptyDirectory) {
-    fake.folders.folders[kDir].clear();
-    const std::string empty_block = Lines({
-        "Directory Size Track (bytes) for '/srv/data/' at 5-10-2003 10:30:06",
-        "",
-        "",
-        "TOTAL: 0 bytes in 0 subdirectories",
-        kRule,
-        "",
-    });
-    ASSERT_EQ(Run(1), RunOutcome::kCompleted);
-    EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk.txt"),
-              Lines({kTitle, kRule, ""}) + empty_block);
-    ASSERT_EQ(Run(3), RunOutcome::kCompleted);
-    EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk.csv"), "");
-}
-
-TEST_F(TrackingRun, EditorOnlyInInteractiveUseAfterTheFileIsWritten) {
-    ASSERT_EQ(Run(3), RunOutcome::kCompletedWithProblems);
-    EXPECT_TRUE(fake.editor.opened.empty());
-    CommandText.clear();
-    ASSERT_EQ(Run(1), RunOutcome::kCompletedWithProblems);
-    EXPECT_EQ(fake.editor.opened, std::vector<std::string>{kDir + "Sizewalk.txt"});
-}
-
 // A fatal failure leaves the file exactly as it was before the run.
 TEST_F(TrackingRun, FatalFailuresAreReportedWithLetterB) {
-    struct Case {
-        const char* what;
-        int style;
-        std::function<void(testing::FakePlatform&)> arrange;
-        std::string report;
-    };
+    using Arrange = std::function<void(testing::FakePlatform&)>;
     const Error disk_full = MakeError(errnum::kDiskFull, "/srv/data/Sizewalk.txt");
     const Error stopped = Interrupted(15);
-    const std::vector<Case> cases = {
+    const std::string b61 = "Disk full: fake\r\n\r\n(Message B61)";
+    const std::string b18 = "User interrupt occurred (signal 15)\r\n\r\n(Message B18)";
+    const std::vector<std::tuple<const char*, int, Arrange, std::string>> cases = {
         {"missing directory", 1, [](auto&) { TargetDir = "/nowhere/"; },
          "Path not found: /nowhere/\r\n\r\n(Message B76)"},
         {"open refused", 3,
          [&](auto& f) { f.files.fail_open = MakeError(errnum::kPermissionDenied); },
          "Permission denied\r\n\r\n(Message B70)"},
-        {"header write", 1, [](auto& f) { f.files.fail_write_number = 1; },
-         "Disk full: fake\r\n\r\n(Message B61)"},
-        {"entry write", 2, [](auto& f) { f.files.fail_write_number = 6; },
-         "Disk full: fake\r\n\r\n(Message B61)"},
-        {"totals write", 1, [](auto& f) { f.files.fail_write_number = 13; },
-         "Disk full: fake\r\n\r\n(Message B61)"},
+        {"header write", 1, [](auto& f) { f.files.fail_write_number = 1; }, b61},
+        {"entry write", 2, [](auto& f) { f.files.fail_write_number = 6; }, b61},
+        {"totals write", 1, [](auto& f) { f.files.fail_write_number = 13; }, b61},
         {"commit", 3, [&](auto& f) { f.files.fail_commit = disk_full; },
          "Disk full: /srv/data/Sizewalk.txt\r\n\r\n(Message B61)"},
         {"stopped while measuring", 3, [&](auto& f) { f.folders.folders[kDir][3].size = stopped; },
-         "User interrupt occurred (signal 15)\r\n\r\n(Message B18)"},
-        {"stopped after measuring", 2, [](auto& f) { f.stop = 15; },
-         "User interrupt occurred (signal 15)\r\n\r\n(Message B18)"},
+         b18},
+        {"stopped after measuring", 2, [](auto& f) { f.stop = 15; }, b18},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, style, arrange, report] : cases) {
+        SCOPED_TRACE(what);
         testing::FakePlatform f;
         f.folders.folders = fake.folders.folders;
         for (const char* name : {"Sizewalk.txt", "Sizewalk_20031005.txt", "Sizewalk.csv"}) {
             f.files.contents[kDir + name] = "before\r\n";
         }
         const auto before = f.files.contents;
-        c.arrange(f);
-        OutputStyle = static_cast<std::int16_t>(c.style);
+        arrange(f);
+        OutputStyle = static_cast<std::int16_t>(style);
         EXPECT_EQ(RunSizeTrack(f.Get()), RunOutcome::kFatal);
         ASSERT_EQ(f.messages.shown.size(), 1u);
-        EXPECT_EQ(f.messages.shown[0].text, c.report);
+        EXPECT_EQ(f.messages.shown[0].text, report);
         EXPECT_EQ(f.messages.shown[0].icon, MessageIcon::kWarning);
         EXPECT_EQ(f.messages.shown[0].title, MessageTitle);
         EXPECT_EQ(f.files.contents, before);
         TargetDir = kDir;
     }
-    // The editor fails only once the file is written, and says why.
+    // The editor opens only in interactive use, once the file is written; a
+    // failed start says why.
+    ASSERT_EQ(Run(3), RunOutcome::kCompletedWithProblems);
+    EXPECT_TRUE(fake.editor.opened.empty());
     CommandText.clear();
     fake.editor.failure = StartFailure(76, "xdg-open", "/srv/data/Sizewalk.txt", "No such file");
     EXPECT_EQ(Run(1), RunOutcome::kFatal);
     EXPECT_EQ(fake.messages.shown.at(0).text,
               "Could not start xdg-open for /srv/data/Sizewalk.txt: No such file\r\n\r\n(Message "
               "B76)");
+    EXPECT_EQ(fake.editor.opened, std::vector<std::string>{kDir + "Sizewalk.txt"});
     EXPECT_EQ(fake.files.contents.count(kDir + "Sizewalk.txt"), 1u);
 }
 
 TEST(Formats, GroupingFollowsTheLocale) {
-    struct Case {
-        ByteCount value;
-        std::string separator;
-        std::string grouping;
-        std::string expected;
-    };
     const std::string no_more_groups(1, static_cast<char>(CHAR_MAX));
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<ByteCount, std::string, std::string, std::string>> cases = {
         {0, ",", "\3", "0"},
         {999, ",", "\3", "999"},
         {1000, ",", "\3", "1,000"},
@@ -224,61 +180,42 @@ TEST(Formats, GroupingFollowsTheLocale) {
         {~ByteCount{0}, "", "\3", "340282366920938463463374607431768211455"},
         {1234567, ",", "\3\2", "12,34,567"},                // Indian grouping
         {1234567, "'", "\3" + no_more_groups, "1234'567"},  // one group only
-        {1234567, "\xE2\x80\xAF", "\3",
-         "1\xE2\x80\xAF"
-         "234\xE2\x80\xAF"
-         "567"},
+        {1234567, "\u202F", "\3", "1\u202F234\u202F567"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [value, separator, grouping, expected] : cases) {
         LocaleSeparators locale;
-        locale.digit_group = c.separator;
-        locale.grouping = c.grouping;
-        EXPECT_EQ(FormatGrouped(c.value, locale), c.expected) << c.expected;
+        locale.digit_group = separator;
+        locale.grouping = grouping;
+        EXPECT_EQ(FormatGrouped(value, locale), expected);
     }
 }
 
-TEST(Formats, NameColumnCountsCharactersNotBytes) {
-    LocaleSeparators locale;
-    locale.digit_group = "\xE2\x80\xAF";  // narrow no-break space, 3 bytes
-    // 15 characters (21 bytes): the name stays on the line.
-    const auto same_line = EntryLines(FormatGrouped(999'999'999'999, locale), "n", locale);
-    ASSERT_EQ(same_line.size(), 1u);
-    EXPECT_EQ(same_line[0].substr(same_line[0].size() - 2), " n");
-    // 17 characters: the name moves to the next line, at column 17.
-    const auto two_lines = EntryLines(FormatGrouped(1'000'000'000'000, locale), "n", locale);
-    ASSERT_EQ(two_lines.size(), 2u);
-    EXPECT_EQ(two_lines[1], std::string(16, ' ') + "n");
-}
-
-TEST(Formats, OtherSeparatorsInDatesAndTimes) {
-    LocaleSeparators locale;
-    locale.date = ".";
-    locale.time = ".";
-    const LocalTime when{2003, 10, 5, 9, 3, 7};
-    EXPECT_EQ(CsvRow(when, 5, "n", locale), "05.10.2003,5,n");
-    EXPECT_EQ(HeadLine("/d/", when, locale),
-              "Directory Size Track (bytes) for '/d/' at 5-10-2003 09.03.07");
-    EXPECT_EQ(HeadLine("/a\nb/", when, locale).find('\n'), std::string::npos);
-}
-
-// A name a spreadsheet would run as a formula is quoted behind an apostrophe.
-TEST(Formats, CsvFields) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"plain", "plain"},
-        {"a=b-c", "a=b-c"},
-        {"", ""},
-        {"a,b", "\"a,b\""},
-        {"=1+2", "\"'=1+2\""},
-        {"+1", "\"'+1\""},
-        {"-1", "\"'-1\""},
-        {"@SUM(A1)", "\"'@SUM(A1)\""},
-        {"\tx", "\"'\tx\""},
-        {"\rx", "\"'\rx\""},
-        {"=\"q\"", "\"'=\"\"q\"\"\""},
+// A name as each style writes it: a text report shows control characters
+// as escapes; a CSV field is quoted when it must be, and a name a
+// spreadsheet would run as a formula is quoted behind an apostrophe.
+TEST(Formats, NamesInEachStyle) {
+    const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
+        {"plain", "plain", "plain"},
+        {"a=b-c", "a=b-c", "a=b-c"},
+        {"", "", ""},
+        {"a,b", "\"a,b\"", "a,b"},
+        {"a\rb", "\"a\rb\"", "a\\rb"},
+        {"a\nb", "\"a\nb\"", "a\\nb"},
+        {"a\x7f\x01\x1b\xff", "a\x7f\x01\x1b\xff", "a\\x7f\\x01\\x1b\xff"},
+        {"=1+2", "\"'=1+2\"", "=1+2"},
+        {"+1", "\"'+1\"", "+1"},
+        {"-1", "\"'-1\"", "-1"},
+        {"@SUM(A1)", "\"'@SUM(A1)\"", "@SUM(A1)"},
+        {"\tx", "\"'\tx\"", "\\tx"},
+        {"\rx", "\"'\rx\"", "\\rx"},
+        {"=\"q\"", "\"'=\"\"q\"\"\"", "=\"q\""},
     };
-    for (const auto& [name, field] : cases) {
+    for (const auto& [name, field, text] : cases) {
         EXPECT_EQ(CsvField(name), field) << name;
+        EXPECT_EQ(EscapeControlCharacters(name), text) << name;
     }
+    EXPECT_EQ(HeadLine("/a\nb/", LocalTime{2003, 10, 5, 9, 3, 7}, LocaleSeparators{}),
+              "Directory Size Track (bytes) for '/a\\nb/' at 5-10-2003 09:03:07");
 }
 
 // The separators of real locales (glibc's D_FMT and T_FMT): one character

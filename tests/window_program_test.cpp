@@ -1,5 +1,5 @@
 // Finding and starting the window program, through a launcher that only
-// records what it is asked to start.
+// records what it is asked to start; messages on standard error.
 #include "startup/window_program.h"
 
 #include <gtest/gtest.h>
@@ -7,123 +7,101 @@
 #include <cstdio>
 #include <cstdlib>
 #include <set>
+#include <tuple>
 
 namespace sizewalk {
 namespace {
 
-struct Call {
-    std::string path;
-    std::vector<std::string> arguments;
-};
-
 class FakeLauncher final : public ProgramLauncher {
   public:
-    std::string own_path;
     std::set<std::string> present;  // programs that exist
     int exit_status = 0;            // of each program Run
-    std::vector<Call> calls;
+    std::vector<std::pair<std::string, std::vector<std::string>>> calls;
+    std::string own_path = "/b/src/sizewalk";
 
     std::string OwnPath() override { return own_path; }
+    // A real exec of a present program would not return; any error tells it apart.
     Error Replace(const std::string& path, const std::vector<std::string>& arguments) override {
-        calls.push_back({path, arguments});
-        // A real exec of a present program would not return; any error tells it apart.
-        return present.count(path) > 0 ? MakeError(errnum::kPermissionDenied, path)
-                                       : MakeError(errnum::kPathNotFound, path);
+        calls.emplace_back(path, arguments);
+        return MakeError(
+            present.count(path) > 0 ? errnum::kPermissionDenied : errnum::kPathNotFound, path);
     }
     Outcome<int> Run(const std::string& path, const std::vector<std::string>& arguments) override {
-        calls.push_back({path, arguments});
-        if (present.count(path) == 0) {
-            return MakeError(errnum::kPathNotFound, path);
-        }
-        return exit_status;
+        calls.emplace_back(path, arguments);
+        return present.count(path) > 0 ? Outcome<int>(exit_status)
+                                       : Outcome<int>(MakeError(errnum::kPathNotFound, path));
     }
 };
 
 // What a stream received.
-class Captured {
-  public:
-    Captured() : stream_(open_memstream(&data_, &size_)) {}
+struct Captured {
+    char* data = nullptr;
+    std::size_t size = 0;
+    std::FILE* stream = open_memstream(&data, &size);
     ~Captured() {
-        std::fclose(stream_);
-        std::free(data_);
+        std::fclose(stream);
+        std::free(data);
     }
-    std::FILE* stream() { return stream_; }
-    std::string text() {
-        std::fflush(stream_);
-        return std::string(data_, size_);
-    }
-
-  private:
-    char* data_ = nullptr;
-    std::size_t size_ = 0;
-    std::FILE* stream_;
+    std::string text() { return std::fflush(stream), std::string(data, size); }
 };
 
 const std::string kBuilt = "/b/src/sizewalk-window";
 const std::string kInstalled = "/b/src/../libexec/sizewalk/sizewalk-window";
 
 TEST(WindowProgram, StartsTheFirstPresentCandidateOrPrintsTheHelp) {
-    struct Case {
-        std::string own_path;
-        std::set<std::string> present;
-        std::vector<std::string> tried;
-        std::string reason;
-    };
-    const Case cases[] = {
-        {"/b/src/sizewalk", {kBuilt, kInstalled}, {kBuilt}, "Permission denied"},
-        {"/b/src/sizewalk", {kInstalled}, {kBuilt, kInstalled}, "Permission denied"},
-        {"/b/src/sizewalk", {}, {kBuilt, kInstalled}, "is not at " + kBuilt + " nor at "},
-        {"", {kBuilt}, {}, "path of this program is unknown"},
-    };
-    for (const Case& c : cases) {
+    // this program's path, the programs present, those tried, the reason given
+    const std::tuple<std::string, std::set<std::string>, std::vector<std::string>, std::string>
+        cases[] = {
+            {"/b/src/sizewalk", {kBuilt, kInstalled}, {kBuilt}, "Permission denied"},
+            {"/b/src/sizewalk", {kInstalled}, {kBuilt, kInstalled}, "Permission denied"},
+            {"/b/src/sizewalk", {}, {kBuilt, kInstalled}, "is not at " + kBuilt + " nor at "},
+            {"", {kBuilt}, {}, "path of this program is unknown"},
+        };
+    for (const auto& [own_path, present, expected_tried, reason] : cases) {
         FakeLauncher launcher;
-        launcher.own_path = c.own_path;
-        launcher.present = c.present;
+        launcher.own_path = own_path;
+        launcher.present = present;
         Captured err;
-        EXPECT_EQ(StartWindowProgram(launcher, {"-x"}, err.stream()), 2);
+        EXPECT_EQ(StartWindowProgram(launcher, {"-x"}, err.stream), 2);
         std::vector<std::string> tried;
-        for (const Call& call : launcher.calls) {
-            tried.push_back(call.path);
-            EXPECT_EQ(call.arguments, std::vector<std::string>{"-x"});
+        for (const auto& [path, arguments] : launcher.calls) {
+            tried.push_back(path);
+            EXPECT_EQ(arguments, std::vector<std::string>{"-x"});
         }
-        EXPECT_EQ(tried, c.tried) << c.own_path;
+        EXPECT_EQ(tried, expected_tried) << own_path;
         const std::string text = err.text();
-        const std::string first_line = text.substr(0, text.find('\n'));
-        EXPECT_NE(first_line.find(c.reason), std::string::npos) << first_line;
+        EXPECT_NE(text.substr(0, text.find('\n')).find(reason), std::string::npos) << text;
         EXPECT_NE(text.find("Exit status:"), std::string::npos) << "no help after the reason";
     }
 }
 
+// On the stream every message is one line, as Unix tools write them.
 TEST(WindowProgram, MessagesGoToTheStreamAndToBoxesUntilOneFails) {
-    struct Case {
-        bool boxes_wanted;
-        std::set<std::string> present;
-        int exit_status;
-        std::size_t runs;  // of the window program, for two messages
-    };
-    const Case cases[] = {
+    // boxes wanted, the programs present, their exit status, runs of them
+    const std::tuple<bool, std::set<std::string>, int, std::size_t> cases[] = {
         {false, {kBuilt}, 0, 0},    {true, {kBuilt}, 0, 2},
         {true, {kInstalled}, 0, 4},  // the built candidate is tried each time
         {true, {kBuilt}, 1, 1},      // a display that does not answer: asked once
         {true, {}, 0, 2},            // no window program: both candidates, once
     };
-    for (const Case& c : cases) {
+    const std::string text = "Path not found: /a 'b' $HOME/\r\n\r\n(Message B76)\tc\x1b[0m\x7f";
+    for (const auto& [boxes_wanted, present, exit_status, runs] : cases) {
         FakeLauncher launcher;
-        launcher.own_path = "/b/src/sizewalk";
-        launcher.present = c.present;
-        launcher.exit_status = c.exit_status;
+        launcher.present = present;
+        launcher.exit_status = exit_status;
         Captured err;
-        WindowProgramMessages messages(launcher, c.boxes_wanted, err.stream());
-        messages.Show("a 'b' $HOME\r\nc", MessageIcon::kWarning, "Title");
+        WindowProgramMessages messages(launcher, boxes_wanted, err.stream);
+        messages.Show(text, MessageIcon::kWarning, "Title");
         messages.Show("second", MessageIcon::kNone, "Title");
-        EXPECT_EQ(launcher.calls.size(), c.runs);
+        messages.Notice("a\nb");
+        EXPECT_EQ(launcher.calls.size(), runs);
         if (!launcher.calls.empty()) {
-            const std::vector<std::string> expected = {"--message-box", "warning", "Title",
-                                                       "a 'b' $HOME\r\nc"};
-            EXPECT_EQ(launcher.calls.front().arguments, expected);
+            const std::vector<std::string> expected = {"--message-box", "warning", "Title", text};
+            EXPECT_EQ(launcher.calls.front().second, expected);
         }
-        const std::string text = err.text();
-        EXPECT_EQ(text, "sizewalk: a 'b' $HOME c\nsizewalk: second\n");
+        EXPECT_EQ(err.text(),
+                  "sizewalk: Path not found: /a 'b' $HOME/ (Message B76)\\x09c\\x1b[0m\\x7f\n"
+                  "sizewalk: second\nsizewalk: a b\n");
     }
 }
 

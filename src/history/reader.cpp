@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
+
 namespace sizewalk::history {
 namespace {
 
@@ -87,24 +89,9 @@ std::string_view WithoutCr(std::string_view line) {
 std::size_t Width(std::string_view text) {
     std::size_t count = 0;
     for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 1;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-        } else if (lead >= 0x80) {
+        const std::size_t length = Utf8Length(text, i);
+        if (length == 0) {
             return text.size();
-        }
-        if (i + length > text.size()) {
-            return text.size();
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-                return text.size();
-            }
         }
         i += length;
         ++count;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "common/text.h"
 #include "history/text.h"
 
 namespace sizewalk::history {
@@ -115,24 +116,6 @@ void WriteTable(const ReportData& data, Output& out) {
         }
         out << line << "\n";
     }
-}
-
-// A CSV field, quoted when it must be. A name that a spreadsheet would take
-// for a formula is quoted with an apostrophe before it, which makes it text.
-std::string CsvField(std::string_view text) {
-    const bool formula =
-        !text.empty() && std::string_view("=+-@").find(text[0]) != std::string_view::npos;
-    if (!formula && text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        return std::string(text);
-    }
-    std::string quoted = formula ? "\"'" : "\"";
-    for (const char c : text) {
-        quoted += c;
-        if (c == '"') {
-            quoted += '"';
-        }
-    }
-    return quoted + "\"";
 }
 
 std::string Optional(const std::optional<SignedBytes>& value) {

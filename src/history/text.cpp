@@ -4,41 +4,10 @@
 #include <cmath>
 #include <cstdio>
 
+#include "common/text.h"
+
 namespace sizewalk::history {
 namespace {
-
-// The length of the UTF-8 sequence at `pos`, or 0 when there is none.
-std::size_t Utf8Length(std::string_view text, std::size_t pos) {
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead < 0x80) {
-        return 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (pos + length > text.size()) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto byte = static_cast<unsigned char>(text[pos + i]);
-        if (byte < (i == 1 ? low : 0x80) || byte > (i == 1 ? high : 0xBF)) {
-            return 0;
-        }
-    }
-    return length;
-}
 
 std::string Digits(int value, int width) {
     std::string text = std::to_string(value);
@@ -51,39 +20,11 @@ std::string Digits(int value, int width) {
 }  // namespace
 
 std::string Shown(std::string_view name) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(name.size());
-    for (std::size_t i = 0; i < name.size();) {
-        const auto byte = static_cast<unsigned char>(name[i]);
-        const std::size_t length = Utf8Length(name, i);
-        if (length > 1 || (length == 1 && byte >= 0x20 && byte != 0x7F)) {
-            text.append(name.substr(i, length));
-            i += length;
-            continue;
-        }
-        if (byte == '\t') {
-            text += "\\t";
-        } else if (byte == '\n') {
-            text += "\\n";
-        } else if (byte == '\r') {
-            text += "\\r";
-        } else {
-            text += "\\x";
-            text += kHex[byte >> 4];
-            text += kHex[byte & 0xF];
-        }
-        ++i;
-    }
-    return text;
+    return EscapeControlCharacters(name, true);
 }
 
 std::size_t Columns(std::string_view text) {
-    std::size_t count = 0;
-    for (const char c : text) {
-        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }
-    return count;
+    return CharacterCount(text);
 }
 
 std::string Truncated(std::string_view text, std::size_t columns) {

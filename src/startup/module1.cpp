@@ -6,6 +6,7 @@
 #include "common/globals.h"
 #include "common/identity.h"
 #include "common/reports.h"
+#include "common/text.h"
 #include "platform/paths.h"
 #include "startup/history_command.h"
 #include "tracking/run_size_track.h"
@@ -16,27 +17,11 @@ namespace {
 // The byte length of the character at `pos`: a UTF-8 sequence when it is
 // one, otherwise a single byte (names are untrusted bytes).
 std::size_t CharacterLength(const std::string& text, std::size_t pos) {
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    std::size_t length = 1;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-    }
-    if (pos + length > text.size()) {
-        return 1;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((static_cast<unsigned char>(text[pos + i]) & 0xC0) != 0x80) {
-            return 1;
-        }
-    }
-    return length;
+    const std::size_t length = Utf8Length(text, pos);
+    return length == 0 ? 1 : length;
 }
 
-std::size_t CharacterCount(const std::string& text) {
+std::size_t CharactersOf(const std::string& text) {
     std::size_t count = 0;
     for (std::size_t pos = 0; pos < text.size(); pos += CharacterLength(text, pos)) {
         ++count;
@@ -57,7 +42,7 @@ constexpr const char* kForm = "sizewalk 2 /srv/data/";
 // What is wrong with command text T, or nothing; sets StyleChar and PathParam
 // once T is long enough. The rules in this order: length, style, path.
 std::string InvalidityOf(const std::string& text) {
-    if (CharacterCount(text) < kShortestLine) {
+    if (CharactersOf(text) < kShortestLine) {
         return "the command line is too short";
     }
     const std::size_t style_length = CharacterLength(text, 0);

@@ -26,20 +26,6 @@ std::string FourDigits(int value) {
     return std::string(text.size() < 4 ? 4 - text.size() : 0, '0') + text;
 }
 
-// Characters, not bytes, in a UTF-8 text; bytes otherwise.
-std::size_t CharacterCount(std::string_view text, bool utf8) {
-    if (!utf8) {
-        return text.size();
-    }
-    std::size_t count = 0;
-    for (const char c : text) {
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
-            ++count;
-        }
-    }
-    return count;
-}
-
 }  // namespace
 
 std::string FormatGrouped(ByteCount value, const LocaleSeparators& locale) {
@@ -100,7 +86,7 @@ std::string HeadLine(std::string_view target_dir, const LocalTime& now,
 
 std::vector<std::string> EntryLines(std::string_view size_field, std::string_view name,
                                     const LocaleSeparators& locale) {
-    const std::size_t width = CharacterCount(size_field, locale.utf8);
+    const std::size_t width = locale.utf8 ? CharacterCount(size_field) : size_field.size();
     const std::size_t field_columns = kNameColumn - 1;
     if (width > field_columns) {
         return {std::string(size_field), std::string(field_columns, ' ') + std::string(name)};
@@ -120,46 +106,6 @@ std::string CsvRow(const LocalTime& today, ByteCount size, std::string_view name
                    const LocaleSeparators& locale) {
     return TwoDigits(today.day) + locale.date + TwoDigits(today.month) + locale.date +
            FourDigits(today.year) + ',' + Decimal(size) + ',' + CsvField(name);
-}
-
-std::string EscapeControlCharacters(std::string_view name) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(name.size());
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte != 0x7F) {
-            text += c;
-        } else if (c == '\t') {
-            text += "\\t";
-        } else if (c == '\n') {
-            text += "\\n";
-        } else if (c == '\r') {
-            text += "\\r";
-        } else {
-            text += "\\x";
-            text += kHex[byte >> 4];
-            text += kHex[byte & 0xF];
-        }
-    }
-    return text;
-}
-
-std::string CsvField(std::string_view name) {
-    const bool formula =
-        !name.empty() && std::string_view("=+-@\t\r").find(name[0]) != std::string_view::npos;
-    if (!formula && name.find_first_of(",\"\r\n") == std::string_view::npos) {
-        return std::string(name);
-    }
-    std::string field = formula ? "\"'" : "\"";
-    for (const char c : name) {
-        if (c == '"') {
-            field += '"';
-        }
-        field += c;
-    }
-    field += '"';
-    return field;
 }
 
 std::string ScanningProblemName(std::string_view name, std::string_view description) {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/text.h"
 #include "platform/clock_locale.h"
 #include "platform/folder_service.h"
 
@@ -43,16 +44,6 @@ std::string TotalsLine(ByteCount total, std::int32_t count, const LocaleSeparato
 // "dd/MM/yyyy,<size>,<name>", the name quoted only when it must be.
 std::string CsvRow(const LocalTime& today, ByteCount size, std::string_view name,
                    const LocaleSeparators& locale);
-
-// A name for one line of a text report: control characters become visible
-// escapes (\t, \n, \r, \xHH).
-std::string EscapeControlCharacters(std::string_view name);
-
-// A CSV field: quoted, with quotes doubled, when it holds a comma, a quote,
-// CR or LF; otherwise unchanged. A name a spreadsheet would take for a
-// formula (one beginning with =, +, -, @, tab or CR) is quoted behind an
-// apostrophe, which makes it text there.
-std::string CsvField(std::string_view name);
 
 // The name of an entry whose scan failed, carrying the failure's description.
 std::string ScanningProblemName(std::string_view name, std::string_view description);

@@ -5,9 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
-#include "common/reports.h"
-#include "fakes.h"
 #include "platform/history_system.h"
 #include "platform/platform.h"
 #include "platform/win32/errors.h"
@@ -15,7 +14,6 @@
 #include "platform/win32/folder_service.h"
 #include "platform/win32/long_path.h"
 #include "platform/win32/win.h"
-#include "startup/module1.h"
 
 namespace sizewalk::win32 {
 namespace {
@@ -27,26 +25,19 @@ class TempDir {
   public:
     TempDir() {
         static int counter = 0;
-        for (;;) {
-            path_ = fs::temp_directory_path() /
-                    ("sizewalk-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-                     std::to_string(++counter));
-            if (fs::create_directory(path_)) {
-                break;
-            }
+        while (!fs::create_directory(path_ =
+                                         fs::temp_directory_path() /
+                                         ("sizewalk-test-" + std::to_string(GetCurrentProcessId()) +
+                                          "-" + std::to_string(++counter)))) {
         }
     }
     ~TempDir() {
         std::error_code ignored;
         fs::remove_all(fs::path(LR"(\\?\)" + path_.wstring()), ignored);
     }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
     // The directory in UTF-8, ending with a backslash.
     std::string path() const { return Narrow(path_.wstring()) + "\\"; }
     const fs::path& fs() const { return path_; }
-
     void File(const fs::path& relative, std::size_t size) const {
         fs::create_directories((path_ / relative).parent_path());
         std::ofstream(path_ / relative, std::ios::binary) << std::string(size, 'x');
@@ -79,12 +70,7 @@ TEST(Win32Errors, SystemTexts) {
 }
 
 TEST(Win32Files, LinesInTheGivenCodePage) {
-    struct Case {
-        unsigned code_page;
-        std::string utf8;
-        std::string expected;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<unsigned, std::string, std::string>> cases = {
         {1252, "caf\xC3\xA9 \xC2\xA9 \xE2\x82\xAC", "caf\xE9 \xA9 \x80"},
         {1251, "\xD0\x9F\xD1\x80\xD0\xB8", "\xCF\xF0\xE8"},
         {437, "\xC3\xA9", "\x82"},
@@ -93,8 +79,8 @@ TEST(Win32Files, LinesInTheGivenCodePage) {
         {65001, "\xE4\xB8\xAD", "\xE4\xB8\xAD"},
         {1252, "", ""},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ToCodePage(c.utf8, c.code_page), c.expected) << c.code_page << " " << c.utf8;
+    for (const auto& [code_page, utf8, expected] : cases) {
+        EXPECT_EQ(ToCodePage(utf8, code_page), expected) << code_page << " " << utf8;
     }
 }
 
@@ -123,36 +109,22 @@ TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
         SCOPED_TRACE(path);
         Outcome<std::unique_ptr<FolderListing>> listing = service.GetFolder(path, {});
         ASSERT_TRUE(listing.ok()) << listing.error().description;
-        FolderListing& folder = *listing.value();
-        const std::vector<std::string> names = {"a", "b", "long", "\xC3\xA9t\xC3\xA9"};
-        ASSERT_EQ(folder.SubFolders(), names);
-        const std::vector<ByteCount> sizes = {0, 22, 11, 3};
-        for (std::size_t i = 0; i < sizes.size(); ++i) {
-            Outcome<ByteCount> size = folder.Size(i);
-            ASSERT_TRUE(size.ok()) << size.error().description;
-            EXPECT_EQ(size.value(), sizes[i]) << names[i];
+        std::string sizes;
+        for (std::size_t i = 0; i < listing.value()->SubFolders().size(); ++i) {
+            const Outcome<ByteCount> size = listing.value()->Size(i);
+            sizes += listing.value()->SubFolders()[i] + "=" +
+                     (size.ok() ? std::to_string(static_cast<unsigned>(size.value()))
+                                : size.error().description) +
+                     " ";
         }
+        EXPECT_EQ(sizes, "a=0 b=22 long=11 \xC3\xA9t\xC3\xA9=3 ");
     }
-}
-
-TEST(Win32Folders, DirectoriesThatCannotBeListed) {
-    TempDir dir;
-    dir.File("file", 1);
-    Win32FolderService service;
-    struct Case {
-        std::string path;
-        std::int32_t number;
-    };
-    const std::vector<Case> cases = {
-        {dir.path() + "missing\\", errnum::kPathNotFound},
-        {dir.path() + "missing\\deeper\\", errnum::kPathNotFound},
-        {dir.path() + "file\\", errnum::kPathNotFound},
-    };
-    for (const Case& c : cases) {
-        Outcome<std::unique_ptr<FolderListing>> listing = service.GetFolder(c.path, {});
-        ASSERT_FALSE(listing.ok()) << c.path;
-        EXPECT_EQ(listing.error().number, c.number) << c.path;
-        EXPECT_NE(listing.error().description.find(": " + c.path), std::string::npos)
+    for (const std::string& path : {dir.path() + "missing\\", dir.path() + "missing\\deeper\\",
+                                    dir.path() + "loose file\\"}) {
+        Outcome<std::unique_ptr<FolderListing>> listing = service.GetFolder(path, {});
+        ASSERT_FALSE(listing.ok()) << path;
+        EXPECT_EQ(listing.error().number, errnum::kPathNotFound) << path;
+        EXPECT_NE(listing.error().description.find(": " + path), std::string::npos)
             << listing.error().description;
     }
 }
@@ -231,22 +203,6 @@ TEST(Win32Files, NobodyElseOpensTheFileWhileARunWritesIt) {
     ASSERT_TRUE(second.ok()) << second.error().description;
     EXPECT_FALSE(second.value()->Commit());
     EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.csv"), "row\r\n");
-}
-
-// The Windows program ends with 3 when a subdirectory could not be measured,
-// and guards a formula-like name in its CSV rows.
-TEST(Win32Run, ExitStatusThreeAndTheCsvGuard) {
-    TempDir dir;
-    testing::FakePlatform fake;
-    fake.folders.folders[dir.path()] = {{"=cmd", ByteCount{5}},
-                                        {"x", MakeError(errnum::kPermissionDenied, "x")}};
-    Win32FileService files;
-    const Platform platform{fake.folders, files,       fake.messages,
-                            fake.clock,   fake.editor, fake.locale};
-    EXPECT_EQ(Main({"3 " + dir.path()}, platform, {}), kExitIncomplete);
-    EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.csv"),
-              "05/10/2003,5,\"'=cmd\"\r\n05/10/2003,0,x // Scanning Problem: Permission denied: x. "
-              "Directory size reset to zero.\r\n");
 }
 
 // SIZEWALK_MESSAGES=stderr: one line each on standard error, never a box.

@@ -3,23 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <tuple>
 
 #include "platform/win32/text.h"
-
-#ifdef _WIN32
-#include "common/globals.h"
-#include "common/reports.h"
-#include "fakes.h"
-#include "startup/module1.h"
-#endif
 
 namespace sizewalk::win32 {
 namespace {
 
-TEST(Win32Text, Utf16AndUtf8BothWays) {
+// Names both ways; bytes that are not UTF-8 become replacement characters.
+TEST(Win32Text, Utf16AndUtf8) {
+    const char16_t r = 0xFFFD;
     struct Case {
         std::u16string utf16;
         std::string utf8;
+        bool both_ways = true;
     };
     const std::vector<Case> cases = {
         {u"", ""},
@@ -32,99 +29,49 @@ TEST(Win32Text, Utf16AndUtf8BothWays) {
          "b"},
         {std::u16string{char16_t(0xDC00)}, "\xED\xB0\x80"},
         {std::u16string{char16_t(0xDBFF), char16_t(0xDBFF)}, "\xED\xAF\xBF\xED\xAF\xBF"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.utf8);
-        EXPECT_EQ(Utf16ToUtf8(c.utf16), c.utf8);
-        EXPECT_EQ(Utf8ToUtf16(c.utf8), c.utf16);
-    }
-}
-
-TEST(Win32Text, BytesThatAreNotUtf8BecomeReplacementCharacters) {
-    const char16_t r = 0xFFFD;
-    struct Case {
-        std::string utf8;
-        std::u16string utf16;
-    };
-    const std::vector<Case> cases = {
-        {"a\xC3", {u'a', r}},                // cut short at the end
-        {"\xC3(", {r, u'('}},                // a missing continuation byte
-        {"\xC0\xAF", {r, r}},                // overlong
-        {"\xE0\x80\xAF", {r, r, r}},         // overlong, three bytes
-        {"\xF4\x90\x80\x80", {r, r, r, r}},  // past U+10FFFF
-        {"\xFF\x80", {r, r}},
+        {{u'a', r}, "a\xC3", false},                // cut short at the end
+        {{r, u'('}, "\xC3(", false},                // a missing continuation byte
+        {{r, r}, "\xC0\xAF", false},                // overlong
+        {{r, r, r}, "\xE0\x80\xAF", false},         // overlong, three bytes
+        {{r, r, r, r}, "\xF4\x90\x80\x80", false},  // past U+10FFFF
+        {{r, r}, "\xFF\x80", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Utf8ToUtf16(c.utf8), c.utf16) << c.utf8;
+        if (c.both_ways) {
+            EXPECT_EQ(Utf16ToUtf8(c.utf16), c.utf8);
+        }
     }
 }
 
-// The whole line as Windows hands it over, the command text in it, and, on
-// Windows, what start-up makes of that text.
-struct CommandLineRow {
-    std::u16string command_line;
-    std::string command_text;
-    bool valid;
-    std::string target_dir;
-};
-
-const std::vector<CommandLineRow> kCommandLines = {
-    {uR"(sizewalk.exe 2 C:\)", R"(2 C:\)", true, R"(C:\)"},
-    {uR"(C:\Tools\sizewalk.exe 3 D:\Data\)", R"(3 D:\Data\)", true, R"(D:\Data\)"},
-    {uR"("C:\Program Files\Sizewalk\sizewalk.exe" 1 D:\Data\)", R"(1 D:\Data\)", true,
-     R"(D:\Data\)"},
-    {uR"("C:\Tools\sizewalk.exe"2 C:\)", R"(2 C:\)", true, R"(C:\)"},
-    {uR"(C:\"Program Files"\sizewalk.exe 2 C:\)", R"(2 C:\)", true, R"(C:\)"},
-    // Every separating blank or tab goes; later blanks stay.
-    {u"sizewalk.exe \t  2 \\\\server\\share\\", R"(2 \\server\share\)", true, R"(\\server\share\)"},
-    {uR"(sizewalk.exe 2 C:\My  Data\)", R"(2 C:\My  Data\)", true, R"(C:\My  Data\)"},
-    {u"sizewalk.exe 2 C:\\Caf\u00E9\\", "2 C:\\Caf\xC3\xA9\\", true, "C:\\Caf\xC3\xA9\\"},
-    {uR"(sizewalk.exe 2 C:/Data/)", R"(2 C:/Data/)", false, ""},
-    {uR"(sizewalk.exe 2 C:\Data\ )", R"(2 C:\Data\ )", false, ""},
-    {uR"(sizewalk.exe 2 "C:\My Data\")", R"(2 "C:\My Data\")", false, ""},
-    {uR"(sizewalk.exe  )", "", false, ""},
-    {uR"("C:\Program Files\sizewalk.exe")", "", false, ""},
-    {u"", "", false, ""},
-};
-
+// The command text inside the whole line as Windows hands it over; what
+// start-up makes of such texts is the command-line table's part.
 TEST(Win32Text, CommandTextOfTheProcessCommandLine) {
-    for (const CommandLineRow& row : kCommandLines) {
-        EXPECT_EQ(Utf16ToUtf8(CommandTextOf(row.command_line)), row.command_text)
-            << Utf16ToUtf8(row.command_line);
+    const std::vector<std::pair<std::u16string, std::string>> cases = {
+        {uR"(sizewalk.exe 2 C:\)", R"(2 C:\)"},
+        {uR"(C:\Tools\sizewalk.exe 3 D:\Data\)", R"(3 D:\Data\)"},
+        {uR"("C:\Program Files\Sizewalk\sizewalk.exe" 1 D:\Data\)", R"(1 D:\Data\)"},
+        {uR"("C:\Tools\sizewalk.exe"2 C:\)", R"(2 C:\)"},
+        {uR"(C:\"Program Files"\sizewalk.exe 2 C:\)", R"(2 C:\)"},
+        // Every separating blank or tab goes; later blanks and quotes stay.
+        {u"sizewalk.exe \t  2 \\\\server\\share\\", R"(2 \\server\share\)"},
+        {uR"(sizewalk.exe 2 C:\My  Data\)", R"(2 C:\My  Data\)"},
+        {uR"(sizewalk.exe 2 "C:\My Data\")", R"(2 "C:\My Data\")"},
+        {uR"(sizewalk.exe 2 C:\Data\ )", R"(2 C:\Data\ )"},
+        {u"sizewalk.exe 2 C:\\Caf\u00E9\\", "2 C:\\Caf\xC3\xA9\\"},
+        {uR"(sizewalk.exe  )", ""},
+        {uR"("C:\Program Files\sizewalk.exe")", ""},
+        {u"", ""},
+    };
+    for (const auto& [command_line, command_text] : cases) {
+        EXPECT_EQ(Utf16ToUtf8(CommandTextOf(command_line)), command_text)
+            << Utf16ToUtf8(command_line);
     }
 }
-
-#ifdef _WIN32
-TEST(Win32Text, StartUpRunsOnlyValidCommandTexts) {
-    for (const CommandLineRow& row : kCommandLines) {
-        if (row.command_text.empty()) {
-            continue;  // the window's case
-        }
-        SCOPED_TRACE(row.command_text);
-        testing::FakePlatform fake;
-        fake.folders.folders[row.target_dir] = {};
-        TargetDir.clear();
-        const int status = Main({row.command_text}, fake.Get(), {});
-        EXPECT_EQ(status, row.valid ? kExitSuccess : kExitInvalidCommandLine);
-        EXPECT_EQ(CommandText, row.command_text);
-        if (row.valid) {
-            EXPECT_EQ(TargetDir, row.target_dir);
-            EXPECT_EQ(fake.files.contents.size(), 1u);
-        } else {
-            ASSERT_EQ(fake.messages.shown.size(), 1u);
-            EXPECT_EQ(fake.messages.shown[0].text, kInvalidParametersText);
-        }
-    }
-}
-#endif
 
 TEST(Win32Text, DigitGroupingOfTheLocale) {
     const char no_more = static_cast<char>(CHAR_MAX);
-    struct Case {
-        std::string windows;
-        std::string expected;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::pair<std::string, std::string>> cases = {
         {"3;0", "\3"},
         {"3;2;0", std::string("\3\2")},
         {"3", std::string("\3") + no_more},
@@ -133,18 +80,14 @@ TEST(Win32Text, DigitGroupingOfTheLocale) {
         {"", std::string(1, no_more)},
         {"12;0", "\3"},  // nothing Windows gives: the usual groups
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(GroupingOf(c.windows), c.expected) << c.windows;
+    for (const auto& [windows, expected] : cases) {
+        EXPECT_EQ(GroupingOf(windows), expected) << windows;
     }
 }
 
 TEST(Win32Text, SeparatorsInDateAndTimeFormats) {
-    struct Case {
-        std::string format;
-        bool is_date;
-        std::string expected;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<std::string, bool, std::string>> cases = {
+        // format, whether a date format, separator
         {"M/d/yyyy", true, "/"},
         {"dd.MM.yyyy", true, "."},
         {"yyyy-MM-dd", true, "-"},
@@ -160,9 +103,8 @@ TEST(Win32Text, SeparatorsInDateAndTimeFormats) {
         {"HH' h 'mm", false, ":"},
         {"HH", false, ":"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.is_date ? DateSeparatorOf(c.format) : TimeSeparatorOf(c.format), c.expected)
-            << c.format;
+    for (const auto& [format, is_date, expected] : cases) {
+        EXPECT_EQ(is_date ? DateSeparatorOf(format) : TimeSeparatorOf(format), expected) << format;
     }
 }
 
