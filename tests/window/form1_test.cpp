@@ -1,4 +1,4 @@
-// Form1's behaviour without a toolkit: its controls, volumes, beeps, opener,
+// Form1's behaviour without a toolkit: its controls, volumes, desktop,
 // history and the run's file system are replaced.
 #include "window/form1.h"
 
@@ -42,34 +42,30 @@ class FakeControls final : public Form1Controls {
 // A directory holding "one" (1,000 bytes), whose measurement reports its
 // progress three times as a walk through a large tree does; notes whether
 // each report was painted at once.
-class SlowFolders final : public FolderService {
-  public:
-    explicit SlowFolders(const int& repaints) : repaints_(repaints) {}
+struct SlowFolders final : FolderService {
+    explicit SlowFolders(const int& repaints) : repaints(repaints) {}
+    const int& repaints;
     bool every_report_painted = true;
 
     Outcome<std::unique_ptr<FolderListing>> GetFolder(const std::string&,
                                                       ProgressCallback progress) override {
-        progress_ = std::move(progress);
-        return std::unique_ptr<FolderListing>(std::make_unique<Listing>(*this));
+        return std::unique_ptr<FolderListing>(std::make_unique<Listing>(*this, progress));
     }
-
-  private:
     struct Listing final : FolderListing {
-        explicit Listing(SlowFolders& owner) : owner(owner) {}
-        const std::vector<std::string>& SubFolders() const override { return owner.names_; }
+        Listing(SlowFolders& owner, ProgressCallback progress) : owner(owner), progress(progress) {}
+        SlowFolders& owner;
+        ProgressCallback progress;
+        std::vector<std::string> names{"one"};
+        const std::vector<std::string>& SubFolders() const override { return names; }
         Outcome<ByteCount> Size(std::size_t) override {
             for (std::uint64_t files = 1; files <= 3; ++files) {
-                const int before = owner.repaints_;
-                owner.progress_(ScanProgress{0, files});
-                owner.every_report_painted &= owner.repaints_ > before;
+                const int before = owner.repaints;
+                progress(ScanProgress{0, files});
+                owner.every_report_painted &= owner.repaints > before;
             }
             return ByteCount{1000};
         }
-        SlowFolders& owner;
     };
-    const int& repaints_;
-    ProgressCallback progress_;
-    std::vector<std::string> names_{"one"};
 };
 
 struct Harness : testing::Desk {
@@ -93,6 +89,10 @@ struct Harness : testing::Desk {
         const auto is = [&](const DirectoryEntry& d) { return d.path == path; };
         form->DirectoryOpened(std::find_if(e.begin(), e.end(), is) - e.begin());
     }
+    // The drive list, the directory list and lblDir.
+    std::vector<std::string> Shown() const {
+        return {controls.drive, controls.path, controls.label};
+    }
 };
 
 std::string NoHistory(const std::string& dir) {
@@ -101,8 +101,7 @@ std::string NoHistory(const std::string& dir) {
 
 TEST(Form1, OpensAtTheRootOfTheCurrentVolume) {
     Harness h;
-    EXPECT_EQ(std::vector({h.controls.drive, h.controls.path, h.controls.label}),
-              std::vector<std::string>(3, "/vol/a/"));
+    EXPECT_EQ(h.Shown(), std::vector<std::string>(3, "/vol/a/"));
     h.form->lblHistory_Click();
     EXPECT_EQ(h.Texts(), std::vector{NoHistory("/vol/a/")});
     EXPECT_EQ(h.fakes.messages.shown[0].icon, MessageIcon::kInformation);
@@ -120,45 +119,42 @@ TEST(Form1, OpensAtTheRootOfTheCurrentVolume) {
     EXPECT_EQ(unready.Texts(), (std::vector<std::string>{"Device unavailable: /vol/a/\r\n\r\n"
                                                          "(Message G68)",
                                                          NoHistory("/vol/a/work/deep/")}));
-    EXPECT_EQ(unready.form->directories().path(), "/vol/a/work/deep");
-    EXPECT_EQ(unready.controls.label, "");
+    EXPECT_EQ(unready.Shown(), (std::vector<std::string>{"/vol/a/", "/vol/a/work/deep", ""}));
 }
 
 TEST(Form1, ChangingTheVolume) {
-    struct Case {
-        const char* what;
-        std::int32_t b_error;  // 0: /vol/b/ is ready
-        bool a_fails_too;
-        std::vector<std::string> messages;
-        std::string drive, shown;  // shown: the directory list and lblDir
-    };
     const std::string b = "Device unavailable: /vol/b/", a = "Device unavailable: /vol/a/";
     const std::string e70 = "Permission denied: /vol/b/\r\n\r\n(Message E70)";
     const int not_ready = errnum::kDeviceUnavailable, denied = errnum::kPermissionDenied;
-    const std::vector<Case> cases = {
-        {"ready", 0, false, {}, "/vol/b/", "/vol/b/"},
-        {"not ready: back to the volume shown before", not_ready, false, {b}, "/vol/a/", "/vol/a/"},
-        {"that one not ready either: stops", not_ready, true, {b, a}, "/vol/a/", "/vol/a/work"},
-        {"another failure: reported, no undoing", denied, false, {e70}, "/vol/b/", "/vol/a/work"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    // what, failure of /vol/b/ and of /vol/a/ (0: ready), the messages, the
+    // drive shown, the directory list and lblDir
+    const std::tuple<const char*, int, int, std::vector<std::string>, std::string, std::string>
+        cases[] = {
+            {"ready", 0, 0, {}, "/vol/b/", "/vol/b/"},
+            {"not ready: back to the volume shown before", not_ready, 0, {b}, "/vol/a/", "/vol/a/"},
+            {"that one not ready either: stops",
+             not_ready,
+             not_ready,
+             {b, a},
+             "/vol/a/",
+             "/vol/a/work"},
+            {"another failure: reported, no undoing", denied, 0, {e70}, "/vol/b/", "/vol/a/work"},
+        };
+    for (const auto& [what, b_error, a_error, messages, drive, shown] : cases) {
+        SCOPED_TRACE(what);
         Harness h;
         h.Open("/vol/a/work");
-        if (c.b_error != 0) {
-            h.Fail("/vol/b/", c.b_error);
-        }
-        if (c.a_fails_too) {
-            h.Fail("/vol/a/", errnum::kDeviceUnavailable);
+        for (const auto& [path, error] : {std::pair("/vol/b/", b_error), {"/vol/a/", a_error}}) {
+            if (error != 0) {
+                h.Fail(path, error);
+            }
         }
         h.form->DriveChosen(2);
-        EXPECT_EQ(h.Texts(), c.messages);
+        EXPECT_EQ(h.Texts(), messages);
         for (const testing::ShownMessage& m : h.fakes.messages.shown) {
-            EXPECT_EQ(m.icon, MessageIcon::kWarning);
-            EXPECT_EQ(m.title, MessageTitle);
+            EXPECT_EQ(std::pair(m.icon, m.title), std::pair(MessageIcon::kWarning, MessageTitle));
         }
-        EXPECT_EQ(std::vector({h.controls.drive, h.controls.path, h.controls.label}),
-                  std::vector({c.drive, c.shown, c.shown}));
+        EXPECT_EQ(h.Shown(), std::vector({drive, shown, shown}));
     }
 }
 
@@ -185,25 +181,22 @@ TEST(Form1, OpeningDirectoriesAndWhatTheListShows) {
 }
 
 TEST(Form1, GoRunsTheChosenStyleOnTheShownDirectoryThenShowsItsHistory) {
-    struct Case {
-        int option;
-        std::string file, content;  // the file in the directory opened before Go
-    };
-    const std::vector<Case> cases = {
+    // the option chosen, the file in the directory opened before Go, its line
+    const std::tuple<int, std::string, std::string> cases[] = {
         {0, "/vol/b/data/Sizewalk.txt", "1,000           one\r\n"},
         {1, "/vol/a/Sizewalk_20031005.txt", "1,000           one\r\n"},
         {2, "/vol/a/Sizewalk.csv", "05/10/2003,1000,one\r\n"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file);
+    for (const auto& [option, file, line] : cases) {
+        SCOPED_TRACE(file);
         Harness h;
-        if (c.option == 0) {
+        if (option == 0) {
             h.form->DriveChosen(2);
             h.Open("/vol/b/data");
         }
-        h.controls.selected = c.option;
+        h.controls.selected = option;
         bool busy = false;
-        h.editor.on_open = [&] {
+        h.desktop.on_edit = [&] {
             busy = h.controls.wait_shown && !h.controls.go_enabled;
             // A click on the disabled Go, which a toolkit may hold back.
             h.controls.queued.push_back([&] { h.form->btnGo_Click(); });
@@ -212,33 +205,32 @@ TEST(Form1, GoRunsTheChosenStyleOnTheShownDirectoryThenShowsItsHistory) {
         for (const auto& input : std::vector(h.controls.queued)) {
             input();
         }
-        EXPECT_NE(h.fakes.files.contents[c.file].find(c.content), std::string::npos);
-        EXPECT_EQ(h.editor.opened, std::vector{c.file});
-        EXPECT_TRUE(busy);
-        EXPECT_TRUE(h.folders.every_report_painted);
-        EXPECT_EQ(h.controls.progress, std::make_pair(std::size_t{1}, std::size_t{1}));
-        EXPECT_FALSE(h.controls.wait_shown || !h.controls.go_enabled || h.form->running());
-        EXPECT_EQ(h.controls.focus, "btnGo");
-        EXPECT_EQ(h.beeper.beeps, 3);
+        EXPECT_NE(h.fakes.files.contents[file].find(line), std::string::npos);
+        EXPECT_EQ(h.desktop.edited, std::vector{file});
+        EXPECT_TRUE(busy && h.folders.every_report_painted);
+        // Idle again, the progress full, the focus on Go, three beeps.
+        EXPECT_EQ(std::tuple(h.controls.progress, h.controls.wait_shown, h.controls.go_enabled,
+                             h.form->running(), h.controls.focus, h.desktop.beeps),
+                  std::tuple(std::pair<std::size_t, std::size_t>(1, 1), false, true, false,
+                             std::string("btnGo"), 3));
         // The run just written, as a page with its chart.
         h.form->lblHistory_Click();
-        ASSERT_EQ(h.urls.opened, std::vector<std::string>{"/tmp/page0.html"});
+        ASSERT_EQ(h.desktop.opened, std::vector<std::string>{"/tmp/page0.html"});
         const std::string& page = h.history.pages["/tmp/page0.html"];
         EXPECT_LT(page.find("<svg"), page.find("one</td>"));
         EXPECT_NE(page.find("one</td>"), std::string::npos);
-        EXPECT_TRUE(h.fakes.messages.shown.empty());
-        EXPECT_TRUE(h.ended.empty());
+        EXPECT_TRUE(h.fakes.messages.shown.empty() && h.ended.empty());
     }
 }
 
 TEST(Form1, AFatalFailureOfTheRunEndsTheProgramWithoutBeeps) {
     Harness h;
-    h.editor.failure = MakeError(errnum::kPathNotFound, "notepad");
+    h.desktop.edit_failure = MakeError(errnum::kPathNotFound, "notepad");
     h.form->btnGo_Click();
     EXPECT_EQ(h.Texts(), std::vector<std::string>{"Path not found: notepad\r\n\r\n"
                                                   "(Message B76)"});
     EXPECT_EQ(h.ended, std::vector<int>{kExitFatal});
-    EXPECT_EQ(h.beeper.beeps, 0);
+    EXPECT_EQ(h.desktop.beeps, 0);
     EXPECT_TRUE(h.controls.wait_shown && !h.controls.go_enabled);
 }
 
@@ -248,7 +240,7 @@ TEST(Form1, AboutHelpTheWebSiteAndFailuresOfTheHistory) {
     h.form->lblAbout_Click();
     h.form->lblHelp_Click();
     h.form->lblWebSite_Click();
-    h.urls.failure = MakeError(errnum::kPathFileAccess, "xdg-open");
+    h.desktop.open_failure = MakeError(errnum::kPathFileAccess, "xdg-open");
     h.form->lblWebSite_Click();
     h.fakes.files.contents["/vol/a/Sizewalk.csv"] = "05/10/2003,1,a\r\n";
     h.form->lblHistory_Click();
@@ -260,26 +252,20 @@ TEST(Form1, AboutHelpTheWebSiteAndFailuresOfTheHistory) {
                                         "Path/File access error: xdg-open\r\n\r\n(Message J75)",
                                         "Permission denied: /vol/a/\r\n\r\n(Message J70)"}));
     const std::vector<testing::ShownMessage>& shown = h.fakes.messages.shown;
-    EXPECT_EQ(shown[0].icon, MessageIcon::kInformation);
-    EXPECT_EQ(shown[0].title, "About " + identity.product_name);
-    EXPECT_EQ(shown[1].icon, MessageIcon::kNone);
-    EXPECT_EQ(shown[1].title, MessageTitle);
-    EXPECT_EQ(h.urls.opened,
+    EXPECT_EQ(std::tuple(shown[0].icon, shown[0].title, shown[1].icon, shown[1].title),
+              std::tuple(MessageIcon::kInformation, "About " + identity.product_name,
+                         MessageIcon::kNone, MessageTitle));
+    EXPECT_EQ(h.desktop.opened,
               (std::vector{identity.website, identity.website, std::string("/tmp/page0.html")}));
 }
 
-TEST(Form1, TextsOfTheLists) {
-    const std::vector<std::pair<Volume, std::string>> drives = {
-        {{"C:\\", "SYSTEM"}, "c: [SYSTEM]"},
-        {{"Z:\\", "\\\\server\\share", VolumeKind::kNetwork}, "z: [\\\\server\\share]"},
-        {{"A:\\", ""}, "a:"},
-        {{"/home/", "sda3"}, "/home/  [sda3]"},
-    };
-    for (const auto& [volume, text] : drives) {
-        EXPECT_EQ(DriveText(volume), text);
-    }
-    EXPECT_EQ(HostOf("http://sizewalk.test/"), "sizewalk.test");
-    EXPECT_EQ(HostOf("https://a.example:8080/x"), "a.example");
+TEST(Form1, TextsOfTheListsAndTheWebLink) {
+    EXPECT_EQ(std::vector({DriveText({"C:\\", "SYSTEM"}),
+                           DriveText({"Z:\\", "\\\\server\\share", VolumeKind::kNetwork}),
+                           DriveText({"A:\\", ""}), DriveText({"/home/", "sda3"}),
+                           HostOf("http://sizewalk.test/"), HostOf("https://a.example:8080/x")}),
+              std::vector<std::string>({"c: [SYSTEM]", "z: [\\\\server\\share]",
+                                        "a:", "/home/  [sda3]", "sizewalk.test", "a.example"}));
 }
 
 }  // namespace

@@ -54,8 +54,7 @@ inline void ResetGlobals() {
 }
 
 // Volumes and listings as a test sets them; other paths are not found.
-class FakeVolumes final : public VolumeService {
-  public:
+struct FakeVolumes final : VolumeService {
     std::vector<Volume> volumes;
     std::string cwd;
     std::map<std::string, Outcome<std::vector<std::string>>> listings;
@@ -68,42 +67,32 @@ class FakeVolumes final : public VolumeService {
     }
 };
 
-class CountingBeeper final : public Beeper {
-  public:
+// The beeper, the opener of addresses and files, and the editor the run
+// starts, noting what they are asked in order; `on_edit` looks at the window
+// while the run is still on.
+struct FakeDesktop final : Beeper, UrlOpener, TextEditor {
     int beeps = 0;
-    void Beep() override { ++beeps; }
-};
+    std::vector<std::string> opened, edited;
+    Status open_failure, edit_failure;
+    std::function<void()> on_edit;
 
-// Addresses and files, in the order they were opened.
-class RecordingUrls final : public UrlOpener {
-  public:
-    std::vector<std::string> opened;
-    Status failure;
+    void Beep() override { ++beeps; }
     Status OpenUrl(const std::string& url) override {
         opened.push_back(url);
-        return failure;
+        return open_failure;
     }
     Status OpenFile(const std::string& path) override { return OpenUrl(path); }
-};
-
-// The editor the run starts; `on_open` looks at the window while the run
-// is still on.
-class WatchedEditor final : public TextEditor {
-  public:
-    std::vector<std::string> opened;
-    Status failure;
-    std::function<void()> on_open;
     Status Open(const std::string& path) override {
-        opened.push_back(path);
-        if (on_open) {
-            on_open();
+        edited.push_back(path);
+        if (on_edit) {
+            on_edit();
         }
-        return failure;
+        return edit_failure;
     }
 };
 
-// The history of files in memory (by full path, as the run's fake file
-// service keeps them); the pages it writes are kept by path.
+// The history of the run's files in memory (by full path); the pages it
+// writes are kept by path.
 struct MemoryHistory final : HistorySystem {
     explicit MemoryHistory(const std::map<std::string, std::string>& files) : files(files) {}
     const std::map<std::string, std::string>& files;
@@ -140,14 +129,11 @@ struct MemoryHistory final : HistorySystem {
 };
 
 // What Form1 works with, replaced: the volumes /vol/a/ (current) and
-// /vol/b/, the beeper, the opener, the run's platform with a watched
-// editor, and the history of the run's files.
+// /vol/b/, the desktop, the run's platform, and the history of its files.
 struct Desk {
     FakeVolumes volumes;
-    CountingBeeper beeper;
-    RecordingUrls urls;
+    FakeDesktop desktop;
     FakePlatform fakes;
-    WatchedEditor editor;
     MemoryHistory history{fakes.files.contents};
     std::vector<int> ended;
 
@@ -164,8 +150,9 @@ struct Desk {
     }
     WindowServices Services(FolderService& folders) {
         const Platform platform{folders,     fakes.files, fakes.messages,
-                                fakes.clock, editor,      fakes.locale};
-        return {platform, volumes, beeper, urls, history, [this](int s) { ended.push_back(s); }};
+                                fakes.clock, desktop,     fakes.locale};
+        return {platform, volumes, desktop,
+                desktop,  history, [this](int s) { ended.push_back(s); }};
     }
     std::vector<std::string> Texts() const {
         std::vector<std::string> texts;

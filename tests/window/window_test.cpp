@@ -111,9 +111,9 @@ class WindowTest : public QObject {
         QTest::mouseClick(h.Get("optOutputStyle2"), Qt::LeftButton);
         // A click that reaches the window while the run is on is thrown away.
         QWidget* go = h.Get("btnGo");
-        h.editor.on_open = [&h, go] {
+        h.desktop.on_edit = [&h, go] {
             for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-                if (h.editor.opened.size() == 1) {  // only in the first run
+                if (h.desktop.edited.size() == 1) {  // only in the first run
                     QCoreApplication::postEvent(
                         go, new QMouseEvent(type, QPointF(5, 5), go->mapToGlobal(QPointF(5, 5)),
                                             Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
@@ -123,7 +123,7 @@ class WindowTest : public QObject {
         go->setFocus();
         QTest::keyClick(go, Qt::Key_Space);
         QCoreApplication::processEvents();
-        QCOMPARE(h.editor.opened, std::vector<std::string>{"/vol/b/Sizewalk.csv"});
+        QCOMPARE(h.desktop.edited, std::vector<std::string>{"/vol/b/Sizewalk.csv"});
         QCOMPARE(QApplication::focusWidget(), go);
 
         for (const char* link : {"lblHelp", "lblAbout", "lblHistory", "lblWebSite"}) {
@@ -131,7 +131,7 @@ class WindowTest : public QObject {
         }
         QCOMPARE(h.Texts(),
                  (std::vector{HelpText(), AboutText(TitleLine, BuiltInIdentity().contact)}));
-        QCOMPARE(h.urls.opened,
+        QCOMPARE(h.desktop.opened,
                  (std::vector<std::string>{"/tmp/page0.html", BuiltInIdentity().website}));
     }
 };
