@@ -20,10 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Box {
-    std::string title, text;
-};
-std::vector<Box> boxes_seen;  // filled by the hook
+std::vector<std::pair<std::string, std::string>> boxes_seen;  // title and text, by the hook
 
 std::string TextOf(HWND window) {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
@@ -43,24 +40,9 @@ LRESULT CALLBACK AnswerBoxes(int code, WPARAM wparam, LPARAM lparam) {
     return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
-// The real drives, with a failure where a test sets one.
-class SeamVolumes final : public VolumeService {
-  public:
-    std::map<std::string, Error> failures;
-    std::vector<Volume> Volumes() override { return real_.Volumes(); }
-    Outcome<std::string> CurrentDirectory() override { return std::string("C:\\windows"); }
-    Outcome<std::vector<std::string>> Subdirectories(const std::string& path) override {
-        const auto it = failures.find(path);
-        return it != failures.end() ? Outcome<std::vector<std::string>>(it->second)
-                                    : real_.Subdirectories(path);
-    }
-
-  private:
-    Win32VolumeService real_;
-};
-
 struct Harness {
-    SeamVolumes volumes;
+    Win32VolumeService drives;
+    testing::FakeVolumes volumes;  // the real drives, with failures on demand
     testing::FakeDesktop desktop;
     Win32FolderService folders;
     Win32FileService files;
@@ -73,6 +55,9 @@ struct Harness {
     Harness() {
         testing::ResetGlobals();
         boxes_seen.clear();
+        volumes.volumes = drives.Volumes();
+        volumes.cwd = "C:\\windows";
+        volumes.real = &drives;
         const Platform platform{folders, files, messages, clock, desktop, LocaleSeparators{}};
         window = std::make_unique<Win32Window>(
             GetModuleHandleW(nullptr),
@@ -123,11 +108,11 @@ TEST(Win32Window, LayoutFontsAndFrameAt96Dpi) {
     const auto brush = static_cast<LRESULT>(GetClassLongPtrW(form, GCLP_HBRBACKGROUND));
     GetObjectW(reinterpret_cast<HBRUSH>(brush), sizeof background, &background);
     const LONG style = GetWindowLongW(form, GWL_STYLE);
-    EXPECT_EQ(std::tuple(client.right, client.bottom, background.lbColor, TextOf(form)),
-              std::tuple(397, 362, RGB(255, 255, 192), TitleLine));
+    EXPECT_EQ(std::tuple(client.right, client.bottom, background.lbColor, TextOf(form),
+                         GetClassLongPtrW(form, GCLP_HICON) != 0),
+              std::tuple(397, 362, RGB(255, 255, 192), TitleLine, true));
     EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX),
               WS_CAPTION | WS_SYSMENU);
-    EXPECT_NE(GetClassLongPtrW(form, GCLP_HICON), 0);
 
     EXPECT_EQ(std::size(testing::kPixelLayout), Form1Layout().size());
     HDC dc = GetDC(form);
@@ -188,7 +173,8 @@ TEST(Win32Window, DrivesAndLinks) {
     EXPECT_EQ(std::wstring(first), L"z:\\");
     // Not ready: the description alone, then back to the drive shown before.
     h.Pick("cmbDrive", "c:");
-    h.volumes.failures["Z:\\"] = Error{errnum::kDeviceUnavailable, "The device is not ready"};
+    h.volumes.listings.emplace("Z:\\",
+                               Error{errnum::kDeviceUnavailable, "The device is not ready"});
     h.Pick("cmbDrive", "z:");
     EXPECT_EQ(h.Shown(), "C:\\");
     EXPECT_EQ(TextOf(h["cmbDrive"]).substr(0, 2), "c:");
@@ -197,13 +183,14 @@ TEST(Win32Window, DrivesAndLinks) {
         h.Click(link);
     }
     ASSERT_EQ(boxes_seen.size(), 4u);
-    const std::string about = "About " + BuiltInIdentity().product_name;
-    EXPECT_EQ(std::tuple(boxes_seen[0].title, boxes_seen[0].text, boxes_seen[1].title),
-              std::tuple(MessageTitle, "The device is not ready", about));
-    EXPECT_NE(boxes_seen[1].text.find("\r\nEdition: 'All Windows'\r\n"), std::string::npos);
-    EXPECT_EQ(boxes_seen[2].title, MessageTitle);
-    EXPECT_NE(boxes_seen[2].text.find("\r\n  SIZEWALK 2 C:\\  \r\n"), std::string::npos);
-    EXPECT_EQ(boxes_seen[3].text, "No size history in C:\\ yet. Press Go to record the first one.");
+    const auto& [not_ready, about, help, history] =
+        std::tie(boxes_seen[0], boxes_seen[1], boxes_seen[2], boxes_seen[3]);
+    EXPECT_EQ(std::tuple(not_ready, about.first, help.first, history.second),
+              std::tuple(std::pair(MessageTitle, std::string("The device is not ready")),
+                         "About " + BuiltInIdentity().product_name, MessageTitle,
+                         "No size history in C:\\ yet. Press Go to record the first one."));
+    EXPECT_NE(about.second.find("\r\nEdition: 'All Windows'\r\n"), std::string::npos);
+    EXPECT_NE(help.second.find("\r\n  SIZEWALK 2 C:\\  \r\n"), std::string::npos);
     EXPECT_EQ(h.desktop.opened, std::vector<std::string>{BuiltInIdentity().website});
     EXPECT_EQ(TextOf(h["lblWebSite"]), "Web: sizewalk.test");
 }
@@ -241,9 +228,9 @@ TEST(Win32Window, GoWritesEachStyleThenOpensNotepadBeepsAndShowsTheHistory) {
         SendMessageW(h["btnGo"], BM_CLICK, 0, 0);
         Harness::Pump();
         EXPECT_EQ(h.desktop.edited, std::vector{(tree / files[option]).string()});
-        EXPECT_EQ(h.desktop.beeps, 3);
-        EXPECT_TRUE(!IsWindowVisible(h["lblWait"]) && IsWindowEnabled(h["btnGo"]));
-        EXPECT_EQ(GetFocus(), h["btnGo"]);
+        EXPECT_EQ(std::tuple(h.desktop.beeps, IsWindowVisible(h["lblWait"]),
+                             IsWindowEnabled(h["btnGo"]), GetFocus()),
+                  std::tuple(3, FALSE, TRUE, h["btnGo"]));
         // The runs so far, read back into a page.
         h.Click("lblHistory");
         ASSERT_EQ(h.desktop.opened.size(), 1u);

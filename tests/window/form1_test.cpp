@@ -47,15 +47,11 @@ struct SlowFolders final : FolderService {
     const int& repaints;
     bool every_report_painted = true;
 
-    Outcome<std::unique_ptr<FolderListing>> GetFolder(const std::string&,
-                                                      ProgressCallback progress) override {
-        return std::unique_ptr<FolderListing>(std::make_unique<Listing>(*this, progress));
-    }
     struct Listing final : FolderListing {
         Listing(SlowFolders& owner, ProgressCallback progress) : owner(owner), progress(progress) {}
         SlowFolders& owner;
         ProgressCallback progress;
-        std::vector<std::string> names{"one"};
+        const std::vector<std::string> names{"one"};
         const std::vector<std::string>& SubFolders() const override { return names; }
         Outcome<ByteCount> Size(std::size_t) override {
             for (std::uint64_t files = 1; files <= 3; ++files) {
@@ -66,6 +62,10 @@ struct SlowFolders final : FolderService {
             return ByteCount{1000};
         }
     };
+    Outcome<std::unique_ptr<FolderListing>> GetFolder(const std::string&,
+                                                      ProgressCallback progress) override {
+        return std::unique_ptr<FolderListing>(std::make_unique<Listing>(*this, progress));
+    }
 };
 
 struct Harness : testing::Desk {
@@ -132,12 +132,7 @@ TEST(Form1, ChangingTheVolume) {
         cases[] = {
             {"ready", 0, 0, {}, "/vol/b/", "/vol/b/"},
             {"not ready: back to the volume shown before", not_ready, 0, {b}, "/vol/a/", "/vol/a/"},
-            {"that one not ready either: stops",
-             not_ready,
-             not_ready,
-             {b, a},
-             "/vol/a/",
-             "/vol/a/work"},
+            {"both not ready: stops", not_ready, not_ready, {b, a}, "/vol/a/", "/vol/a/work"},
             {"another failure: reported, no undoing", denied, 0, {e70}, "/vol/b/", "/vol/a/work"},
         };
     for (const auto& [what, b_error, a_error, messages, drive, shown] : cases) {
@@ -223,18 +218,7 @@ TEST(Form1, GoRunsTheChosenStyleOnTheShownDirectoryThenShowsItsHistory) {
     }
 }
 
-TEST(Form1, AFatalFailureOfTheRunEndsTheProgramWithoutBeeps) {
-    Harness h;
-    h.desktop.edit_failure = MakeError(errnum::kPathNotFound, "notepad");
-    h.form->btnGo_Click();
-    EXPECT_EQ(h.Texts(), std::vector<std::string>{"Path not found: notepad\r\n\r\n"
-                                                  "(Message B76)"});
-    EXPECT_EQ(h.ended, std::vector<int>{kExitFatal});
-    EXPECT_EQ(h.desktop.beeps, 0);
-    EXPECT_TRUE(h.controls.wait_shown && !h.controls.go_enabled);
-}
-
-TEST(Form1, AboutHelpTheWebSiteAndFailuresOfTheHistory) {
+TEST(Form1, AboutHelpAndFailuresEachWithItsHandlersLetter) {
     Harness h;
     const Identity& identity = BuiltInIdentity();
     h.form->lblAbout_Click();
@@ -246,17 +230,23 @@ TEST(Form1, AboutHelpTheWebSiteAndFailuresOfTheHistory) {
     h.form->lblHistory_Click();
     h.history.failure = MakeError(errnum::kPermissionDenied, "/vol/a/");
     h.form->lblHistory_Click();
+    // A fatal failure of the run: reported, and the program ends without beeps.
+    h.desktop.edit_failure = MakeError(errnum::kPathNotFound, "notepad");
+    h.form->btnGo_Click();
     EXPECT_EQ(h.Texts(),
               (std::vector<std::string>{AboutText(TitleLine, identity.contact), HelpText(),
                                         "Path/File access error: xdg-open\r\n\r\n(Message F75)",
                                         "Path/File access error: xdg-open\r\n\r\n(Message J75)",
-                                        "Permission denied: /vol/a/\r\n\r\n(Message J70)"}));
+                                        "Permission denied: /vol/a/\r\n\r\n(Message J70)",
+                                        "Path not found: notepad\r\n\r\n(Message B76)"}));
     const std::vector<testing::ShownMessage>& shown = h.fakes.messages.shown;
     EXPECT_EQ(std::tuple(shown[0].icon, shown[0].title, shown[1].icon, shown[1].title),
               std::tuple(MessageIcon::kInformation, "About " + identity.product_name,
                          MessageIcon::kNone, MessageTitle));
     EXPECT_EQ(h.desktop.opened,
               (std::vector{identity.website, identity.website, std::string("/tmp/page0.html")}));
+    EXPECT_EQ(std::tuple(h.ended, h.desktop.beeps, h.controls.wait_shown, h.controls.go_enabled),
+              std::tuple(std::vector<int>{kExitFatal}, 0, true, false));
 }
 
 TEST(Form1, TextsOfTheListsAndTheWebLink) {

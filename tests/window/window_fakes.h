@@ -12,10 +12,6 @@
 #include "common/globals.h"
 #include "common/identity.h"
 #include "fakes.h"
-#include "platform/desktop.h"
-#include "platform/history_system.h"
-#include "platform/text_editor.h"
-#include "platform/volumes.h"
 #include "window/form1.h"
 
 namespace sizewalk::testing {
@@ -53,17 +49,21 @@ inline void ResetGlobals() {
     CommandText.clear();
 }
 
-// Volumes and listings as a test sets them; other paths are not found.
+// Volumes and listings as a test sets them; other paths are asked of
+// `real`, or are not found.
 struct FakeVolumes final : VolumeService {
     std::vector<Volume> volumes;
     std::string cwd;
     std::map<std::string, Outcome<std::vector<std::string>>> listings;
+    VolumeService* real = nullptr;
 
     std::vector<Volume> Volumes() override { return volumes; }
     Outcome<std::string> CurrentDirectory() override { return cwd; }
     Outcome<std::vector<std::string>> Subdirectories(const std::string& path) override {
         const auto it = listings.find(path);
-        return it != listings.end() ? it->second : MakeError(errnum::kPathNotFound, path);
+        return it != listings.end() ? it->second
+               : real != nullptr    ? real->Subdirectories(path)
+                                    : MakeError(errnum::kPathNotFound, path);
     }
 };
 
