@@ -9,49 +9,39 @@
 namespace sizewalk {
 namespace {
 
-TEST(FilterVolumes, KeepsWhatAUserWouldPick) {
-    const std::tuple<const char*, std::vector<MountEntry>, std::vector<std::string>> cases[] = {
+// The roots offered, each with its device, from lines of /proc/self/mountinfo.
+TEST(Volumes, KeepsWhatAUserWouldPickFromTheMountTable) {
+    const std::tuple<const char*, const char*, std::vector<std::string>> cases[] = {
         {"a desktop; a device mounted again stays where it was first",
-         {{"/", "ext4", "/dev/sda2"},
-          {"/proc", "proc", "proc"},
-          {"/tmp", "tmpfs", "tmpfs"},
-          {"/boot/efi", "vfat", "/dev/sda1"},
-          {"/home", "ext4", "/dev/sda3"},
-          {"/run/media/ann/STICK", "vfat", "/dev/sdb1"},
-          {"/mnt/nas", "nfs4", "nas:/export"},
-          {"/var/www", "ext4", "/dev/sda3"},
-          {"/srv/again", "ext4", "/dev/sda2"}},
-         {"/", "/home/", "/mnt/nas/", "/run/media/ann/STICK/"}},
+         "21 1 8:2 / / rw - ext4 /dev/sda2 rw\n"
+         "22 21 0:5 / /proc rw - proc proc rw\n"
+         "23 21 0:6 / /tmp rw - tmpfs tmpfs rw\n"
+         "24 21 8:1 / /boot/efi rw - vfat /dev/sda1 rw\n"
+         "25 21 8:3 / /home rw shared:5 master:1 - ext4 /dev/sda3 rw\n"
+         "26 21 8:17 / /run/media/ann/MY\\040STICK rw - vfat /dev/sdb1 rw\n"
+         "27 21 0:50 / /mnt/back\\134slash rw - fuse.sshfs me@host: rw\n"
+         "garbage line\n"
+         "28 21 8:3 /www /var/www rw - ext4 /dev/sda3 rw\n"
+         "29 21 8:2 /srv /srv/again rw - ext4 /dev/sda2 rw",
+         {"/ /dev/sda2", "/home/ /dev/sda3",
+          "/mnt/back\\slash/ me@host:", "/run/media/ann/MY STICK/ /dev/sdb1"}},
         {"a container: overlay root, files bound under /etc",
-         {{"/", "overlay", "overlay"},
-          {"/etc/hosts", "ext4", "/dev/vda"},
-          {"/work", "ext4", "/dev/vda"}},
-         {"/", "/work/"}},
+         "1 0 0:1 / / rw - overlay overlay rw\n"
+         "2 1 254:0 /h /etc/hosts rw - ext4 /dev/vda rw\n"
+         "3 1 254:0 /w /work rw - ext4 /dev/vda rw\n",
+         {"/ overlay", "/work/ /dev/vda"}},
         {"no root in the table, a mount point that is not a path",
-         {{"/data", "xfs", "/dev/sdc"}, {"none", "ext4", "/dev/sdz"}},
-         {"/", "/data/"}},
+         "1 0 8:33 / /data rw - xfs /dev/sdc rw\n"
+         "2 0 8:34 / none rw - ext4 /dev/sdz rw",
+         {"/ ", "/data/ /dev/sdc"}},
     };
-    for (const auto& [what, mounts, roots] : cases) {
+    for (const auto& [what, text, roots] : cases) {
         std::vector<std::string> kept;
-        for (const Volume& volume : FilterVolumes(mounts)) {
-            kept.push_back(volume.root);
+        for (const Volume& volume : FilterVolumes(ParseMountInfo(text))) {
+            kept.push_back(volume.root + " " + volume.label);
         }
         EXPECT_EQ(kept, roots) << what;
     }
-}
-
-TEST(ParseMountInfo, FieldsAndEscapes) {
-    const std::string text =
-        "26 1 254:0 / / rw,relatime - ext4 /dev/vda rw\n"
-        "27 26 8:17 / /media/My\\040Disk rw shared:5 master:1 - vfat /dev/sdb1 rw\n"
-        "garbage line\n"
-        "28 26 0:50 / /mnt/back\\134slash rw - fuse.sshfs me@host: rw";
-    std::vector<std::string> fields;
-    for (const MountEntry& m : ParseMountInfo(text)) {
-        fields.push_back(m.mount_point + "|" + m.fs_type + "|" + m.device);
-    }
-    EXPECT_EQ(fields, (std::vector<std::string>{"/|ext4|/dev/vda", "/media/My Disk|vfat|/dev/sdb1",
-                                                "/mnt/back\\slash|fuse.sshfs|me@host:"}));
 }
 
 TEST(VolumeRootOf, LongestRootAtAComponentBoundary) {
