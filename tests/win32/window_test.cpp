@@ -164,7 +164,6 @@ TEST(Win32Window, LayoutFontsAndFrameAt96Dpi) {
 
 TEST(Win32Window, DrivesAndLinks) {
     Harness h;
-    ASSERT_GE(SendMessageW(h["cmbDrive"], CB_GETCOUNT, 0, 0), 2);
     EXPECT_EQ(h.Shown(), "C:\\");
     h.Pick("cmbDrive", "z:");
     EXPECT_EQ(h.Shown(), "Z:\\");
