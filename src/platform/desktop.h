@@ -19,6 +19,9 @@ class UrlOpener {
     virtual ~UrlOpener() = default;
     // Starts the desktop's handler for `url` and returns without waiting.
     virtual Status OpenUrl(const std::string& url) = 0;
+    // The same for a local file by its path: the user's application for its
+    // kind (for a page, the browser).
+    virtual Status OpenFile(const std::string& path) = 0;
 };
 
 }  // namespace sizewalk

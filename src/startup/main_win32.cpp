@@ -1,6 +1,7 @@
 // The sizewalk program on Windows: a program without a console window, so
 // that a scheduled run shows nothing but its message boxes. Started without
 // command text (from the Start menu or a double click) it opens the window.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,12 +29,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         win32::Win32VolumeService volumes;
         win32::Win32Beeper beeper;
         win32::ShellUrlOpener urls;
+        const std::unique_ptr<HistorySystem> history = MakeSystemHistory();
         win32::WindowMessageBoxes boxes;
         system.SetMessageBoxes(&boxes);
         int status = 0;
         {
-            win32::Win32Window form(instance,
-                                    WindowServices{system.Get(), volumes, beeper, urls, {}});
+            win32::Win32Window form(
+                instance, WindowServices{system.Get(), volumes, beeper, urls, *history, {}});
             boxes.SetOwner(form.hwnd());
             form.form().Form_Load();
             status = form.Run();

@@ -6,10 +6,12 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "common/reports.h"
+#include "platform/history_system.h"
 #include "platform/platform.h"
 #include "platform/posix/volumes.h"
 #include "startup/module1.h"
@@ -39,15 +41,17 @@ int RunWindow(int& argc, char** argv, sizewalk::SystemPlatform& system) {
     DesktopTextEditor editor(system.Get().editor);
     QtBeeper beeper;
     PosixVolumeService volumes;
+    const std::unique_ptr<HistorySystem> history = MakeSystemHistory();
     system.SetMessageBoxes(&boxes);
     system.SetTextEditor(&editor);
     QtWindow* shown = nullptr;
-    const WindowServices services{system.Get(), volumes, beeper, opener, [&shown](int status) {
-                                      if (shown != nullptr) {
-                                          shown->hide();
-                                      }
-                                      QCoreApplication::exit(status);
-                                  }};
+    const WindowServices services{
+        system.Get(), volumes, beeper, opener, *history, [&shown](int status) {
+            if (shown != nullptr) {
+                shown->hide();
+            }
+            QCoreApplication::exit(status);
+        }};
     QtWindow window(services);
     shown = &window;
     boxes.SetParent(&window);

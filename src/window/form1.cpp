@@ -7,6 +7,7 @@
 #include "common/identity.h"
 #include "common/reports.h"
 #include "common/steps.h"
+#include "history/history.h"
 #include "platform/paths.h"
 #include "tracking/run_size_track.h"
 
@@ -250,6 +251,27 @@ void Form1::lblHelp_Click() {
         [&] { services_.platform.messages.Show(HelpText(), MessageIcon::kNone, MessageTitle); });
     if (failure) {
         ShowErrorReport(services_.platform.messages, *failure, 'I');
+    }
+}
+
+void Form1::lblHistory_Click() {
+    const Status failure = Attempt([&] {
+        // lblDir is empty only when Form_Load failed; the list still has a path.
+        const std::string dir =
+            history::WithSeparator(dir_caption_.empty() ? directories_.path() : dir_caption_);
+        const std::optional<std::string> page =
+            Take(history::WriteHistoryPage(dir, services_.history));
+        if (!page) {
+            services_.platform.messages.Show(history::NoHistoryText(dir), MessageIcon::kInformation,
+                                             MessageTitle);
+            return;
+        }
+        // The page stays in the temporary directory: the browser reads it
+        // after this returns.
+        Check(services_.urls.OpenFile(*page));
+    });
+    if (failure) {
+        ShowErrorReport(services_.platform.messages, *failure, 'J');
     }
 }
 

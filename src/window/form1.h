@@ -1,6 +1,7 @@
 // The main window's behaviour, whatever toolkit draws it: the choice of
-// volume, directory and output style, and the commands Go, About, Help and
-// the web-site link. Each handler reports its own failures with its letter.
+// volume, directory and output style, and the commands Go, About, Help, the
+// size history and the web-site link. Each handler reports its own failures
+// with its letter.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +10,7 @@
 #include <thread>
 
 #include "platform/desktop.h"
+#include "platform/history_system.h"
 #include "platform/platform.h"
 #include "platform/volumes.h"
 #include "window/controls.h"
@@ -21,7 +23,8 @@ struct WindowServices {
     Platform platform;  // for the tracking run and every message
     VolumeService& volumes;
     Beeper& beeper;
-    UrlOpener& urls;
+    UrlOpener& urls;  // the web site, and the history page in the browser
+    HistorySystem& history;
     // Ends the program with this exit status once the handler returns.
     std::function<void(int)> end_program;
 };
@@ -40,6 +43,7 @@ class Form1 {
     void lblWebSite_Click();
     void lblAbout_Click();
     void lblHelp_Click();
+    void lblHistory_Click();
 
     // What the user does in the lists: the drive list drops down (it is
     // read anew), an entry is chosen there, an entry of the directory list

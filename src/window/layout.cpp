@@ -62,6 +62,14 @@ const std::array kControls = {
                 &Form1::lblWebSite_Click},
     // Three pixels at the foot of the wait notice's row, below its text.
     ControlSpec{"prgWait", K::kProgressBar, {1560, 5250, 4095, 45}, "", kDefaultFont, 12},
+    // In the top row's free room after About, at About's spacing.
+    ControlSpec{"lblHistory",
+                K::kLink,
+                {1800, 120, 690, 255},
+                "History",
+                kLinkFont,
+                13,
+                &Form1::lblHistory_Click},
 };
 
 }  // namespace

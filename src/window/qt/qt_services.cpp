@@ -23,6 +23,24 @@ QString BoxText(const std::string& text) {
     return shown;
 }
 
+QString LocalName(const std::string& path) {
+    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+}
+
+// Whether Qt names the file by these very bytes (it may not when they are
+// not UTF-8).
+bool CarriesUnchanged(const std::string& path) {
+    const QByteArray bytes = QFile::encodeName(LocalName(path));
+    return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())) == path;
+}
+
+Status OpenLocalFile(const std::string& path) {
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(LocalName(path)))) {
+        return StartFailure(errnum::kPathFileAccess, "the desktop's opener", path, "");
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 void QtMessageBoxes::Show(const std::string& text, MessageIcon icon, const std::string& title) {
@@ -45,16 +63,16 @@ Status DesktopOpener::OpenUrl(const std::string& url) {
     return std::nullopt;
 }
 
+Status DesktopOpener::OpenFile(const std::string& path) {
+    if (!CarriesUnchanged(path)) {
+        return StartFailure(errnum::kPathFileAccess, "the desktop's opener", path,
+                            "the name is not UTF-8");
+    }
+    return OpenLocalFile(path);
+}
+
 Status DesktopTextEditor::Open(const std::string& path) {
-    const QByteArray bytes(path.data(), static_cast<qsizetype>(path.size()));
-    const QString name = QFile::decodeName(bytes);
-    if (QFile::encodeName(name) != bytes) {
-        return fallback_.Open(path);
-    }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(name))) {
-        return StartFailure(errnum::kPathFileAccess, "the desktop's opener", path, "");
-    }
-    return std::nullopt;
+    return CarriesUnchanged(path) ? OpenLocalFile(path) : fallback_.Open(path);
 }
 
 void QtBeeper::Beep() {

@@ -24,6 +24,7 @@ class QtMessageBoxes final : public MessageBoxService {
 class DesktopOpener final : public UrlOpener {
   public:
     Status OpenUrl(const std::string& url) override;
+    Status OpenFile(const std::string& path) override;
 };
 
 // Opens files with the desktop's application for them. A path that Qt
