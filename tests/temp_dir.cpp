@@ -28,11 +28,6 @@ TempDir::TempDir() {
     std::filesystem::permissions(path_, std::filesystem::perms::all);
 }
 
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
 void TempDir::File(const std::string& relative, std::uintmax_t size) const {
     const std::filesystem::path file = path_ / relative;
     std::filesystem::create_directories(file.parent_path());
