@@ -210,9 +210,9 @@ TEST(Formats, NamesInEachStyle) {
               "Directory Size Track (bytes) for '/a\\nb/' at 5-10-2003 09:03:07");
 }
 
-// The separators of real locales (glibc's D_FMT and T_FMT): one character
-// between all the fields, or "/" and ":".
-TEST(Formats, SeparatorsOfRealLocaleFormats) {
+// The separators of glibc's D_FMT and T_FMT, of real locales and made-up
+// ones: one character between all the fields, or "/" and ":".
+TEST(Formats, SeparatorsOfLocaleFormats) {
     const std::vector<std::tuple<const char*, const char*, std::string, std::string>> cases = {
         {"fi_FI", "%d.%m.%Y", "%H.%M.%S", ".."},
         {"nb_NO", "%d. %b %Y", "kl. %H.%M %z", "/."},
