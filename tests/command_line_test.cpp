@@ -41,7 +41,6 @@ TEST(CommandLine, TableOfTexts) {
     };
     const std::vector<Row> rows = {
         {{"1", "|x|"}, kExitSuccess, "|x|"},
-        {{"3", "|srv|data|"}, kExitSuccess, "|srv|data|"},
         // Blanks inside the path stay, quoted as one argument or not.
         {{"2", "|srv|My Data|"}, kExitSuccess, "|srv|My Data|"},
         {{"2", "|srv|My", "Data|"}, kExitSuccess, "|srv|My Data|"},

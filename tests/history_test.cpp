@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "fakes.h"
+#include "history/figures.h"
 #include "history/history.h"
 #include "history/reader.h"
 #include "history/text.h"
@@ -160,6 +161,16 @@ TEST(HistoryParse, TrackingFileNames) {
     }
 }
 
+// The 7- and 30-day changes compare with the last run on or before that day.
+TEST(HistoryFigures, ChangesOverSevenAndThirtyDays) {
+    const History h =
+        Parse(Layout::kCsv, Lines({"03/10/2026,1,a", "04/10/2026,2,a", "05/10/2026,4,a",
+                                   "27/10/2026,8,a", "28/10/2026,16,a", "03/11/2026,32,a"}));
+    const Figures f = ComputeFigures(h, SortKey::kName).at(0);
+    EXPECT_EQ(f.change_7_days, 32 - 8);
+    EXPECT_EQ(f.change_30_days, 32 - 2);
+}
+
 // Files in memory, in one directory.
 class FakeHistorySystem final : public HistorySystem {
   public:
@@ -219,22 +230,22 @@ class FakeConsole final : public Console {
     void WriteError(std::string_view line) override { err += std::string(line) + "\n"; }
 };
 
-// Six runs of two files, one of them exactly 7 days before the last. alpha
-// grows steadily; beta fails in three runs (gaps, never drops); gone
-// disappears; new appears; the guarded name keeps its size. Both files have
-// a run on 31 October: the CSV one, dated only, is the later.
+// Six runs of two files, one of them exactly 7 days before the last. The
+// guarded name grows steadily; beta fails in three runs (gaps, never drops);
+// gone disappears; new appears. Both files have a run on 31 October: the CSV
+// one, dated only, is the later.
 class KnownHistory : public ::testing::Test {
   protected:
     void SetUp() override {
         // Each run's rows: the date, then size and name.
         const std::string beta_failed = "0,beta" + kProblem;
-        const std::string odd = "7,\"'=caf\xe9 \"\"x\"\"\"";
+        const std::string odd = ",\"'=caf\xe9 \"\"x\"\"\"";
         for (const auto& [date, rows] :
              std::vector<std::pair<std::string, std::vector<std::string>>>{
-                 {"01/10/2026", {"1000,alpha", "5000,beta", "300,gone", odd}},
-                 {"27/10/2026", {"1500,alpha", beta_failed, "300,gone", odd}},
-                 {"31/10/2026", {"2000,alpha", beta_failed, "10,new", odd}},
-                 {"03/11/2026", {"3000,alpha", beta_failed, "40,new", odd}}}) {
+                 {"01/10/2026", {"1000" + odd, "5000,beta", "300,gone"}},
+                 {"27/10/2026", {"1500" + odd, beta_failed, "300,gone"}},
+                 {"31/10/2026", {"2000" + odd, beta_failed, "10,new"}},
+                 {"03/11/2026", {"3000" + odd, beta_failed, "40,new"}}}) {
             for (const std::string& row : rows) {
                 system.files["Sizewalk.csv"] += date + "," + row + "\r\n";
             }
@@ -242,21 +253,19 @@ class KnownHistory : public ::testing::Test {
         system.files["Sizewalk.txt"] = Lines({
             "Directory Size Track (bytes) for '/srv/data/' at 31-10-2026 08:00:00",
             "",
-            "1,900           alpha",
+            "1,900           =caf\xe9 \"x\"",
             " 0              beta" + kProblem,
-            "7               =caf\xe9 \"x\"",
             "",
-            "TOTAL: 1,907 bytes in 3 subdirectories",
+            "TOTAL: 1,900 bytes in 2 subdirectories",
             kRule,
             "",
             "Directory Size Track (bytes) for '/srv/data/' at 2-11-2026 10:00:00",
             "",
-            "2,500           alpha",
+            "2,500           =caf\xe9 \"x\"",
             "6,000           beta",
             "20              new",
-            "7               =caf\xe9 \"x\"",
             "",
-            "TOTAL: 8,527 bytes in 4 subdirectories",
+            "TOTAL: 8,520 bytes in 3 subdirectories",
             kRule,
             "",
         });
@@ -279,20 +288,17 @@ TEST_F(KnownHistory, EveryFormat) {
          "Size history of /srv/data/: 2026-10-01 to 2026-11-03, 6 runs, read from "
          "Sizewalk.csv and Sizewalk.txt\n"
          "   SIZE  AS OF       LAST RUN    7 DAYS   30 DAYS  PER DAY  TREND   NAME\n"
-         "2.9 KiB  2026-11-03    +500 B  +1.5 KiB  +2.0 KiB    +61 B  _-:=+#  alpha\n"
+         "2.9 KiB  2026-11-03    +500 B  +1.5 KiB  +2.0 KiB    +61 B  _-:=+#  =caf\\xe9 \"x\"\n"
          "5.9 KiB  2026-11-02       0 B   +1000 B   +1000 B    +30 B  _   #   beta  "
          "(not measured in the last run)\n"
          "   40 B  2026-11-03     +20 B     +40 B     +40 B     +1 B     _-#  new  "
          "(new since 2026-10-31)\n"
-         "    7 B  2026-11-03       0 B       0 B       0 B      0 B  ______  "
-         "=caf\\xe9 \"x\"\n"
          "  300 B  2026-10-27       0 B    -300 B    -300 B     -9 B  __      gone  "
          "(gone since 2026-10-31)\n"},
         {{"--sort=name", "--bytes"},  // CSV where the output is no terminal
          Lines({"name,latest_bytes,latest_date,measured,change_previous_run,change_7_days,"
                 "change_30_days,growth_per_day_30_days,new_since,gone_since",
-                "\"'=caf\\xe9 \"\"x\"\"\",7,2026-11-03,1,0,0,0,0,,",
-                "alpha,3000,2026-11-03,1,+500,+1500,+2000,+61,,",
+                "\"'=caf\\xe9 \"\"x\"\"\",3000,2026-11-03,1,+500,+1500,+2000,+61,,",
                 "beta,6000,2026-11-02T10:00:00,0,0,+1000,+1000,+30,,",
                 "gone,300,2026-10-27,0,0,-300,-300,-9,,2026-10-31T08:00:00",
                 "new,40,2026-11-03,1,+20,+40,+40,+1,2026-10-31,"})},
@@ -308,7 +314,8 @@ TEST_F(KnownHistory, EveryFormat) {
          "\"gone_since\": null, \"series\": [[\"2026-10-01\", 5000], [\"2026-10-27\", null], "
          "[\"2026-10-31T08:00:00\", null], [\"2026-10-31\", null], [\"2026-11-02T10:00:00\", "
          "6000], [\"2026-11-03\", null]]},\n"
-         "{\"name\": \"alpha\", \"latest_bytes\": 3000, \"latest_date\": \"2026-11-03\", "
+         "{\"name\": \"=caf\\\\xe9 \\\"x\\\"\", \"latest_bytes\": 3000, \"latest_date\": "
+         "\"2026-11-03\", "
          "\"measured\": true, \"change_previous_run\": 500, \"change_7_days\": 1500, "
          "\"change_30_days\": 2000, \"growth_per_day_30_days\": 61, \"new_since\": null, "
          "\"gone_since\": null, \"series\": [[\"2026-10-01\", 1000], [\"2026-10-27\", 1500], "
@@ -323,13 +330,7 @@ TEST_F(KnownHistory, EveryFormat) {
          "\"measured\": true, \"change_previous_run\": 20, \"change_7_days\": 40, "
          "\"change_30_days\": 40, \"growth_per_day_30_days\": 1, \"new_since\": \"2026-10-31\", "
          "\"gone_since\": null, \"series\": [[\"2026-10-31\", 10], [\"2026-11-02T10:00:00\", 20], "
-         "[\"2026-11-03\", 40]]},\n"
-         "{\"name\": \"=caf\\\\xe9 \\\"x\\\"\", \"latest_bytes\": 7, \"latest_date\": "
-         "\"2026-11-03\", \"measured\": true, \"change_previous_run\": 0, \"change_7_days\": 0, "
-         "\"change_30_days\": 0, \"growth_per_day_30_days\": 0, \"new_since\": null, "
-         "\"gone_since\": null, \"series\": [[\"2026-10-01\", 7], [\"2026-10-27\", 7], "
-         "[\"2026-10-31T08:00:00\", 7], [\"2026-10-31\", 7], [\"2026-11-02T10:00:00\", 7], "
-         "[\"2026-11-03\", 7]]}\n"
+         "[\"2026-11-03\", 40]]}\n"
          "]}\n"},
         {{"--format=openmetrics", "--sort=name"},
          "# TYPE sizewalk_subdirectory_bytes gauge\n"
@@ -337,8 +338,7 @@ TEST_F(KnownHistory, EveryFormat) {
          "# HELP sizewalk_subdirectory_bytes Size of the subdirectory's whole tree at its "
          "last measurement.\n"
          "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"=caf\\\\xe9 "
-         "\\\"x\\\"\"} 7\n"
-         "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"alpha\"} 3000\n"
+         "\\\"x\\\"\"} 3000\n"
          "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"beta\"} 6000\n"
          "sizewalk_subdirectory_bytes{directory=\"/srv/data/\",subdirectory=\"new\"} 40\n"
          "# TYPE sizewalk_subdirectory_measured gauge\n"
@@ -346,7 +346,6 @@ TEST_F(KnownHistory, EveryFormat) {
          "subdirectory, 0 after a scanning problem.\n"
          "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"=caf\\\\xe9 "
          "\\\"x\\\"\"} 1\n"
-         "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"alpha\"} 1\n"
          "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"beta\"} 0\n"
          "sizewalk_subdirectory_measured{directory=\"/srv/data/\",subdirectory=\"new\"} 1\n"
          "# TYPE sizewalk_last_run_timestamp_seconds gauge\n"
@@ -373,7 +372,7 @@ TEST_F(KnownHistory, HtmlPageForTheWindow) {
     for (const char* part :
          {"<title>Size history of /srv/data/</title>", "<svg", "stroke=\"#1f77b4\"",
           "stroke=\"#d62728\"", ">2026-10-01<", "KiB</text>", ">=caf\\xe9 &quot;x&quot;</text>",
-          "background: #1f77b4\"></span>alpha</td><td class=\"n\">2.9 KiB",
+          "background: #1f77b4\"></span>=caf\\xe9 &quot;x&quot;</td><td class=\"n\">2.9 KiB",
           "<td class=\"note\">gone since 2026-10-31</td>"}) {
         EXPECT_NE(page.find(part), std::string::npos) << part;
     }
@@ -392,8 +391,10 @@ struct CommandCase {
     std::vector<std::string> arguments;
     int status;
     std::string error;  // the start of standard error
+    std::string csv = "05/10/2003,1,a\r\n";
 };
 
+// Of the files there, only the tracking files count.
 TEST(HistoryCommand, StatusesAndMessages) {
     const CommandCase cases[] = {
         {{"--history"}, 2, "sizewalk: the directory is missing\nusage: sizewalk --history DIR/"},
@@ -403,34 +404,28 @@ TEST(HistoryCommand, StatusesAndMessages) {
         {{"--history", "/srv/My", "Data", "--bytes"}, 0, ""},
         {{"--history /srv/My \"Data/\" --format=json"}, 0, ""},  // Windows' one command text
         {{"--history", "--", "--odd/"}, 1, "sizewalk: Path not found: --odd/\n"},
+        {{"--history", "/srv/My Data/"},
+         1,
+         "sizewalk: /srv/My Data/Sizewalk.csv: 1 line could not be read and was skipped (line 1)\n"
+         "sizewalk: No size history in /srv/My Data/ yet: no Sizewalk.csv, Sizewalk.txt or "
+         "Sizewalk_yyyyMMdd.txt with a run in it.\n",
+         "not a row\r\n"},
     };
     for (const CommandCase& c : cases) {
         FakeHistorySystem system;
         system.dir = "/srv/My Data/";
-        system.files["Sizewalk.csv"] = "05/10/2003,1,a\r\n";
+        system.files["Sizewalk.csv"] = c.csv;
+        system.files["notes.txt"] = "05/10/2003,1,a\r\n";
         FakeConsole console;
         EXPECT_TRUE(IsHistoryCommand(c.arguments)) << c.arguments[0];
         EXPECT_EQ(RunHistoryCommand(c.arguments, system, console), c.status) << c.arguments[0];
         EXPECT_TRUE(console.err.starts_with(c.error)) << console.err;
+        EXPECT_EQ(console.out.empty(), c.status != 0);
     }
     for (const std::vector<std::string>& other :
          {std::vector<std::string>{"3", "--history"}, {"--history/"}, {"--historyx", "/srv/"}}) {
         EXPECT_FALSE(IsHistoryCommand(other)) << other[0];
     }
-}
-
-TEST(HistoryCommand, NoHistoryAndSkippedLines) {
-    FakeHistorySystem system;
-    system.files["Sizewalk.txt"] = "Sizewalk v2.0.2 ,  Copyright x\r\nnot a report\r\n";
-    system.files["notes.txt"] = "05/10/2003,1,a\r\n";
-    FakeConsole console;
-    EXPECT_EQ(RunHistoryCommand({"--history", "/srv/data/"}, system, console), 1);
-    EXPECT_EQ(console.err,
-              "sizewalk: /srv/data/Sizewalk.txt: 1 line could not be read and was skipped "
-              "(line 2)\n"
-              "sizewalk: No size history in /srv/data/ yet: no Sizewalk.csv, Sizewalk.txt or "
-              "Sizewalk_yyyyMMdd.txt with a run in it.\n");
-    EXPECT_TRUE(console.out.empty());
 }
 
 }  // namespace

@@ -9,8 +9,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -28,20 +26,6 @@ TempDir::TempDir() {
     path_ = pattern;
     // Reachable by the unprivileged user some tests run as.
     std::filesystem::permissions(path_, std::filesystem::perms::all);
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    // Directories a test made unreadable must be opened up to be removed.
-    for (auto it = std::filesystem::recursive_directory_iterator(
-             path_, std::filesystem::directory_options::skip_permission_denied, ignored);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-        if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
-            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, ignored);
-        }
-    }
-    std::filesystem::remove_all(path_, ignored);
 }
 
 void TempDir::File(const std::string& relative, std::uintmax_t size) const {
@@ -88,20 +72,16 @@ Result RunProgram(std::vector<std::string> argv, const std::vector<std::string>&
         args.push_back(a.data());
     }
     args.push_back(nullptr);
+    // The given entries first: getenv takes the first of a name.
     std::vector<char*> env;
-    const auto overridden = [&](std::string_view entry) {
-        const std::string_view name = entry.substr(0, entry.find('=') + 1);
-        return name == "DISPLAY=" || name == "WAYLAND_DISPLAY=" ||
-               std::any_of(environment.begin(), environment.end(),
-                           [&](const std::string& given) { return given.starts_with(name); });
-    };
-    for (char** e = environ; *e != nullptr; ++e) {
-        if (!overridden(*e)) {
-            env.push_back(*e);
-        }
-    }
     for (const std::string& entry : environment) {
         env.push_back(const_cast<char*>(entry.c_str()));
+    }
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (!std::string_view(*e).starts_with("DISPLAY=") &&
+            !std::string_view(*e).starts_with("WAYLAND_DISPLAY=")) {
+            env.push_back(*e);
+        }
     }
     env.push_back(nullptr);
     pid_t pid = 0;

@@ -17,7 +17,7 @@ namespace sizewalk::testing {
 class TempDir {
   public:
     TempDir();
-    ~TempDir();
+    ~TempDir() { std::filesystem::remove_all(path_, ignored_); }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
@@ -30,6 +30,7 @@ class TempDir {
 
   private:
     std::filesystem::path path_;
+    std::error_code ignored_;
 };
 
 // One line per subdirectory: name, tab, size or the error.

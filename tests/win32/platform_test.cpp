@@ -131,7 +131,7 @@ TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
 
 // Lines are final on Commit; dropped, the file is as it was: a file the run
 // made is gone, a replacement never shows.
-TEST(Win32Files, AppendReplaceAndRollBack) {
+TEST(Win32Files, AppendReplaceRollBackAndNewFiles) {
     TempDir dir;
     Win32FileService service;
     const std::string path = dir.path() + "Sizewalk.txt";
@@ -154,19 +154,15 @@ TEST(Win32Files, AppendReplaceAndRollBack) {
     write(OpenMode::kReplace, "two", true);
     EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.txt"), "two\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.fs()), fs::directory_iterator()), 1);
-}
 
-// A file is new (gets a header) when empty, or when an ordinary directory
-// search does not show it; it is still appended to.
-TEST(Win32Files, EmptyOrHiddenFilesAreNew) {
-    TempDir dir;
+    // A file is new (gets a header) when empty, or when an ordinary directory
+    // search does not show it; it is still appended to.
     dir.File("plain", 1);
     dir.File("empty", 0);
     dir.File("hidden", 1);
     dir.File("system", 1);
     ASSERT_TRUE(SetFileAttributesW((dir.fs() / "hidden").c_str(), FILE_ATTRIBUTE_HIDDEN));
     ASSERT_TRUE(SetFileAttributesW((dir.fs() / "system").c_str(), FILE_ATTRIBUTE_SYSTEM));
-    Win32FileService service;
     for (const auto& [name, is_new] : std::vector<std::pair<std::string, bool>>{
              {"plain", false}, {"empty", true}, {"hidden", true}, {"system", true}}) {
         Outcome<std::unique_ptr<OutputFile>> file =

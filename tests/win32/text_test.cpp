@@ -20,7 +20,6 @@ TEST(Win32Text, Utf16AndUtf8) {
     };
     const std::vector<Case> cases = {
         {u"", ""},
-        {u"Data", "Data"},
         {u"caf\u00E9 \u20AC", "caf\xC3\xA9 \xE2\x82\xAC"},
         {u"\U0001F600", "\xF0\x9F\x98\x80"},  // a surrogate pair
         // Lone surrogates, which NTFS names may hold, survive the round trip.
@@ -49,7 +48,6 @@ TEST(Win32Text, Utf16AndUtf8) {
 TEST(Win32Text, CommandTextOfTheProcessCommandLine) {
     const std::vector<std::pair<std::u16string, std::string>> cases = {
         {uR"(sizewalk.exe 2 C:\)", R"(2 C:\)"},
-        {uR"(C:\Tools\sizewalk.exe 3 D:\Data\)", R"(3 D:\Data\)"},
         {uR"("C:\Program Files\Sizewalk\sizewalk.exe" 1 D:\Data\)", R"(1 D:\Data\)"},
         {uR"("C:\Tools\sizewalk.exe"2 C:\)", R"(2 C:\)"},
         {uR"(C:\"Program Files"\sizewalk.exe 2 C:\)", R"(2 C:\)"},
@@ -88,16 +86,13 @@ TEST(Win32Text, DigitGroupingOfTheLocale) {
 TEST(Win32Text, SeparatorsInDateAndTimeFormats) {
     const std::vector<std::tuple<std::string, bool, std::string>> cases = {
         // format, whether a date format, separator
-        {"M/d/yyyy", true, "/"},
         {"dd.MM.yyyy", true, "."},
-        {"yyyy-MM-dd", true, "-"},
         {"d.M.yyyy '\xD0\xB3.'", true, "."},  // bg-BG: text after the year
         {"dddd, MMMM d, yyyy", true, "/"},    // the weekday is no day
         {"yyyy. MM. dd.", true, "/"},         // two characters
         {"yyyy'\xE5\xB9\xB4'M'\xE6\x9C\x88'd'\xE6\x97\xA5'", true, "/"},
         {"d''M''yyyy", true, "'"},
         {"ddMMyyyy", true, "/"},  // nothing between the fields
-        {"HH:mm:ss", false, ":"},
         {"HH.mm.ss", false, "."},
         {"tt h:mm:ss", false, ":"},  // the marker before the hour is no separator
         {"HH' h 'mm", false, ":"},
