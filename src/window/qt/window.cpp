@@ -47,8 +47,8 @@ QColor ColorOf(const unsigned char (&rgb)[3]) {
 
 }  // namespace
 
-QFont FontOf(const FontSpec& spec, const QFont& base) {
-    if (spec.points == 0) {
+QFont FontOf(const FontSpec& wanted, const QFont& base) {
+    if (wanted.points == 0) {
         return base;
     }
     const QString face = QStringLiteral("MS Sans Serif");
@@ -58,10 +58,10 @@ QFont FontOf(const FontSpec& spec, const QFont& base) {
                    QStringLiteral("Arimo"), QStringLiteral("Arial"), QStringLiteral("Helvetica")});
     }
     QFont font(face);
-    font.setPointSizeF(spec.points);
-    font.setBold(spec.bold);
-    font.setItalic(spec.italic);
-    font.setUnderline(spec.underline);
+    font.setPointSizeF(wanted.points);
+    font.setBold(wanted.bold);
+    font.setItalic(wanted.italic);
+    font.setUnderline(wanted.underline);
     return font;
 }
 
@@ -80,14 +80,14 @@ QtWindow::QtWindow(const WindowServices& services, QWidget* parent)
 
     // Created in the layout's order, which is the tab order.
     int options = 0;
-    for (const ControlSpec& spec : Form1Layout()) {
-        const QString caption = FromBytes(CaptionOf(spec));
+    for (const ControlSpec& row : Form1Layout()) {
+        const QString caption = FromBytes(CaptionOf(row));
         QWidget* control = nullptr;
-        switch (spec.kind) {
+        switch (row.kind) {
             case ControlKind::kLink: {
                 auto* link = new LinkLabel(caption, this);
                 link->setPalette(blue);
-                const auto click = spec.click;
+                const auto click = row.click;
                 connect(link, &LinkLabel::clicked, this, [this, click] { (*form_.*click)(); });
                 control = link;
                 break;
@@ -140,11 +140,11 @@ QtWindow::QtWindow(const WindowServices& services, QWidget* parent)
                 control = prgWait;
                 break;
         }
-        control->setObjectName(QString::fromLatin1(spec.name));
-        control->setGeometry(
-            TwipsToPixels(spec.place.left, dpi), TwipsToPixels(spec.place.top, dpi),
-            TwipsToPixels(spec.place.width, dpi), TwipsToPixels(spec.place.height, dpi));
-        control->setFont(FontOf(spec.font, font()));
+        control->setObjectName(QString::fromLatin1(row.name));
+        control->setGeometry(TwipsToPixels(row.place.left, dpi), TwipsToPixels(row.place.top, dpi),
+                             TwipsToPixels(row.place.width, dpi),
+                             TwipsToPixels(row.place.height, dpi));
+        control->setFont(FontOf(row.font, font()));
         if (auto* label = qobject_cast<QLabel*>(control)) {
             label->setTextFormat(Qt::PlainText);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -24,7 +24,7 @@ class ProgressBar;
 // The font the layout names: "MS Sans Serif", or the nearest sans-serif
 // this system has (Liberation Sans has the metrics the sizes were chosen
 // for); points 0 is `base`.
-QFont FontOf(const FontSpec& spec, const QFont& base);
+QFont FontOf(const FontSpec& wanted, const QFont& base);
 
 class QtWindow final : public QWidget, public Form1Controls {
     Q_OBJECT

@@ -22,9 +22,9 @@ struct Created {
 
 // The classic controls for each kind. Labels start a group each, so that
 // the arrow keys move only among the option buttons.
-Created ClassOf(const ControlSpec& spec, bool first_option) {
+Created ClassOf(const ControlSpec& row, bool first_option) {
     constexpr DWORD kText = WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT | SS_NOPREFIX;
-    switch (spec.kind) {
+    switch (row.kind) {
         case ControlKind::kLink:
             return {L"STATIC", kText | SS_NOTIFY};
         case ControlKind::kLabel:
@@ -132,12 +132,12 @@ int Win32Window::Pixels(int twips) const {
     return TwipsToPixels(twips, dpi_);
 }
 
-HFONT Win32Window::Font(const FontSpec& spec) {
+HFONT Win32Window::Font(const FontSpec& wanted) {
     // The window's own default is the same face, regular, at 8.25 points.
-    const double points = spec.points == 0 ? 8.25 : spec.points;
+    const double points = wanted.points == 0 ? 8.25 : wanted.points;
     HFONT font = CreateFontW(-static_cast<int>(std::lround(points * dpi_ / 72.0)), 0, 0, 0,
-                             spec.bold ? FW_BOLD : FW_NORMAL, spec.italic, spec.underline, FALSE,
-                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             wanted.bold ? FW_BOLD : FW_NORMAL, wanted.italic, wanted.underline,
+                             FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                              DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, FontFace(dpi_).c_str());
     fonts_.push_back(font);
     return font;
@@ -157,22 +157,22 @@ void Win32Window::CreateControls(HINSTANCE instance) {
     int id = kFirstId;
     int options = 0;
     int combo_height = 0;
-    for (const ControlSpec& spec : Form1Layout()) {
-        const Created created = ClassOf(spec, options == 0);
-        const Twips& place = spec.place;
+    for (const ControlSpec& row : Form1Layout()) {
+        const Created created = ClassOf(row, options == 0);
+        const Twips& place = row.place;
         int height = Pixels(place.height);
-        if (spec.kind == ControlKind::kDriveList) {
+        if (row.kind == ControlKind::kDriveList) {
             combo_height = height;
             height += 8 * item_height_;  // the list that drops down
         }
         HWND control = CreateWindowExW(
-            created.ex_style, created.window_class, Wide(CaptionOf(spec)).c_str(), created.style,
+            created.ex_style, created.window_class, Wide(CaptionOf(row)).c_str(), created.style,
             Pixels(place.left), Pixels(place.top), Pixels(place.width), height, hwnd_,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(spec.font)), FALSE);
-        controls_[spec.name] = control;
-        specs_[control] = &spec;
-        switch (spec.kind) {
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(row.font)), FALSE);
+        controls_[row.name] = control;
+        rows_[control] = &row;
+        switch (row.kind) {
             case ControlKind::kDriveList:
                 cmbDrive = control;
                 break;
@@ -256,10 +256,9 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_CTLCOLORSTATIC: {
             // Labels and option buttons show the window's yellow through.
             const auto control = reinterpret_cast<HWND>(lparam);
-            const auto spec = specs_.find(control);
-            const bool blue =
-                spec != specs_.end() && (spec->second->kind == ControlKind::kLink ||
-                                         spec->second->kind == ControlKind::kWaitNotice);
+            const auto row = rows_.find(control);
+            const bool blue = row != rows_.end() && (row->second->kind == ControlKind::kLink ||
+                                                     row->second->kind == ControlKind::kWaitNotice);
             auto* dc = reinterpret_cast<HDC>(wparam);
             SetTextColor(dc, blue ? kBlueText : GetSysColor(COLOR_WINDOWTEXT));
             SetBkMode(dc, TRANSPARENT);
@@ -273,8 +272,8 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
             Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
             return TRUE;
         case WM_SETCURSOR: {
-            const auto spec = specs_.find(reinterpret_cast<HWND>(wparam));
-            if (spec != specs_.end() && spec->second->kind == ControlKind::kLink) {
+            const auto row = rows_.find(reinterpret_cast<HWND>(wparam));
+            if (row != rows_.end() && row->second->kind == ControlKind::kLink) {
                 SetCursor(LoadCursorW(nullptr, IDC_HAND));
                 return TRUE;
             }
@@ -323,14 +322,14 @@ void Win32Window::Command(int id, int code, HWND from) {
         }
         return;
     }
-    const auto spec = specs_.find(from);
-    if (spec == specs_.end()) {
+    const auto row = rows_.find(from);
+    if (row == rows_.end()) {
         return;
     }
-    switch (spec->second->kind) {
+    switch (row->second->kind) {
         case ControlKind::kLink:
             if (code == STN_CLICKED) {
-                (*form_.*spec->second->click)();
+                (*form_.*row->second->click)();
             }
             break;
         case ControlKind::kDriveList: {

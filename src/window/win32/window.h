@@ -65,7 +65,7 @@ class Win32Window final : public Form1Controls {
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
     void CreateControls(HINSTANCE instance);
-    HFONT Font(const FontSpec& spec);
+    HFONT Font(const FontSpec& wanted);
     int Pixels(int twips) const;
     void Command(int id, int code, HWND from);
     void Draw(const DRAWITEMSTRUCT& item);
@@ -77,7 +77,7 @@ class Win32Window final : public Form1Controls {
     HBRUSH background_ = nullptr;
     std::vector<HFONT> fonts_;
     std::map<std::string, HWND> controls_;
-    std::map<HWND, const ControlSpec*> specs_;
+    std::map<HWND, const ControlSpec*> rows_;
     HWND cmbDrive = nullptr;
     HWND lstDir = nullptr;
     HWND lblDir = nullptr;
