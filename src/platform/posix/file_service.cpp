@@ -9,6 +9,7 @@
 #include <chrono>
 #include <utility>
 
+#include "platform/posix/descriptor.h"
 #include "platform/posix/errors.h"
 
 namespace sizewalk {
@@ -17,17 +18,6 @@ namespace {
 Error Refused(const std::string& path, const char* what) {
     return Error{errnum::kPathFileAccess, std::string(what) + ": " + ShownPath(path)};
 }
-
-// Closes a descriptor on every way out but Release().
-struct Descriptor {
-    int fd = -1;
-    ~Descriptor() {
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
-    int Release() { return std::exchange(fd, -1); }
-};
 
 bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -206,7 +196,7 @@ Outcome<std::unique_ptr<OutputFile>> PosixFileService::OpenForAppend(const std::
         }
         Descriptor fd{opened.value()};
         // Another run on the same directory finishes its block first.
-        while (flock(fd.fd, LOCK_EX) != 0) {
+        while (flock(fd.get(), LOCK_EX) != 0) {
             if (errno != EINTR) {
                 return ErrorFromErrno(errno, path);
             }
@@ -216,7 +206,7 @@ Outcome<std::unique_ptr<OutputFile>> PosixFileService::OpenForAppend(const std::
         }
         struct stat mine {};
         struct stat there {};
-        if (fstat(fd.fd, &mine) != 0) {
+        if (fstat(fd.get(), &mine) != 0) {
             return ErrorFromErrno(errno, path);
         }
         if (lstat(path.c_str(), &there) != 0) {

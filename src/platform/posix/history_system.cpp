@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/posix/descriptor.h"
 #include "platform/posix/errors.h"
 
 namespace sizewalk {
@@ -20,13 +21,10 @@ namespace {
 class PosixInputFile final : public InputFile {
   public:
     PosixInputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-    ~PosixInputFile() override { close(fd_); }
-    PosixInputFile(const PosixInputFile&) = delete;
-    PosixInputFile& operator=(const PosixInputFile&) = delete;
 
     Outcome<std::size_t> Read(char* buffer, std::size_t size) override {
         for (;;) {
-            const ssize_t n = read(fd_, buffer, size);
+            const ssize_t n = read(fd_.get(), buffer, size);
             if (n >= 0) {
                 return static_cast<std::size_t>(n);
             }
@@ -37,7 +35,7 @@ class PosixInputFile final : public InputFile {
     }
 
   private:
-    int fd_;
+    Descriptor fd_;
     std::string path_;
 };
 
