@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
+#include <sstream>
 #include <tuple>
 
+#include "common/tracking_file/fields.h"
+#include "common/tracking_file/names.h"
 #include "fakes.h"
 #include "history/figures.h"
 #include "history/history.h"
@@ -18,16 +22,6 @@ namespace {
 using namespace history;
 using testing::Lines;
 
-// A name's bytes: a backslash doubled, control characters and bytes that
-// are not UTF-8 escaped.
-std::string Bare(std::string_view name) {
-    std::string text;
-    for (const char c : name) {
-        text += c == '\\' ? std::string("\\\\") : std::string(1, c);
-    }
-    return Shown(text);
-}
-
 // Each run on a line: its time, then name=bytes (? for a failed
 // measurement); then the skipped lines.
 std::string Dump(const History& h) {
@@ -38,7 +32,8 @@ std::string Dump(const History& h) {
     for (const Series& series : h.series) {
         for (std::size_t p = 0; p < series.runs.size(); ++p) {
             const auto value = h.ValueOf(series.values[p]);
-            runs[series.runs[p]] += " " + Bare(series.name) + "=" + (value ? Decimal(*value) : "?");
+            runs[series.runs[p]] +=
+                " " + Shown(series.name) + "=" + (value ? Decimal(*value) : "?");
         }
     }
     std::string text;
@@ -89,8 +84,10 @@ const std::tuple<const char*, Layout, std::string, std::string> kParseCases[] = 
      "05/10/2003,1,\"'=SUM(A1)\"\n"
      "05/10/2003,2,'=kept\n"
      "05/10/2003,3,caf\xe9\n"
+     "05/10/2003,4,\"'abc\"\n"
+     "05/10/2003,5,\"''q\"\n"
      "06/10/2003,4,tor",
-     "2003-10-05: =SUM(A1)=1 '=kept=2 caf\\xe9=3\nskipped 1 from line 4\n"},
+     "2003-10-05: =SUM(A1)=1 '=kept=2 caf\\xe9=3 'abc=4 'q=5\nskipped 1 from line 6\n"},
     {"lines that cannot be read: glued rows, bad dates and sizes, no name", Layout::kCsv,
      "05/10/2003,1,a\r\n"
      "07/107/12/2026,0,a\r\n"
@@ -98,9 +95,10 @@ const std::tuple<const char*, Layout, std::string, std::string> kParseCases[] = 
      "05/10/2003,x1,a\r\n"
      "05/10/2003,1,\r\n"
      "05/10/2003,0, // Scanning Problem: no name.\r\n"
+     "05/10/2003,340282366920938463463374607431768211456,a\r\n"
      "\r\n"
      "05/10/2003,2,b\r\n",
-     "2003-10-05: a=1 b=2\nskipped 6 from line 2\n"},
+     "2003-10-05: a=1 b=2\nskipped 7 from line 2\n"},
     {"this program's style 1 file: header, two locales, a wrapped size, escapes", Layout::kText,
      "Sizewalk v2.0.2 ,  Copyright \xc2\xa9 2026 The Sizewalk Authors\r\n" + kRule + "\r\n\r\n" +
          "Directory Size Track (bytes) for '/srv/data/' at 5-10-2003 10:30:06\r\n\r\n"
@@ -110,7 +108,7 @@ const std::tuple<const char*, Layout, std::string, std::string> kParseCases[] = 
          "\r\n"
          "1,000,000,000,000\r\n"
          "                huge\r\n"
-         "0               tab\\there\\x7f\\x41\r\n"
+         "0               tab\\there\\x7f\\\\x41\\q\\xe9\r\n"
          "\r\nTOTAL: 1,000,001,234,567 bytes in 4 subdirectories\r\n" +
          kRule + "\r\n\r\n" +
          "Directory Size Track (bytes) for '/srv/d' at x' at 6-10-2003 22.15.00\r\n\r\n"
@@ -122,7 +120,7 @@ const std::tuple<const char*, Layout, std::string, std::string> kParseCases[] = 
          "\r\nTOTAL: 0 bytes in 3 subdirectories\r\n" +
          kRule + "\r\n\r\n",
      "2003-10-05T10:30:06: Documents=1234567 Private=? huge=1000000000000 "
-     "tab\\there\\x7f\\\\x41=0\n"
+     "tab\\there\\x7f\\\\x41\\\\q\\xe9=0\n"
      "2003-10-06T22:15:00: Documents=1234568 2024 photos=1234569 5=999999999999\n"},
     {"the original in code page 1252 with LF only: a block cut off, names with blanks",
      Layout::kText,
@@ -132,12 +130,13 @@ const std::tuple<const char*, Layout, std::string, std::string> kParseCases[] = 
      "567       caf\xe9\n"
      "12                two blanks\n"
      "garbage\n"
+     "340,282,366,920,938,463,463,374,607,431,768,211,456 x\n"
      "Directory Size Track (bytes) for 'C:\\Data\\' at 6-10-2003 10:30:06\n\n"
      "5               caf\xe9\n\n"
      "TOTAL: 5 bytes in 1 subdirectories\n" +
          kRule + "\n\nnot a report\n",
      "2003-10-05T09:05:01 (cut off): caf\\xe9=1234567   two blanks=12\n"
-     "2003-10-06T10:30:06: caf\\xe9=5\nskipped 2 from line 5\n"},
+     "2003-10-06T10:30:06: caf\\xe9=5\nskipped 3 from line 5\n"},
     {"a read block ending inside a quoted name, a line longer than a block", Layout::kCsv,
      std::string((1 << 20) - 20, '\n') + "05/10/2003,7,\"a\r\nb\"\r\n" + std::string(3 << 20, 'x') +
          "\r\n06/10/2003,1,c\r\n",
@@ -167,8 +166,8 @@ TEST(HistoryFigures, ChangesOverSevenAndThirtyDays) {
         Parse(Layout::kCsv, Lines({"03/10/2026,1,a", "04/10/2026,2,a", "05/10/2026,4,a",
                                    "27/10/2026,8,a", "28/10/2026,16,a", "03/11/2026,32,a"}));
     const Figures f = ComputeFigures(h, SortKey::kName).at(0);
-    EXPECT_EQ(f.change_7_days, 32 - 8);
-    EXPECT_EQ(f.change_30_days, 32 - 2);
+    EXPECT_EQ(f.change_7_days, ByteChange{32 - 8});
+    EXPECT_EQ(f.change_30_days, ByteChange{32 - 2});
 }
 
 // Files in memory, in one directory.
@@ -314,7 +313,7 @@ TEST_F(KnownHistory, EveryFormat) {
          "\"gone_since\": null, \"series\": [[\"2026-10-01\", 5000], [\"2026-10-27\", null], "
          "[\"2026-10-31T08:00:00\", null], [\"2026-10-31\", null], [\"2026-11-02T10:00:00\", "
          "6000], [\"2026-11-03\", null]]},\n"
-         "{\"name\": \"=caf\\\\xe9 \\\"x\\\"\", \"latest_bytes\": 3000, \"latest_date\": "
+         "{\"name\": \"=caf\\udce9 \\\"x\\\"\", \"latest_bytes\": 3000, \"latest_date\": "
          "\"2026-11-03\", "
          "\"measured\": true, \"change_previous_run\": 500, \"change_7_days\": 1500, "
          "\"change_30_days\": 2000, \"growth_per_day_30_days\": 61, \"new_since\": null, "
@@ -385,6 +384,83 @@ TEST_F(KnownHistory, HtmlPageForTheWindow) {
     EXPECT_FALSE(none.value());
     EXPECT_EQ(NoHistoryText("/srv/data/"),
               "No size history in /srv/data/ yet. Press Go to record the first one.");
+}
+
+// The report of `files` in /srv/data/ with `options`.
+std::string Report(const std::map<std::string, std::string>& files,
+                   std::vector<std::string> options) {
+    FakeHistorySystem system;
+    system.files = files;
+    FakeConsole console;
+    options.insert(options.begin(), {"--history", "/srv/data/", "--sort=name"});
+    EXPECT_EQ(RunHistoryCommand(options, system, console), 0) << console.err;
+    return console.out;
+}
+
+// Names that look alike stay apart in every format: a backslash and what it
+// escapes, a Latin-1 byte and its escape, a guarded name and one with an
+// apostrophe. JSON carries them exactly, the CSV report reads back to them.
+TEST(HistoryReport, LookalikeNamesStayApart) {
+    const std::set<std::string> names = {"a\\tb",
+                                         "a\tb",
+                                         "caf\\xe9",
+                                         "caf\xe9",
+                                         "=a,b\"",
+                                         "'=a,b",
+                                         "\xe2\x80\xae"
+                                         "a"};
+    std::string csv;
+    for (const std::string& name : names) {
+        csv += "05/10/2003,1," + CsvField(name) + "\r\n";
+    }
+    const std::string json = Report({{"Sizewalk.csv", csv}}, {"--format=json"});
+    for (const char* name : {R"("a\\tb")", R"("a\tb")", R"("caf\\xe9")", R"("caf\udce9")",
+                             R"("=a,b\"")", R"("'=a,b")", R"("\u202ea")"}) {
+        EXPECT_NE(json.find(std::string("{\"name\": ") + name + ","), std::string::npos) << name;
+    }
+    std::set<std::string> labels;
+    std::istringstream metrics(Report({{"Sizewalk.csv", csv}}, {"--format=openmetrics"}));
+    for (std::string line; std::getline(metrics, line);) {
+        if (line.starts_with("sizewalk_subdirectory_bytes{")) {
+            labels.insert(line);
+        }
+    }
+    EXPECT_EQ(labels.size(), names.size());
+    std::set<std::string> read;
+    std::istringstream rows(Report({{"Sizewalk.csv", csv}}, {"--format=csv"}));
+    std::string field;
+    std::getline(rows, field);  // the header
+    for (std::string row; std::getline(rows, row);) {
+        for (int i = 0; i < 9; ++i) {
+            row.erase(row.rfind(','));  // the fields after the name hold no comma
+        }
+        EXPECT_TRUE(row[0] != '"' || UnquoteField(row, field) == QuotedField::kClosed) << row;
+        read.insert(UnescapeText(row[0] == '"' ? field : row));
+    }
+    EXPECT_EQ(read, names);
+}
+
+// Changes of up to 2^128 - 1 bytes either way, and their growth per day,
+// exact in every format.
+TEST(HistoryReport, ChangesToTheLargestSize) {
+    const std::string largest = "340282366920938463463374607431768211455";
+    const std::string per_day = "11342745564031282115445820247725607049";  // rounded up
+    const std::map<std::string, std::string> files = {
+        {"Sizewalk.csv", Lines({"01/10/2026,0,grows", "01/10/2026," + largest + ",shrinks",
+                                "31/10/2026," + largest + ",grows", "31/10/2026,0,shrinks"})}};
+    EXPECT_EQ(Report(files, {"--format=csv"}),
+              Lines({"name,latest_bytes,latest_date,measured,change_previous_run,change_7_days,"
+                     "change_30_days,growth_per_day_30_days,new_since,gone_since",
+                     "grows," + largest + ",2026-10-31,1,+" + largest + ",+" + largest + ",+" +
+                         largest + ",+" + per_day + ",,",
+                     "shrinks,0,2026-10-31,1,-" + largest + ",-" + largest + ",-" + largest + ",-" +
+                         per_day + ",,"}));
+    EXPECT_NE(
+        Report(files, {"--format=json"})
+            .find("\"change_30_days\": -" + largest + ", \"growth_per_day_30_days\": -" + per_day),
+        std::string::npos);
+    EXPECT_NE(Report(files, {"--format=table", "--bytes"}).find("  -" + per_day + "  "),
+              std::string::npos);
 }
 
 struct CommandCase {

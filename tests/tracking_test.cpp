@@ -178,34 +178,6 @@ TEST(Formats, GroupingFollowsTheLocale) {
     }
 }
 
-// A name as each style writes it: a text report shows control characters
-// as escapes; a CSV field is quoted when it must be, and a name a
-// spreadsheet would run as a formula is quoted behind an apostrophe.
-TEST(Formats, NamesInEachStyle) {
-    const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
-        {"plain", "plain", "plain"},
-        {"a=b-c", "a=b-c", "a=b-c"},
-        {"", "", ""},
-        {"a,b", "\"a,b\"", "a,b"},
-        {"a\rb", "\"a\rb\"", "a\\rb"},
-        {"a\nb", "\"a\nb\"", "a\\nb"},
-        {"a\x7f\x01\x1b\xff", "a\x7f\x01\x1b\xff", "a\\x7f\\x01\\x1b\xff"},
-        {"=1+2", "\"'=1+2\"", "=1+2"},
-        {"+1", "\"'+1\"", "+1"},
-        {"-1", "\"'-1\"", "-1"},
-        {"@SUM(A1)", "\"'@SUM(A1)\"", "@SUM(A1)"},
-        {"\tx", "\"'\tx\"", "\\tx"},
-        {"\rx", "\"'\rx\"", "\\rx"},
-        {"=\"q\"", "\"'=\"\"q\"\"\"", "=\"q\""},
-    };
-    for (const auto& [name, field, text] : cases) {
-        EXPECT_EQ(CsvField(name), field) << name;
-        EXPECT_EQ(EscapeControlCharacters(name), text) << name;
-    }
-    EXPECT_EQ(HeadLine("/a\nb/", LocalTime{2003, 10, 5, 9, 3, 7}, LocaleSeparators{}),
-              "Directory Size Track (bytes) for '/a\\nb/' at 5-10-2003 09:03:07");
-}
-
 // The separators of glibc's D_FMT and T_FMT, of real locales and made-up
 // ones: one character between all the fields, or "/" and ":".
 TEST(Formats, SeparatorsOfLocaleFormats) {
