@@ -28,12 +28,12 @@ TEST(Format, NamesInEachStyle) {
         {"a\tb\r\n", "\"a\tb\r\n\"", "a\\tb\\r\\n", "a\\tb\\r\\n"},
         {"\x01\x1b\x7f\xa0\xe9", "\x01\x1b\x7f\xa0\xe9", "\\x01\\x1b\\x7f\xa0\xe9",
          "\\x01\\x1b\\x7f\\xa0\\xe9"},
-        // C1 as UTF-8 and raw, right-to-left override and isolate; a
+        // C1 as UTF-8 and raw, right-to-left override, isolate and mark; a
         // zero-width joiner is no control.
-        {"\xc2\x85\x85\xe2\x80\xae\xe2\x81\xa6\xe2\x80\x8d",
-         "\xc2\x85\x85\xe2\x80\xae\xe2\x81\xa6\xe2\x80\x8d",
-         "\\xc2\\x85\\x85\\xe2\\x80\\xae\\xe2\\x81\\xa6\xe2\x80\x8d",
-         "\\xc2\\x85\\x85\\xe2\\x80\\xae\\xe2\\x81\\xa6\xe2\x80\x8d"},
+        {"\xc2\x85\x85\xe2\x80\xae\xe2\x81\xa6\xe2\x80\x8f\xe2\x80\x8d",
+         "\xc2\x85\x85\xe2\x80\xae\xe2\x81\xa6\xe2\x80\x8f\xe2\x80\x8d",
+         "\\xc2\\x85\\x85\\xe2\\x80\\xae\\xe2\\x81\\xa6\\xe2\\x80\\x8f\xe2\x80\x8d",
+         "\\xc2\\x85\\x85\\xe2\\x80\\xae\\xe2\\x81\\xa6\\xe2\\x80\\x8f\xe2\x80\x8d"},
         {"=1+2", "\"'=1+2\"", "=1+2", "=1+2"},
         {"@SUM(A1)", "\"'@SUM(A1)\"", "@SUM(A1)", "@SUM(A1)"},
         {"-1", "\"'-1\"", "-1", "-1"},
@@ -106,7 +106,7 @@ TEST(Format, WhatTheWriterWritesReadsBackExactly) {
                                       "\"q\"",
                                       "  two",
                                       "2024 photos",
-                                      "\r\n07/12/2026,999999999999,victim",
+                                      "\r\n08/12/2026,1,victim",
                                       std::string(255, '\\'),
                                       std::string(255, '\n'),
                                       std::string(255, '\x85'),
@@ -138,6 +138,9 @@ TEST(Format, WhatTheWriterWritesReadsBackExactly) {
             }
             for (const std::string& notice : fake.messages.notices) {
                 EXPECT_EQ(notice.find_first_of("\r\n\x1b"), std::string::npos) << notice;
+            }
+            for (const auto& [path, bytes] : fake.files.contents) {
+                EXPECT_EQ(bytes.find("\n07/12/2026"), std::string::npos) << "planted in " << path;
             }
 
             history::HistoryBuilder builder;

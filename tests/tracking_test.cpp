@@ -27,7 +27,7 @@ class TrackingRun : public ::testing::Test {
         TargetDir = kDir;
         fake.folders.folders[kDir] = {
             {"Documents", ByteCount{1234567}},
-            {"Private", MakeError(errnum::kPermissionDenied, "/srv/data/Private/cache")},
+            {"Private", MakeError(errnum::kPermissionDenied, "/srv/data/Private/ca\tche")},
             {"big", ByteCount{999'999'999'999}},
             {"huge", ByteCount{1'000'000'000'000}},
             {"tab\there\x7f, \"q\"", ByteCount{0}},
@@ -46,7 +46,8 @@ class TrackingRun : public ::testing::Test {
         "Directory Size Track (bytes) for '/srv/data/' at 5-10-2003 10:30:06",
         "",
         "1,234,567       Documents",
-        " 0              Private // Scanning Problem: Permission denied: /srv/data/Private/cache. "
+        " 0              Private // Scanning Problem: Permission denied: "
+        "/srv/data/Private/ca\\tche. "
         "Directory size reset to zero.",
         "999,999,999,999 big",
         "1,000,000,000,000",
@@ -72,10 +73,11 @@ TEST_F(TrackingRun, EveryStyle) {
     EXPECT_EQ(fake.files.contents.at(path), header + report_block + report_block);
     EXPECT_TRUE(fake.messages.shown.empty());
     // Each run notices its scanning problem on standard error.
-    EXPECT_EQ(fake.messages.notices,
-              std::vector<std::string>(2,
-                                       "Private // Scanning Problem: Permission denied: "
-                                       "/srv/data/Private/cache. Directory size reset to zero."));
+    EXPECT_EQ(
+        fake.messages.notices,
+        std::vector<std::string>(2,
+                                 "Private // Scanning Problem: Permission denied: "
+                                 "/srv/data/Private/ca\\tche. Directory size reset to zero."));
     fake.files.contents[path] = "";
     ASSERT_EQ(Run(1), RunOutcome::kCompletedWithProblems);
     EXPECT_EQ(fake.files.contents.at(path), header + report_block);
@@ -91,7 +93,7 @@ TEST_F(TrackingRun, EveryStyle) {
     ASSERT_EQ(Run(3), RunOutcome::kCompletedWithProblems);
     const std::string rows = Lines({
         "05/10/2003,1234567,Documents",
-        "05/10/2003,0,Private // Scanning Problem: Permission denied: /srv/data/Private/cache. "
+        "05/10/2003,0,Private // Scanning Problem: Permission denied: /srv/data/Private/ca\\tche. "
         "Directory size reset to zero.",
         "05/10/2003,999999999999,big",
         "05/10/2003,1000000000000,huge",
