@@ -4,10 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <tuple>
 
 #include "common/globals.h"
-#include "common/text.h"
+#include "common/identity.h"
 #include "fakes.h"
 #include "history/reader.h"
 #include "tracking/formats.h"
@@ -52,20 +53,17 @@ TEST(Format, NamesInEachStyle) {
 // A path in a message keeps its first and last components within 256
 // bytes, and whole UTF-8 characters.
 TEST(Format, LongPathsInMessagesAreShortened) {
-    const auto times = [](int n, const std::string& part) {
-        std::string text;
-        while (n-- > 0) {
-            text += part;
-        }
-        return text;
-    };
-    const std::string level = "/dddddddddd";
+    std::string levels;
+    std::string accents;
+    for (int i = 0; i < 300; ++i) {
+        levels += i < 50 ? "/dddddddddd" : "";
+        accents += "\xc3\xa9";
+    }
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"/srv/ a b ", "'/srv/ a b '"},
-        {"/srv" + times(22, level) + "/x", "/srv" + times(22, level) + "/x"},
-        {"/srv" + times(50, level) + "/x/", "/srv/..." + times(22, level) + "/x/"},
-        {"/srv1/" + times(300, "\xc3\xa9"), "/srv1/..." + times(123, "\xc3\xa9")},
-        {"/" + times(300, "a") + "/b", "/" + times(63, "a") + ".../b"},
+        {"/srv" + levels + "/x/", "/srv/..." + levels.substr(levels.size() - 242) + "/x/"},
+        {"/srv1/" + accents, "/srv1/..." + accents.substr(accents.size() - 246)},
+        {"/" + std::string(300, 'a') + "/b", "/" + std::string(63, 'a') + ".../b"},
     };
     for (const auto& [path, shown] : cases) {
         EXPECT_EQ(ShownPath(path), shown);
@@ -76,103 +74,82 @@ TEST(Format, LongPathsInMessagesAreShortened) {
 // locales, with names of every byte, sizes to 2^128 - 1 and scanning
 // problems whose description would plant a row, read back exactly.
 TEST(Format, WhatTheWriterWritesReadsBackExactly) {
-    const auto locale = [](std::string group, std::string date, std::string time, bool utf8) {
-        return LocaleSeparators{std::move(group), "\3", std::move(date), std::move(time), utf8};
-    };
     const std::vector<std::pair<const char*, LocaleSeparators>> locales = {
-        {"C", LocaleSeparators{}},
-        {"de_DE", locale(".", ".", ":", true)},
-        {"fr_FR: U+202F", locale("\u202F", "/", ":", true)},
+        {"C", {}},
+        {"de_DE", {".", "\3", ".", ":"}},
+        {"fr_FR: U+202F", {"\u202F", "\3", "/", ":"}},
         {"en_PH: no single date separator",
-         locale(",", SeparatorOfFormat("%A, %d %B, %Y", FormatFields::kDate),
-                SeparatorOfFormat("%I:%M:%S %p %Z", FormatFields::kTime), true)},
-        {"Latin-1: no-break space 0xA0", locale("\xa0", ".", ".", false)},
+         {",", "\3", SeparatorOfFormat("%A, %d %B, %Y", FormatFields::kDate),
+          SeparatorOfFormat("%I:%M:%S %p %Z", FormatFields::kTime)}},
+        {"Latin-1: no-break space 0xA0", {"\xa0", "\3", ".", ".", false}},
+        {"a blank", {" ", "\3", "-", "."}},
     };
-    const ByteCount sizes[] = {0,
-                               1,
-                               999'999'999'999,
-                               1'000'000'000'000,
-                               ~std::uint64_t{0},
-                               ByteCount{1} << 64,
-                               ByteCount{1} << 127,
-                               ~ByteCount{0}};
+    const ByteCount e64 = ByteCount(1) << 64;
+    const ByteCount sizes[] = {0,       1,   999999999999, 1000000000000,
+                               e64 - 1, e64, e64 << 63,    ~ByteCount(0)};
     const LocalTime times[] = {{2003, 10, 5, 9, 3, 7}, {2026, 12, 31, 23, 59, 59}};
-    std::vector<std::string> names = {"a\\tb",
-                                      "a\\\\tb",
-                                      "caf\\xe9",
-                                      "=a,b",
-                                      "'=a,b",
-                                      "''",
-                                      "\"q\"",
-                                      "  two",
-                                      "2024 photos",
-                                      "\r\n08/12/2026,1,victim",
-                                      std::string(255, '\\'),
-                                      std::string(255, '\n'),
-                                      std::string(255, '\x85'),
-                                      std::string(85, '"') + std::string(85, ',') + "\xe2\x80\xae"};
+    std::vector<std::string> names = {
+        "a\\tb",        "a\\\\tb", "caf\\xe9", "=a,b",        "'=a,b",
+        "''",           "\"q\"",   "  two",    "2024 photos", "\r\n08/12/2026,1,victim",
+        "\u202Efdp.exe"};
     for (int byte = 1; byte <= 0xFF; ++byte) {
         names.push_back(std::string(1, static_cast<char>(byte)));
         names.push_back("a" + std::string(1, static_cast<char>(byte)) + "'b");
     }
-    const auto failed = [](std::size_t i) { return i % 7 == 3; };
-    const auto size = [&](std::size_t i, std::size_t run) { return sizes[(i + run) % 8]; };
+    for (const char c : {'\\', '\n', '\x85', '"', ','}) {
+        names.push_back(std::string(255, c));
+    }
+    // Every seventh fails, with a description that would plant a row.
     const Error planted{70, "Denied: /srv/\r\n07/12/2026,999999999999,victim\r\n\x1b[2J\\x"};
+    std::vector<testing::FakeFolderService::Sub> listings[std::size(times)];
+    std::map<std::string, std::vector<std::optional<ByteCount>>> written;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        for (std::size_t run = 0; run < std::size(times); ++run) {
+            const ByteCount size = sizes[(i + run) % std::size(sizes)];
+            listings[run].push_back({names[i], i % 7 == 3 ? Outcome<ByteCount>(planted) : size});
+            written[names[i]].push_back(i % 7 == 3 ? std::nullopt : std::optional(size));
+        }
+    }
+    TitleLine = ComposeTitleLine(BuiltInIdentity());
+    TargetDir = "/srv/d' at 5-10-2003 10:30:06/";
 
     for (const auto& [what, separators] : locales) {
         for (const int style : {1, 2, 3}) {
             SCOPED_TRACE(std::string(what) + ", style " + std::to_string(style));
             testing::FakePlatform fake;
             fake.locale = separators;
-            TargetDir = "/srv/data/";
             OutputStyle = static_cast<std::int16_t>(style);
             for (std::size_t run = 0; run < std::size(times); ++run) {
-                auto& subs = fake.folders.folders[TargetDir];
-                subs.clear();
-                for (std::size_t i = 0; i < names.size(); ++i) {
-                    subs.push_back({names[i], failed(i) ? Outcome<ByteCount>(planted)
-                                                        : Outcome<ByteCount>(size(i, run))});
-                }
+                fake.folders.folders[TargetDir] = listings[run];
                 fake.clock.now = times[run];
                 ASSERT_EQ(RunSizeTrack(fake.Get()), RunOutcome::kCompletedWithProblems);
             }
             for (const std::string& notice : fake.messages.notices) {
                 EXPECT_EQ(notice.find_first_of("\r\n\x1b"), std::string::npos) << notice;
             }
-            for (const auto& [path, bytes] : fake.files.contents) {
-                EXPECT_EQ(bytes.find("\n07/12/2026"), std::string::npos) << "planted in " << path;
-            }
-
             history::HistoryBuilder builder;
             for (const auto& [path, bytes] : fake.files.contents) {
+                EXPECT_EQ(bytes.find("\n07/12/2026"), std::string::npos) << "planted in " << path;
                 builder.BeginFile(path);
-                history::ParseTrackingBytes(bytes, style == 3 ? Layout::kCsv : Layout::kText,
-                                            builder);
+                history::ParseTrackingBytes(
+                    bytes, TrackingLayout(path.substr(TargetDir.size()), false).value(), builder);
             }
             const history::History h = builder.Finish();
+            std::map<std::string, std::vector<std::optional<ByteCount>>> read;
+            for (const history::Series& series : h.series) {
+                for (const std::uint64_t value : series.values) {
+                    read[series.name].push_back(h.ValueOf(value));
+                }
+            }
+            EXPECT_TRUE(read == written);  // the many names would fill the screen
             ASSERT_EQ(h.runs.size(), std::size(times));
             for (std::size_t run = 0; run < std::size(times); ++run) {
                 const LocalTime& t = times[run];
-                const int seconds = style == 3 ? -1 : (t.hour * 60 + t.minute) * 60 + t.second;
-                EXPECT_EQ(h.runs[run].when,
-                          (history::When{history::DaysFromCivil(t.year, t.month, t.day), seconds}));
-            }
-            std::map<std::string, std::size_t> index;
-            for (std::size_t i = 0; i < names.size(); ++i) {
-                index[names[i]] = i;
-            }
-            ASSERT_EQ(h.series.size(), names.size());
-            for (const history::Series& series : h.series) {
-                ASSERT_EQ(index.count(series.name), 1u) << EscapeText(series.name);
-                const std::size_t i = index[series.name];
-                ASSERT_EQ(series.runs, (std::vector<std::uint32_t>{0, 1})) << i;
-                for (std::size_t run = 0; run < 2; ++run) {
-                    const std::optional<ByteCount> value = h.ValueOf(series.values[run]);
-                    EXPECT_EQ(value, failed(i) ? std::nullopt : std::optional(size(i, run))) << i;
-                }
-            }
-            for (const history::FileSummary& file : h.files) {
-                EXPECT_EQ(file.skipped_lines, 0u) << file.name;
+                EXPECT_EQ(
+                    h.runs[run].when,
+                    (history::When{history::DaysFromCivil(t.year, t.month, t.day),
+                                   style == 3 ? -1 : (t.hour * 60 + t.minute) * 60 + t.second}));
+                EXPECT_EQ(h.files[run % h.files.size()].skipped_lines, 0u);
             }
         }
     }

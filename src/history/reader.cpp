@@ -261,14 +261,14 @@ class TextParser : public ParserBase {
         }
         const std::string_view line = WithoutCr(raw);
         if (wrapped_) {
-            const std::optional<ByteCount> size = wrapped_;
+            const ByteCount size = *wrapped_;
             wrapped_.reset();
             if (line.size() > kNameAt &&
                 line.substr(0, kNameAt).find_first_not_of(' ') == std::string_view::npos) {
-                Add(line.substr(kNameAt), *size);
+                Add(line.substr(kNameAt), size);
                 return;
             }
-            SkipLine(line_number_ - 1);
+            NotWrapped(line_number_ - 1);
         }
         if (const auto when = HeadLine(line)) {
             builder_.EndRun(false);
@@ -307,7 +307,7 @@ class TextParser : public ParserBase {
 
     void End() {
         if (wrapped_) {
-            SkipLine(line_number_);
+            NotWrapped(line_number_);
         }
         builder_.EndRun(false);
     }
@@ -358,8 +358,15 @@ class TextParser : public ParserBase {
                 }
             }
             if (pos == line.size()) {
-                if (!found_size) {
+                // A field too wide for the name beside it, or, with blanks
+                // between groups, maybe a field and a name of digits: the
+                // next line tells.
+                if (!found_size || Width(line) > kNameAt) {
                     wrapped_ = value;
+                    beside_.reset();
+                    if (found_size) {
+                        beside_.emplace(*found_size, found_name);
+                    }
                     return;
                 }
                 break;
@@ -393,6 +400,16 @@ class TextParser : public ParserBase {
         Add(m.name, m.size);
     }
 
+    // The line `number` held a size field alone, but no name followed.
+    void NotWrapped(std::uint64_t number) {
+        if (!beside_) {
+            SkipLine(number);
+            return;
+        }
+        const Measurement m = Measured(beside_->second, beside_->first);
+        Add(m.name, m.size);
+    }
+
     // The report shows a name escaped (EscapeText).
     void Add(std::string_view shown, std::optional<ByteCount> size) {
         if (shown.find('\\') != std::string_view::npos) {
@@ -408,6 +425,7 @@ class TextParser : public ParserBase {
 
     State state_ = State::kOutside;
     std::optional<ByteCount> wrapped_;
+    std::optional<std::pair<ByteCount, std::string>> beside_;
     std::string name_;
 };
 

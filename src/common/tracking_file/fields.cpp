@@ -4,6 +4,8 @@
 #include <charconv>
 #include <climits>
 #include <cstdint>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 namespace sizewalk {
@@ -43,6 +45,24 @@ bool SkipSeparator(std::string_view s, std::size_t& pos) {
         ++pos;
     }
     return pos > start && pos - start <= 8 && pos < s.size();
+}
+
+// Numbers of `digits` (the least and the most of each), a separator
+// between each two, into `values`.
+bool ReadNumbers(std::string_view s, std::size_t& pos,
+                 std::initializer_list<std::pair<std::size_t, std::size_t>> digits, int* values) {
+    std::size_t i = 0;
+    for (const auto& [min, max] : digits) {
+        if (i > 0 && !SkipSeparator(s, pos)) {
+            return false;
+        }
+        const std::optional<int> value = SmallNumber(s, pos, min, max);
+        if (!value) {
+            return false;
+        }
+        values[i++] = *value;
+    }
+    return true;
 }
 
 bool ValidDate(int year, int month, int day) {
@@ -143,22 +163,14 @@ std::string CompactDate(const LocalTime& time) {
 }
 
 std::optional<LocalTime> ReadDate(std::string_view text, std::size_t& pos) {
+    int v[3] = {};  // day, month, year
+    if (!ReadNumbers(text, pos, {{1, 2}, {1, 2}, {4, 4}}, v) || !ValidDate(v[2], v[1], v[0])) {
+        return std::nullopt;
+    }
     LocalTime date;
-    const auto day = SmallNumber(text, pos, 1, 2);
-    if (!day || !SkipSeparator(text, pos)) {
-        return std::nullopt;
-    }
-    const auto month = SmallNumber(text, pos, 1, 2);
-    if (!month || !SkipSeparator(text, pos)) {
-        return std::nullopt;
-    }
-    const auto year = SmallNumber(text, pos, 4, 4);
-    if (!year || !ValidDate(*year, *month, *day)) {
-        return std::nullopt;
-    }
-    date.year = *year;
-    date.month = *month;
-    date.day = *day;
+    date.year = v[2];
+    date.month = v[1];
+    date.day = v[0];
     return date;
 }
 
@@ -168,24 +180,15 @@ std::optional<LocalTime> ReadDateTime(std::string_view text) {
     }
     std::size_t pos = 0;
     std::optional<LocalTime> time = ReadDate(text, pos);
-    if (!time || !SkipSeparator(text, pos)) {
+    int v[3] = {};  // hours, minutes, seconds
+    if (!time || !SkipSeparator(text, pos) ||
+        !ReadNumbers(text, pos, {{1, 2}, {2, 2}, {2, 2}}, v) || pos != text.size() || v[0] > 23 ||
+        v[1] > 59 || v[2] > 59) {
         return std::nullopt;
     }
-    const auto hour = SmallNumber(text, pos, 1, 2);
-    if (!hour || !SkipSeparator(text, pos)) {
-        return std::nullopt;
-    }
-    const auto minute = SmallNumber(text, pos, 2, 2);
-    if (!minute || !SkipSeparator(text, pos)) {
-        return std::nullopt;
-    }
-    const auto second = SmallNumber(text, pos, 2, 2);
-    if (!second || pos != text.size() || *hour > 23 || *minute > 59 || *second > 59) {
-        return std::nullopt;
-    }
-    time->hour = *hour;
-    time->minute = *minute;
-    time->second = *second;
+    time->hour = v[0];
+    time->minute = v[1];
+    time->second = v[2];
     return time;
 }
 
