@@ -175,7 +175,11 @@ std::string JsonString(std::string_view bytes) {
 }
 
 std::string JsonNumber(const std::optional<ByteChange>& value) {
-    return value ? (value->negative ? "-" : "") + Decimal(value->magnitude) : "null";
+    if (!value) {
+        return "null";
+    }
+    const std::string text = SignedDecimal(*value);
+    return text[0] == '+' ? text.substr(1) : text;
 }
 
 std::string JsonDate(const History& history, const std::optional<std::uint32_t>& run) {

@@ -67,7 +67,8 @@ std::string SignedDecimal(const ByteChange& value) {
     if (value.magnitude == 0) {
         return "0";
     }
-    return (value.negative ? "-" : "+") + Decimal(value.magnitude);
+    std::string text(1, value.negative ? '-' : '+');
+    return text += Decimal(value.magnitude);
 }
 
 std::string HumanSize(double bytes) {
