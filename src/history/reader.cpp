@@ -149,8 +149,9 @@ class CsvParser : public ParserBase {
 
   private:
     // The longest quoted name that may span lines: a name is at most 255
-    // characters, each quote doubled.
-    static constexpr std::size_t kMaxQuoted = 2048;
+    // bytes, each quote doubled, and a scanning problem after it names a path
+    // of at most 256 bytes, each escaped in at most four.
+    static constexpr std::size_t kMaxQuoted = 4096;
 
     struct Pending {
         std::string text;

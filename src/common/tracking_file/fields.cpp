@@ -121,7 +121,7 @@ std::string FormatGrouped(ByteCount value, const LocaleSeparators& locale) {
 
 bool AppendDigit(ByteCount& value, char digit) {
     const auto d = static_cast<unsigned>(digit - '0');
-    if (value > (kLargest - d) / 10) {
+    if (value >= kLargest / 10 && (value > kLargest / 10 || d > kLargest % 10)) {
         return false;
     }
     value = value * 10 + d;
