@@ -83,8 +83,9 @@ void PrintHelp(std::FILE* stream) {
         "         is as it was before\n"
         "\nMessages go to standard error, one line each; with a display and standard\n"
         "error not a terminal also to a message box, unless SIZEWALK_MESSAGES=stderr.\n"
-        "Style 3 writes a name that begins with = + - @ tab or CR as \"'name\", so that\n"
-        "a spreadsheet shows it as text.\n";
+        "Style 3 writes a name that begins with = + - @ tab, CR or ' as \"'name\", so\n"
+        "that a spreadsheet shows it as text. The text reports and standard error\n"
+        "escape names: \\\\ for a backslash, \\t \\n \\r, \\xHH for other control bytes.\n";
     std::fwrite(out.data(), 1, out.size(), stream);
 }
 
