@@ -310,7 +310,7 @@ TEST(EndToEnd, HistoryReadsTheRunsBackAndWritesNothing) {
     EXPECT_NE(ReadFile(*page.value()).find("<svg"), std::string::npos);
     fs::remove(*page.value());
     for (const char* name : {"Sizewalk_20031005.txt", "Sizewalk_20031006.txt"}) {
-        EXPECT_FALSE(MakeSystemHistory()->OpenForReading(tmp.path() + name).ok()) << name;
+        EXPECT_FALSE(MakeSystemHistory()->OpenForReading(tmp.path() + name, {}).ok()) << name;
     }
     EXPECT_EQ(snapshot(), before);
 }

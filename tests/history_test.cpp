@@ -2,6 +2,7 @@
 // figures of a small known history in every format; the command line.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -23,7 +24,7 @@ using namespace history;
 using testing::Lines;
 
 // Each run on a line: its time, then name=bytes (? for a failed
-// measurement); then the skipped lines.
+// measurement); then what the file's summary says.
 std::string Dump(const History& h) {
     std::vector<std::string> runs(h.runs.size());
     for (std::size_t r = 0; r < h.runs.size(); ++r) {
@@ -40,18 +41,16 @@ std::string Dump(const History& h) {
     for (const std::string& run : runs) {
         text += run + "\n";
     }
-    for (const FileSummary& file : h.files) {
-        if (file.skipped_lines > 0) {
-            text += "skipped " + std::to_string(file.skipped_lines) + " from line " +
-                    std::to_string(file.first_skipped_line) + "\n";
-        }
+    for (const std::string& note : FileNotes(h)) {
+        text += note + "\n";
     }
     return text;
 }
 
+// Read on 2026-12-08 at noon.
 History Parse(Layout layout, std::string_view bytes) {
-    HistoryBuilder builder;
-    builder.BeginFile("file");
+    HistoryBuilder builder(When{DaysFromCivil(2026, 12, 8), 12 * 3600});
+    builder.BeginFile("f");
     ParseTrackingBytes(bytes, layout, builder);
     return builder.Finish();
 }
@@ -59,10 +58,13 @@ History Parse(Layout layout, std::string_view bytes) {
 const std::string kProblem =
     " // Scanning Problem: Permission denied: /srv/data/x. Directory size reset to zero.";
 const std::string kRule(50, '-');
+const std::string kHead = "Directory Size Track (bytes) for 'C:\\Data\\' at ";
 
 // What, the layout, the bytes, the runs Dump() shows.
 const std::tuple<const char*, Layout, std::string, std::string> kParseCases[] = {
-    {"the original's unquoted commas; locales mixed; a repeated name starts a run", Layout::kCsv,
+    {"the original's unquoted commas; locales mixed; a name that repeats or sorts before the "
+     "row above starts a run",
+     Layout::kCsv,
      "05/10/2003,5,a,b\r\n"
      "05.10.2003,6,\"c\r\n"
      "05.10.2003,7,a,b\r\n"
@@ -71,45 +73,61 @@ const std::tuple<const char*, Layout, std::string, std::string> kParseCases[] = 
      "07\xe5\xb9\xb4"
      "12\xe5\xb9\xb4"
      "2026,18446744073709551616000,c\r\n",
-     "2003-10-05: a,b=5 \"c=6\n2003-10-05: a,b=7 d \"x\" y=9\n2026-12-07: c=8\n"
+     "2003-10-05: a,b=5\n2003-10-05: a,b=7 \"c=6 d \"x\" y=9\n2026-12-07: c=8\n"
      "2026-12-07: c=18446744073709551616000\n"},
-    {"the formula guard, a Latin-1 name, LF-only lines, a torn last line", Layout::kCsv,
+    {"a run across midnight, Windows' order (either case alike), a day skipped, the future",
+     Layout::kCsv,
+     Lines({"01/12/2026,1,a", "02/12/2026,2,b", "02/12/2026,3,0", "02/12/2026,4,a",
+            "02/12/2026,5,B", "02/12/2026,6,c", "03/12/2026,7,a", "05/12/2026,8,b",
+            "31/12/2036,9,c"}),
+     "2026-12-01: a=1 b=2\n2026-12-02: a=4 0=3 B=5 c=6\n2026-12-03: a=7\n2026-12-05: b=8\n"
+     "f: 1 run is dated after now and left out (a clock that was wrong?): 2036-12-31\n"},
+    {"the formula guard, a Latin-1 name, LF-only lines, a byte-order mark, a torn last line",
+     Layout::kCsv,
+     "\xEF\xBB\xBF"
      "05/10/2003,2,'=kept\n"
-     "05/10/2003,3,caf\xe9\n"
      "05/10/2003,4,\"'abc\"\n"
+     "05/10/2003,3,caf\xe9\n"
      "06/10/2003,4,tor",
-     "2003-10-05: '=kept=2 caf\\xe9=3 'abc=4\nskipped 1 from line 4\n"},
+     "2003-10-05: '=kept=2 'abc=4 caf\\xe9=3\nf: 1 line could not be read and was skipped "
+     "(line 4)\n"},
+    {"UTF-16", Layout::kCsv,
+     std::string("\xFF\xFE"
+                 "0\0"
+                 "5\0",
+                 6),
+     "f: is UTF-16 (an editor's \"Unicode\"), which no version writes; not read\n"},
     {"lines that cannot be read: glued rows, bad dates and sizes, no name", Layout::kCsv,
-     "05/10/2003,1,a\r\n"
-     "07/107/12/2026,0,a\r\n"
-     "31/02/2003,1,a\r\n"
-     "05/10/2003,x1,a\r\n"
-     "05/10/2003,1,\r\n"
-     "05/10/2003,0, // Scanning Problem: no name.\r\n"
-     "05/10/2003,340282366920938463463374607431768211456,a\r\n"
-     "\r\n"
-     "05/10/2003,2,b\r\n",
-     "2003-10-05: a=1 b=2\nskipped 7 from line 2\n"},
-    {"the original in code page 1252 with LF only: a block cut off, names with blanks, escapes",
+     Lines({"05/10/2003,1,a", "07/107/12/2026,0,a", "31/02/2003,1,a", "05/10/2003,x1,a",
+            "05/10/2003,1,", "05/10/2003,0, // Scanning Problem: no name.",
+            "05/10/2003,340282366920938463463374607431768211456,a", "", "05/10/2003,2,b"}),
+     "2003-10-05: a=1 b=2\nf: 7 lines could not be read and were skipped (the first is line "
+     "2)\n"},
+    {"the original in code page 1252 with LF only: a block cut off, names with blanks, "
+     "escapes, an undated block, a block still open",
      Layout::kText,
-     "Directory Size Track (bytes) for 'C:\\Data\\' at 5-10-2003 9:05:01\n\n"
-     "1\xa0"
-     "234\xa0"
-     "567       caf\xe9\n"
-     "12                two blanks\n"
-     "garbage\n"
-     "340,282,366,920,938,463,463,374,607,431,768,211,456 x\n"
-     "Directory Size Track (bytes) for 'C:\\Data\\' at 6-10-2003 10:30:06\n\n"
-     "5               caf\xe9\n"
-     "6               an earlier version's \\q\\x41\n\n"
-     "TOTAL: 5 bytes in 1 subdirectories\n" +
-         kRule + "\n\nnot a report\n",
+     kHead +
+         "5-10-2003 9:05:01\n\n1\xa0"
+         "234\xa0"
+         "567       caf\xe9\n"
+         "12                two blanks\n"
+         "garbage\n"
+         "340,282,366,920,938,463,463,374,607,431,768,211,456 x\n" +
+         kHead +
+         "6-10-2003 10:30:06\n\n5               caf\xe9\n"
+         "6               an earlier version's \\q\\x41\n\n"
+         "TOTAL: 5 bytes in 1 subdirectories\n" +
+         kRule + "\n\nnot a report\n" + kHead + "32-10-2003 10:30:06\n\n7               lost\n\n" +
+         "TOTAL: 7 bytes in 1 subdirectories\n" + kRule + "\n\n" + kHead +
+         "7-10-2003 10:30:06\n\n8               open\n\nTOTAL: 8 bytes in 1 subdirectories\n",
      "2003-10-05T09:05:01 (cut off): caf\\xe9=1234567   two blanks=12\n"
-     "2003-10-06T10:30:06: caf\\xe9=5 an earlier version's \\\\qA=6\nskipped 3 from line 5\n"},
+     "2003-10-06T10:30:06: caf\\xe9=5 an earlier version's \\\\qA=6\n"
+     "f: 6 lines could not be read and were skipped (the first is line 5)\n"},
     {"a read block ending inside a quoted name, a line longer than a block", Layout::kCsv,
      std::string((1 << 20) - 20, '\n') + "05/10/2003,7,\"a\r\nb\"\r\n" + std::string(3 << 20, 'x') +
-         "\r\n06/10/2003,1,c\r\n",
-     "2003-10-05: a\\r\\nb=7\n2003-10-06: c=1\nskipped 1048557 from line 1\n"},
+         "\r\n07/10/2003,1,c\r\n",
+     "2003-10-05: a\\r\\nb=7\n2003-10-07: c=1\n"
+     "f: 1048557 lines could not be read and were skipped (the first is line 1)\n"},
 };
 
 TEST(HistoryParse, ReadsEveryLayoutAsWritten) {
@@ -128,58 +146,122 @@ TEST(HistoryParse, TrackingFileNames) {
     }
 }
 
-// The 7- and 30-day changes compare with the last run on or before that day.
-TEST(HistoryFigures, ChangesOverSevenAndThirtyDays) {
-    const History h =
-        Parse(Layout::kCsv, Lines({"03/10/2026,1,a", "04/10/2026,2,a", "05/10/2026,4,a",
-                                   "27/10/2026,8,a", "28/10/2026,16,a", "03/11/2026,32,a"}));
-    const Figures f = ComputeFigures(h, SortKey::kName).at(0);
-    EXPECT_EQ(f.change_7_days, ByteChange{32 - 8});
-    EXPECT_EQ(f.change_30_days, ByteChange{32 - 2});
+std::string Change(const std::optional<ByteChange>& change) {
+    return change ? SignedDecimal(*change) : "_";
 }
 
-// Files in memory, in one directory.
+// Each subdirectory's changes since the previous run, over 7 and 30 days,
+// and its notes: a figure spans what its label says or stays empty.
+TEST(HistoryFigures, ChangesGapsAndSpans) {
+    const std::string failed = "0," + kProblem.substr(1);
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        // The 7- and 30-day changes compare with the last run on or before that day.
+        {{"03/10/2026,1,a", "04/10/2026,2,a", "05/10/2026,4,a", "27/10/2026,8,a", "28/10/2026,16,a",
+          "03/11/2026,32,a"},
+         "a +16 +24 +30 \n"},
+        // A problem 7 days back, and today: no figure reaches past it.
+        {{"01/10/2026,1,a", "01/10/2026,1,b", "27/10/2026,0,a" + kProblem, "27/10/2026,2,b",
+          "02/11/2026,3,a", "02/11/2026,3,b", "03/11/2026,5,a", "03/11/2026,0,b" + kProblem},
+         "a +2 _ +4 \nb _ _ _ \n"},
+        // Back with a problem after a run without it: a gap, not 0.
+        {{"01/10/2026,4,a", "01/10/2026,1,b", "02/10/2026,1,b", "03/10/2026,0,a" + kProblem,
+          "03/10/2026,1,b"},
+         "a _ _ _ \nb 0 _ _ \n"},
+        // Ties: by name.
+        {{"01/10/2026,1,c", "01/10/2026,1,d", "01/10/2026,1,e"}, "c _ _ _ \nd _ _ _ \ne _ _ _ \n"},
+    };
+    for (const auto& [rows, expected] : cases) {
+        const History h = Parse(Layout::kCsv, Lines(rows));
+        std::string text;
+        for (const Figures& f : ComputeFigures(h, SortKey::kChange)) {
+            text += h.series[f.series].name + " " + Change(f.change_previous) + " " +
+                    Change(f.change_7_days) + " " + Change(f.change_30_days) + " " +
+                    (f.gone_since ? IsoWhen(h.runs[*f.gone_since].when) : "") + "\n";
+        }
+        EXPECT_EQ(text, expected) << rows.front();
+    }
+    // Gone since the first run that was not cut off.
+    const std::string a = "1               a";
+    const History h =
+        Parse(Layout::kText, Lines({kHead + "1-10-2026 1:00:00", "", a, "2               b", "",
+                                    "TOTAL: 3", kRule, kHead + "2-10-2026 1:00:00", "", a,
+                                    kHead + "3-10-2026 1:00:00", "", a, "", "TOTAL: 1", kRule}));
+    EXPECT_EQ(h.runs.size(), 3u);
+    const Figures b = ComputeFigures(h, SortKey::kName).at(1);
+    EXPECT_EQ(b.gone_since, 2u);
+}
+
+// Files in memory, in one directory; a file may be of another kind, held
+// by a run, or someone else's.
 class FakeHistorySystem final : public HistorySystem {
   public:
     std::string dir = "/srv/data/";
     std::map<std::string, std::string> files, written;
+    std::map<std::string, FileKind> kinds;
+    std::set<std::string> busy, foreign;
+    LocalTime now{2026, 12, 1, 12, 0, 0};
 
     // The directory ends with either separator (Windows adds its own).
-    Outcome<std::vector<std::string>> ListFiles(const std::string& path) override {
+    Outcome<std::vector<ListedFile>> ListFiles(const std::string& path) override {
         if (path.substr(0, path.size() - 1) != dir.substr(0, dir.size() - 1)) {
             return MakeError(errnum::kPathNotFound, path);
         }
-        std::vector<std::string> names;
+        std::vector<ListedFile> names;
         for (const auto& [name, content] : files) {
-            names.push_back(name);
+            names.push_back({name, kinds.contains(name) ? kinds[name] : FileKind::kRegular});
         }
         return names;
     }
-    Outcome<std::unique_ptr<InputFile>> OpenForReading(const std::string& path) override {
+    Outcome<std::unique_ptr<InputFile>> OpenForReading(const std::string& path,
+                                                       std::chrono::milliseconds) override {
+        const std::string name = path.substr(dir.size());
+        if (busy.contains(name)) {
+            return Error{errnum::kPathFileAccess, path + ": " + std::string(kFileBusy)};
+        }
         return std::unique_ptr<InputFile>(
-            std::make_unique<MemoryInput>(files.at(path.substr(dir.size()))));
+            std::make_unique<MemoryInput>(files.at(name), !foreign.contains(name)));
     }
     Outcome<std::string> WriteTemporaryFile(std::string_view suffix,
                                             std::string_view content) override {
         return written.insert_or_assign("/tmp/page" + std::string(suffix), content).first->first;
     }
+    Outcome<std::unique_ptr<ReplacementFile>> Replace(const std::string& path) override {
+        return std::unique_ptr<ReplacementFile>(std::make_unique<Replacement>(written[path]));
+    }
     std::int64_t EpochSeconds(const LocalTime& t) override {
         return std::int64_t{DaysFromCivil(t.year, t.month, t.day)} * 86400 + t.hour * 3600 +
                t.minute * 60 + t.second;
     }
+    LocalTime Now() override { return now; }
 
   private:
     class MemoryInput final : public InputFile {
       public:
-        explicit MemoryInput(std::string_view bytes) : bytes_(bytes) {}
+        MemoryInput(std::string_view bytes, bool trusted) : bytes_(bytes), trusted_(trusted) {}
         Outcome<std::size_t> Read(char* buffer, std::size_t size) override {
             const std::size_t n = bytes_.copy(buffer, size);
             bytes_.remove_prefix(n);
             return n;
         }
+        bool TrustedOwner() const override { return trusted_; }
 
       private:
         std::string_view bytes_;
+        bool trusted_;
+    };
+    // What it writes stands in the file only once committed.
+    struct Replacement final : ReplacementFile {
+        explicit Replacement(std::string& file) : file(file) {}
+        std::string& file;
+        std::string text;
+        Status Write(std::string_view bytes) override {
+            text += bytes;
+            return std::nullopt;
+        }
+        Status Commit() override {
+            file = text;
+            return std::nullopt;
+        }
     };
 };
 
@@ -257,17 +339,17 @@ TEST_F(KnownHistory, EveryFormat) {
          "Sizewalk.csv and Sizewalk.txt\n"
          "   SIZE  AS OF       LAST RUN    7 DAYS   30 DAYS  PER DAY  TREND   NAME\n"
          "2.9 KiB  2026-11-03    +500 B  +1.5 KiB  +2.0 KiB    +61 B  _-:=+#  =caf\\xe9 \"x\"\n"
-         "5.9 KiB  2026-11-02       0 B   +1000 B   +1000 B    +30 B  _   #   beta  "
-         "(not measured in the last run)\n"
          "   40 B  2026-11-03     +20 B     +40 B     +40 B     +1 B     _-#  new  "
          "(new since 2026-10-31)\n"
          "  300 B  2026-10-27       0 B    -300 B    -300 B     -9 B  __      gone  "
-         "(gone since 2026-10-31)\n"},
+         "(gone since 2026-10-31)\n"
+         "5.9 KiB  2026-11-02                                         _   #   beta  "
+         "(not measured in the last run)\n"},
         {{"--sort=name", "--bytes"},  // CSV where the output is no terminal
          Lines({"name,latest_bytes,latest_date,measured,change_previous_run,change_7_days,"
                 "change_30_days,growth_per_day_30_days,new_since,gone_since",
                 "\"'=caf\\xe9 \"\"x\"\"\",3000,2026-11-03,1,+500,+1500,+2000,+61,,",
-                "beta,6000,2026-11-02T10:00:00,0,0,+1000,+1000,+30,,",
+                "beta,6000,2026-11-02T10:00:00,0,,,,,,",
                 "gone,300,2026-10-27,0,0,-300,-300,-9,,2026-10-31T08:00:00",
                 "new,40,2026-11-03,1,+20,+40,+40,+1,2026-10-31,"})},
         {{"--format=json", "--sort=size"},
@@ -277,8 +359,8 @@ TEST_F(KnownHistory, EveryFormat) {
          "0}],\n"
          "\"subdirectories\": [\n"
          "{\"name\": \"beta\", \"latest_bytes\": 6000, \"latest_date\": \"2026-11-02T10:00:00\", "
-         "\"measured\": false, \"change_previous_run\": 0, \"change_7_days\": 1000, "
-         "\"change_30_days\": 1000, \"growth_per_day_30_days\": 30, \"new_since\": null, "
+         "\"measured\": false, \"change_previous_run\": null, \"change_7_days\": null, "
+         "\"change_30_days\": null, \"growth_per_day_30_days\": null, \"new_since\": null, "
          "\"gone_since\": null, \"series\": [[\"2026-10-01\", 5000], [\"2026-10-27\", null], "
          "[\"2026-10-31T08:00:00\", null], [\"2026-10-31\", null], [\"2026-11-02T10:00:00\", "
          "6000], [\"2026-11-03\", null]]},\n"
@@ -409,35 +491,63 @@ struct CommandCase {
     int status;
     std::string error;  // the start of standard error
     std::string csv = "05/10/2003,1,a\r\n";
+    std::function<void(FakeHistorySystem&)> setup = [](FakeHistorySystem&) {};
 };
 
-// Of the files there, only the tracking files count.
+// Of the files there, only the tracking files count; a file that cannot be
+// read is named, and the rest reported.
 TEST(HistoryCommand, StatusesAndMessages) {
+    const std::string dir = "sizewalk: /srv/My Data/";
     const CommandCase cases[] = {
         {{"--history"}, 2, "sizewalk: the directory is missing\nusage: sizewalk --history DIR/"},
         {{"--history", "/srv/data/", "--format=xml"}, 2, "sizewalk: unknown format: --format=xml"},
         {{"--history", "--sort=date", "/srv/data/"}, 2, "sizewalk: unknown option: --sort=date"},
+        {{"--history=/srv/My Data/"},
+         2,
+         "sizewalk: the directory follows --history after a blank: sizewalk --history /srv/My "
+         "Data/\n"},
         {{"--history", "/srv/none/"}, 1, "sizewalk: Path not found: /srv/none/\n"},
         {{"--history", "/srv/My", "Data", "--bytes"}, 0, ""},
         {{"--history /srv/My \"Data/\" --format=json"}, 0, ""},  // Windows' one command text
         {{"--history", "--", "--odd/"}, 1, "sizewalk: Path not found: --odd/\n"},
+        {{"--history", "/srv/My Data/", "--output=/srv/m.prom"}, 0, ""},
         {{"--history", "/srv/My Data/"},
          1,
-         "sizewalk: /srv/My Data/Sizewalk.csv: 1 line could not be read and was skipped (line 1)\n"
-         "sizewalk: No size history in /srv/My Data/ yet: no Sizewalk.csv, Sizewalk.txt or "
-         "Sizewalk_yyyyMMdd.txt with a run in it.\n",
+         dir + "Sizewalk.csv: 1 line could not be read and was skipped (line 1)\n" +
+             "sizewalk: No size history in /srv/My Data/ yet: no Sizewalk.csv, Sizewalk.txt or "
+             "Sizewalk_yyyyMMdd.txt with a run in it could be read.\n",
          "not a row\r\n"},
+        {{"--history", "/srv/My Data/"},
+         0,
+         dir + "Sizewalk.txt: a symbolic link, not read\n" + dir +
+             "Sizewalk_20031001.txt: being written by a run for more than 10 seconds, not read\n" +
+             dir +
+             "Sizewalk_20031002.txt: owned by another user (not by you, the directory's owner or "
+             "root), not read\n",
+         "05/10/2003,1,a\r\n",
+         [](FakeHistorySystem& system) {
+             for (const char* name :
+                  {"Sizewalk.txt", "Sizewalk_20031001.txt", "Sizewalk_20031002.txt"}) {
+                 system.files[name] = "";
+             }
+             system.kinds["Sizewalk.txt"] = FileKind::kLink;
+             system.busy.insert("Sizewalk_20031001.txt");
+             system.foreign.insert("Sizewalk_20031002.txt");
+         }},
     };
     for (const CommandCase& c : cases) {
         FakeHistorySystem system;
         system.dir = "/srv/My Data/";
         system.files["Sizewalk.csv"] = c.csv;
         system.files["notes.txt"] = "05/10/2003,1,a\r\n";
+        c.setup(system);
         FakeConsole console;
         EXPECT_TRUE(IsHistoryCommand(c.arguments)) << c.arguments[0];
         EXPECT_EQ(RunHistoryCommand(c.arguments, system, console), c.status) << c.arguments[0];
         EXPECT_TRUE(console.err.starts_with(c.error)) << console.err;
-        EXPECT_EQ(console.out.empty(), c.status != 0);
+        const bool to_file = c.arguments.back().starts_with("--output=");
+        EXPECT_EQ(console.out.empty(), c.status != 0 || to_file);
+        EXPECT_EQ(system.written.contains("/srv/m.prom"), to_file);
     }
     for (const std::vector<std::string>& other :
          {std::vector<std::string>{"3", "--history"}, {"--history/"}, {"--historyx", "/srv/"}}) {

@@ -99,14 +99,15 @@ struct MemoryHistory final : HistorySystem {
     std::map<std::string, std::string> pages;
     Status failure;  // of every listing
 
-    Outcome<std::vector<std::string>> ListFiles(const std::string& dir) override {
-        std::vector<std::string> names;
+    Outcome<std::vector<ListedFile>> ListFiles(const std::string& dir) override {
+        std::vector<ListedFile> names;
         for (const auto& [path, content] : files) {
-            names.push_back(path.starts_with(dir) ? path.substr(dir.size()) : "");
+            names.push_back({path.starts_with(dir) ? path.substr(dir.size()) : ""});
         }
-        return failure ? Outcome<std::vector<std::string>>(*failure) : names;
+        return failure ? Outcome<std::vector<ListedFile>>(*failure) : names;
     }
-    Outcome<std::unique_ptr<InputFile>> OpenForReading(const std::string& path) override {
+    Outcome<std::unique_ptr<InputFile>> OpenForReading(const std::string& path,
+                                                       std::chrono::milliseconds) override {
         return std::unique_ptr<InputFile>(std::make_unique<Input>(files.at(path)));
     }
     Outcome<std::string> WriteTemporaryFile(std::string_view suffix,
@@ -115,7 +116,11 @@ struct MemoryHistory final : HistorySystem {
         pages[path] = content;
         return path;
     }
+    Outcome<std::unique_ptr<ReplacementFile>> Replace(const std::string& path) override {
+        return MakeError(errnum::kPermissionDenied, path);
+    }
     std::int64_t EpochSeconds(const LocalTime&) override { return 0; }
+    LocalTime Now() override { return {2100, 1, 1}; }
 
     struct Input final : InputFile {
         explicit Input(std::string_view bytes) : bytes(bytes) {}
@@ -125,6 +130,7 @@ struct MemoryHistory final : HistorySystem {
             bytes.remove_prefix(n);
             return n;
         }
+        bool TrustedOwner() const override { return true; }
     };
 };
 
