@@ -2,6 +2,7 @@
 // figures of a small known history in every format; the command line.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <functional>
 #include <map>
 #include <set>
@@ -15,6 +16,7 @@
 #include "history/history.h"
 #include "history/reader.h"
 #include "history/text.h"
+#include "platform/paths.h"
 #include "startup/history_command.h"
 
 namespace sizewalk {
@@ -33,8 +35,9 @@ std::string Dump(const History& h) {
     for (const Series& series : h.series) {
         for (std::size_t p = 0; p < series.runs.size(); ++p) {
             const auto value = h.ValueOf(series.values[p]);
-            runs[series.runs[p]] +=
-                " " + Shown(series.name) + "=" + (value ? Decimal(*value) : "?");
+            std::string& run = runs[series.runs[p]];
+            run += ' ';
+            run += Shown(series.name) + "=" + (value ? Decimal(*value) : "?");
         }
     }
     std::string text;
@@ -113,12 +116,12 @@ const std::tuple<const char*, Layout, std::string, std::string> kParseCases[] = 
          "12                two blanks\n"
          "garbage\n"
          "340,282,366,920,938,463,463,374,607,431,768,211,456 x\n" +
-         kHead +
+         kHead + "32-10-2003 10:30:06\n\n7               lost\n\nTOTAL: 7 bytes\n" + kRule +
+         "\n\n" + kHead +
          "6-10-2003 10:30:06\n\n5               caf\xe9\n"
          "6               an earlier version's \\q\\x41\n\n"
          "TOTAL: 5 bytes in 1 subdirectories\n" +
-         kRule + "\n\nnot a report\n" + kHead + "32-10-2003 10:30:06\n\n7               lost\n\n" +
-         "TOTAL: 7 bytes in 1 subdirectories\n" + kRule + "\n\n" + kHead +
+         kRule + "\n\nnot a report\n" + kHead +
          "7-10-2003 10:30:06\n\n8               open\n\nTOTAL: 8 bytes in 1 subdirectories\n",
      "2003-10-05T09:05:01 (cut off): caf\\xe9=1234567   two blanks=12\n"
      "2003-10-06T10:30:06: caf\\xe9=5 an earlier version's \\\\qA=6\n"
@@ -146,6 +149,14 @@ TEST(HistoryParse, TrackingFileNames) {
     }
 }
 
+// Rounding to one decimal carries into the next unit.
+TEST(HistoryText, HumanUnits) {
+    EXPECT_EQ(HumanSize(1023), "1023 B");
+    EXPECT_EQ(HumanSize(1048524), "1023.9 KiB");
+    EXPECT_EQ(HumanSize(1048525), "1.0 MiB");
+    EXPECT_EQ(HumanChange(-1048525), "-1.0 MiB");
+}
+
 std::string Change(const std::optional<ByteChange>& change) {
     return change ? SignedDecimal(*change) : "_";
 }
@@ -167,8 +178,6 @@ TEST(HistoryFigures, ChangesGapsAndSpans) {
         {{"01/10/2026,4,a", "01/10/2026,1,b", "02/10/2026,1,b", "03/10/2026,0,a" + kProblem,
           "03/10/2026,1,b"},
          "a _ _ _ \nb 0 _ _ \n"},
-        // Ties: by name.
-        {{"01/10/2026,1,c", "01/10/2026,1,d", "01/10/2026,1,e"}, "c _ _ _ \nd _ _ _ \ne _ _ _ \n"},
     };
     for (const auto& [rows, expected] : cases) {
         const History h = Parse(Layout::kCsv, Lines(rows));
@@ -180,15 +189,25 @@ TEST(HistoryFigures, ChangesGapsAndSpans) {
         }
         EXPECT_EQ(text, expected) << rows.front();
     }
-    // Gone since the first run that was not cut off.
     const std::string a = "1               a";
     const History h =
         Parse(Layout::kText, Lines({kHead + "1-10-2026 1:00:00", "", a, "2               b", "",
                                     "TOTAL: 3", kRule, kHead + "2-10-2026 1:00:00", "", a,
                                     kHead + "3-10-2026 1:00:00", "", a, "", "TOTAL: 1", kRule}));
     EXPECT_EQ(h.runs.size(), 3u);
+    // Gone since the first run that was not cut off; the run cut off tells no size.
     const Figures b = ComputeFigures(h, SortKey::kName).at(1);
     EXPECT_EQ(b.gone_since, 2u);
+    EXPECT_FALSE(b.change_previous);
+    // Where every figure ties, by name.
+    const History ties = Parse(
+        Layout::kText, Lines({kHead + "1-10-2026 1:00:00", "", "1               e",
+                              "1               d", "1               c", "", "TOTAL: 3", kRule}));
+    std::string names;
+    for (const Figures& f : ComputeFigures(ties, SortKey::kChange)) {
+        names += ties.series[f.series].name;
+    }
+    EXPECT_EQ(names, "cde");
 }
 
 // Files in memory, in one directory; a file may be of another kind, held
@@ -413,10 +432,29 @@ TEST_F(KnownHistory, EveryFormat) {
 
 // The page for the window: a chart line per grower in its colour, the
 // table, nothing fetched from elsewhere.
+// Under a locale with a decimal comma too; the chart goes forward in time
+// (a CSV run, dated alone, after the text run of its day), a measurement
+// between two gaps is a dot.
 TEST_F(KnownHistory, HtmlPageForTheWindow) {
+    const bool german = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
     const auto path = WriteHistoryPage("/srv/data/", system);
+    std::setlocale(LC_ALL, "C");
     ASSERT_TRUE(path.ok() && path.value());
     const std::string& page = system.written.at(*path.value());
+    EXPECT_TRUE(german || kPathSeparator == '\\');
+    EXPECT_NE(page.find("viewBox=\"0 0 960 432.0\""), std::string::npos);
+    EXPECT_NE(page.find(" h0\""), std::string::npos);
+    for (std::size_t at = page.find("<path d=\""); at != std::string::npos;
+         at = page.find("<path d=\"", at + 1)) {
+        std::istringstream path_data(page.substr(at + 9, page.find('"', at + 9) - at - 9));
+        double last = 0;
+        for (std::string move; path_data >> move && move != "h0";) {
+            const double px = std::stod(move.substr(1));
+            EXPECT_TRUE(move[0] == 'M' || px >= last) << page.substr(at, 200);
+            last = px;
+            path_data >> move;  // y
+        }
+    }
     EXPECT_TRUE(page.starts_with("<!DOCTYPE html>"));
     for (const char* part :
          {"<title>Size history of /srv/data/</title>", "<svg", "stroke=\"#1f77b4\"",
@@ -442,7 +480,7 @@ TEST_F(KnownHistory, HtmlPageForTheWindow) {
 // OpenMetrics labels are the shown names of the CSV report).
 TEST_F(KnownHistory, LookalikeNamesStayApart) {
     const std::set<std::string> names = {"a\\tb",  "a\tb",  "caf\\xe9", "caf\xe9",
-                                         "=a,b\"", "'=a,b", "\u202Ea"};
+                                         "=a,b\"", "'=a,b", "\u202Ea",  "<script>"};
     std::string csv;
     for (const std::string& name : names) {
         csv += "05/10/2003,1," + CsvField(name) + "\r\n";
@@ -463,6 +501,9 @@ TEST_F(KnownHistory, LookalikeNamesStayApart) {
         read.insert(UnescapeText(row[0] == '"' ? field : row));
     }
     EXPECT_EQ(read, names);
+    const std::string page = Run({"--format=html"});
+    EXPECT_EQ(page.find("<script"), std::string::npos);
+    EXPECT_NE(page.find(">&lt;script&gt;</td>"), std::string::npos);
 }
 
 // Changes of up to 2^128 - 1 bytes either way, and their growth per day,
@@ -480,6 +521,7 @@ TEST_F(KnownHistory, ChangesToTheLargestSize) {
                          largest + ",+" + per_day + ",,",
                      "shrinks,0,2026-10-31,1,-" + largest + ",-" + largest + ",-" + largest + ",-" +
                          per_day + ",,"}));
+    EXPECT_EQ(Run({"--format=html"}).find("e+"), std::string::npos);  // axis labels in YiB
     EXPECT_NE(
         Run({"--format=json"})
             .find("\"change_30_days\": -" + largest + ", \"growth_per_day_30_days\": -" + per_day),

@@ -113,6 +113,11 @@ Outcome<std::vector<ListedFile>> ListDirectory(const std::string& dir) {
     std::vector<ListedFile> entries;
     errno = 0;
     while (const dirent* entry = readdir(stream)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") {
+            errno = 0;
+            continue;
+        }
         FileKind kind = entry->d_type == DT_REG   ? FileKind::kRegular
                         : entry->d_type == DT_LNK ? FileKind::kLink
                         : entry->d_type == DT_DIR ? FileKind::kDirectory

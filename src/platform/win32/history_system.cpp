@@ -178,6 +178,10 @@ class Win32HistorySystem final : public HistorySystem {
         std::vector<ListedFile> names;
         do {
             const DWORD attributes = entry.dwFileAttributes;
+            const std::wstring_view name = entry.cFileName;
+            if (name == L"." || name == L"..") {
+                continue;
+            }
             names.push_back({Narrow(entry.cFileName),
                              (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FileKind::kLink
                              : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? FileKind::kDirectory

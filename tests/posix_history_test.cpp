@@ -1,0 +1,141 @@
+// The history's files on a real file system: a run that writes is waited
+// for, a file is read to its size at opening, its owner is checked, and a
+// report file appears whole or not at all.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "platform/history_system.h"
+#include "platform/posix/history_files.h"
+#include "temp_dir.h"
+
+namespace sizewalk {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadFile;
+using testing::RunProgram;
+using testing::TempDir;
+
+std::string ReadAll(InputFile& file) {
+    std::string text(100, '\0');
+    std::size_t total = 0;
+    for (std::size_t n = 1; n > 0; total += n) {
+        n = file.Read(text.data() + total, text.size() - total).value();
+    }
+    return text.substr(0, total);
+}
+
+TEST(PosixHistory, LockedOwnedAndReadToItsSizeAtOpening) {
+    TempDir tmp;
+    const std::string path = tmp.path() + "Sizewalk.csv";
+    std::ofstream(path) << "first\n";
+    const std::unique_ptr<HistorySystem> system = MakeSystemHistory();
+    {
+        const int writer = open(path.c_str(), O_WRONLY | O_APPEND);
+        ASSERT_EQ(flock(writer, LOCK_EX), 0);
+        const auto busy = system->OpenForReading(path, std::chrono::milliseconds(200));
+        ASSERT_FALSE(busy.ok());
+        EXPECT_TRUE(busy.error().description.ends_with(kFileBusy));
+        close(writer);
+    }
+    auto file = system->OpenForReading(path, std::chrono::milliseconds(200));
+    ASSERT_TRUE(file.ok());
+    std::ofstream(path, std::ios::app) << "appended meanwhile\n";
+    EXPECT_EQ(ReadAll(*file.value()), "first\n");
+    EXPECT_TRUE(file.value()->TrustedOwner());
+    if (geteuid() == 0) {  // someone else's file, in a directory of root's or of that user's
+        ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+        EXPECT_FALSE(system->OpenForReading(path, {}).value()->TrustedOwner());
+        ASSERT_EQ(chown(tmp.path().c_str(), 65534, 65534), 0);
+        EXPECT_TRUE(system->OpenForReading(path, {}).value()->TrustedOwner());
+    }
+
+    ASSERT_EQ(mkfifo((tmp.path() + "fifo").c_str(), 0600), 0);
+    fs::create_directory(tmp.fs() / "dir");
+    fs::create_symlink("Sizewalk.csv", tmp.fs() / "link");
+    std::map<std::string, FileKind> kinds;
+    const auto listed = system->ListFiles(tmp.path());
+    for (const ListedFile& entry : listed.value()) {
+        kinds[entry.name] = entry.kind;
+    }
+    EXPECT_EQ(kinds, (std::map<std::string, FileKind>{{"Sizewalk.csv", FileKind::kRegular},
+                                                      {"dir", FileKind::kDirectory},
+                                                      {"fifo", FileKind::kOther},
+                                                      {"link", FileKind::kLink}}));
+    EXPECT_EQ(system->ListFiles(path + "/").error().description, "Not a directory: " + path + "/");
+}
+
+// The metrics file: renamed over the old one once complete; nothing left
+// where writing fails or is dropped; a link there is replaced, not followed.
+TEST(PosixHistory, ReportFileReplacedWhole) {
+    TempDir tmp;
+    const std::string path = tmp.path() + "sizewalk.prom";
+    std::ofstream(tmp.path() + "target") << "kept";
+    fs::create_symlink("target", path);
+    const std::unique_ptr<HistorySystem> system = MakeSystemHistory();
+    {
+        auto dropped = system->Replace(path);
+        ASSERT_TRUE(dropped.ok());
+        ASSERT_FALSE(dropped.value()->Write("half"));
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.fs()), fs::directory_iterator()), 2);
+    auto file = system->Replace(path);
+    ASSERT_FALSE(file.value()->Write("whole"));
+    ASSERT_FALSE(file.value()->Commit());
+    EXPECT_EQ(ReadFile(path), "whole");
+    EXPECT_FALSE(fs::is_symlink(path));
+    EXPECT_EQ(ReadFile(tmp.path() + "target"), "kept");
+    EXPECT_FALSE(system->Replace(tmp.path() + "none/x.prom").ok());
+
+    // From the command line, and a missing directory leaves the file as it was.
+    tmp.File("a/x", 10);
+    ASSERT_EQ(RunProgram({SIZEWALK_BINARY, "3", tmp.path()}).exit_status, 0);
+    const auto run = [&](const std::string& dir) {
+        return RunProgram(
+                   {SIZEWALK_BINARY, "--history", dir, "--format=openmetrics", "--output=" + path})
+            .exit_status;
+    };
+    EXPECT_EQ(run(tmp.path()), 0);
+    EXPECT_TRUE(ReadFile(path).ends_with("# EOF\n"));
+    EXPECT_EQ(run(tmp.path() + "missing/"), 1);
+    EXPECT_TRUE(ReadFile(path).ends_with("# EOF\n"));
+    const testing::Result passwd = RunProgram({SIZEWALK_BINARY, "--history", "/etc/passwd"});
+    EXPECT_EQ(passwd.output, "sizewalk: Not a directory: /etc/passwd/\n");
+}
+
+// The window's pages of more than a day ago go; others' files, links and
+// newer pages stay.
+TEST(PosixHistory, OldPagesRemoved) {
+    TempDir tmp;
+    const char* saved = std::getenv("TMPDIR");
+    setenv("TMPDIR", tmp.path().c_str(), 1);
+    const std::time_t now = std::time(nullptr);
+    for (const char* name : {"sizewalk-history-old.html", "sizewalk-history-new.html", "other"}) {
+        std::ofstream(tmp.path() + name) << "x";
+    }
+    fs::create_symlink("other", tmp.fs() / "sizewalk-history-link.html");
+    for (const char* name : {"sizewalk-history-old.html", "other", "sizewalk-history-link.html"}) {
+        const timespec old[2] = {{now - 90000, 0}, {now - 90000, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, (tmp.path() + name).c_str(), old, AT_SYMLINK_NOFOLLOW), 0);
+    }
+    RemoveOldHistoryPages(now);
+    saved != nullptr ? setenv("TMPDIR", saved, 1) : unsetenv("TMPDIR");
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(tmp.fs())) {
+        left.insert(entry.path().filename());
+    }
+    EXPECT_EQ(left, (std::set<std::string>{"other", "sizewalk-history-link.html",
+                                           "sizewalk-history-new.html"}));
+}
+
+}  // namespace
+}  // namespace sizewalk
