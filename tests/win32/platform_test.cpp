@@ -7,6 +7,8 @@
 #include <fstream>
 #include <tuple>
 
+#include "common/globals.h"
+
 #include "platform/history_system.h"
 #include "platform/platform.h"
 #include "platform/win32/errors.h"
@@ -14,6 +16,7 @@
 #include "platform/win32/folder_service.h"
 #include "platform/win32/long_path.h"
 #include "platform/win32/win.h"
+#include "startup/program_win32.h"
 
 namespace sizewalk::win32 {
 namespace {
@@ -239,6 +242,77 @@ TEST(Win32History, ListsReadsAndWritesAPage) {
     EXPECT_TRUE(page.value().ends_with(".html"));
     EXPECT_EQ(ReadAll(fs::path(Wide(page.value()))), "<p>page</p>");
     fs::remove(fs::path(Wide(page.value())));
+}
+
+// The subsystem in a program's PE header: whether a shell waits for it.
+WORD SubsystemOf(const fs::path& program) {
+    const std::string image = ReadAll(program);
+    const auto at = [&](std::size_t offset) {
+        return offset + 4 <= image.size() ? *reinterpret_cast<const DWORD*>(&image[offset]) : 0;
+    };
+    const std::size_t nt = at(offsetof(IMAGE_DOS_HEADER, e_lfanew));
+    return static_cast<WORD>(at(nt + offsetof(IMAGE_NT_HEADERS64, OptionalHeader.Subsystem)) &
+                             0xFFFF);
+}
+
+// sizewalk.com, the console companion, is a console program that prints
+// to the streams it is given and ends with the run's status; sizewalk.exe
+// stays a window program.
+TEST(Win32Program, TheConsoleCompanionWaitsPrintsAndReturnsTheStatus) {
+    EXPECT_EQ(SubsystemOf(SIZEWALK_COM), IMAGE_SUBSYSTEM_WINDOWS_CUI);
+    EXPECT_EQ(SubsystemOf(SIZEWALK_EXE), IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    TempDir dir;
+    dir.File("one/f", 42);
+    ASSERT_TRUE(SetEnvironmentVariableW(L"SIZEWALK_MESSAGES", L"stderr"));
+    const struct {
+        std::string arguments;
+        DWORD status;
+        std::string out;  // what standard output, then standard error, holds
+        std::string err;
+    } cases[] = {
+        {"--help", 0, "nightly task for D:\\Data\\:\r\n  Program/script:", ""},
+        {"--version", 0, "Sizewalk v2.0.2 ,  Copyright ", ""},
+        {"4 C:\\", 2, "",
+         "sizewalk: Invalid parameters in command line!\r\n"
+         "sizewalk: the style must be 1, 2 or 3, not 4: sizewalk 2 D:\\Data\\\r\n"},
+        {"3 " + dir.path(), 0, "", ""},
+    };
+    for (const auto& [arguments, status, out, err] : cases) {
+        SCOPED_TRACE(arguments);
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        const auto stream = [&](const char* name) {
+            return CreateFileW((dir.fs() / name).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                               &inherited, CREATE_ALWAYS, 0, nullptr);
+        };
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = stream("out");
+        startup.hStdError = stream("err");
+        std::wstring line = L"sizewalk " + Wide(arguments);
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessW(fs::path(SIZEWALK_COM).c_str(), line.data(), nullptr, nullptr,
+                                   TRUE, 0, nullptr, nullptr, &startup, &process));
+        DWORD exit_status = 99;
+        EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+        GetExitCodeProcess(process.hProcess, &exit_status);
+        for (HANDLE handle :
+             {process.hProcess, process.hThread, startup.hStdOutput, startup.hStdError}) {
+            CloseHandle(handle);
+        }
+        EXPECT_EQ(exit_status, status);
+        EXPECT_NE(ReadAll(dir.fs() / "out").find(out), std::string::npos)
+            << ReadAll(dir.fs() / "out");
+        EXPECT_EQ(ReadAll(dir.fs() / "err"), err);
+    }
+    EXPECT_NE(ReadAll(dir.fs() / "Sizewalk.csv").find(",42,one\r\n"), std::string::npos);
+    SetEnvironmentVariableW(L"SIZEWALK_MESSAGES", nullptr);
+    // Both programs run the same code, which makes a drive without a medium
+    // fail quietly instead of asking for a disk.
+    SetErrorMode(0);
+    EXPECT_EQ(RunProgram(GetModuleHandleW(nullptr), L"sizewalk.exe --version", Subsystem::kWindow),
+              0);
+    EXPECT_EQ(GetErrorMode() & SEM_FAILCRITICALERRORS, SEM_FAILCRITICALERRORS);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ namespace {
 
 // Missing from MinGW's winerror.h.
 constexpr unsigned long kErrorNoMediaInDrive = 1112;
+constexpr unsigned long kErrorNoSuchDevice = 433;  // what Wine says for a dead SUBST drive
 
 // Whether a directory entry is one a directory list shows.
 bool IsListedDirectory(const WIN32_FIND_DATAW& entry) {
@@ -49,17 +50,10 @@ std::string DriveLabel(const std::wstring& root, UINT type) {
     return Narrow(label);
 }
 
-// Keeps Windows from asking the user to insert a disk.
-class QuietCriticalErrors {
-  public:
-    QuietCriticalErrors() { SetThreadErrorMode(SEM_FAILCRITICALERRORS, &previous_); }
-    ~QuietCriticalErrors() { SetThreadErrorMode(previous_, nullptr); }
-    QuietCriticalErrors(const QuietCriticalErrors&) = delete;
-    QuietCriticalErrors& operator=(const QuietCriticalErrors&) = delete;
-
-  private:
-    DWORD previous_ = 0;
-};
+// "C:\\", the root of a drive letter.
+bool IsDriveRoot(const std::string& path) {
+    return path.size() == 3 && path[1] == ':' && path[2] == '\\';
+}
 
 }  // namespace
 
@@ -70,6 +64,7 @@ bool MeansNotReady(unsigned long code) {
         case ERROR_UNRECOGNIZED_VOLUME:
         case ERROR_INVALID_DRIVE:
         case ERROR_DEV_NOT_EXIST:
+        case kErrorNoSuchDevice:
         case ERROR_DEVICE_NOT_CONNECTED:
         case ERROR_NETNAME_DELETED:
         case ERROR_UNEXP_NET_ERR:
@@ -93,7 +88,6 @@ bool MeansNotReady(unsigned long code) {
 std::vector<Volume> Win32VolumeService::Volumes() {
     std::vector<Volume> volumes;
     const DWORD drives = GetLogicalDrives();
-    const QuietCriticalErrors quiet;
     for (int i = 0; i < 26; ++i) {
         if ((drives & (1u << i)) == 0) {
             continue;
@@ -138,7 +132,6 @@ Outcome<std::vector<std::string>> Win32VolumeService::Subdirectories(const std::
     if (!dir.ok()) {
         return dir.error();
     }
-    const QuietCriticalErrors quiet;
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW entry{};
     HANDLE find = FindFirstFileExW(JoinPath(dir.value(), L"*").c_str(), FindExInfoBasic, &entry,
@@ -158,7 +151,9 @@ Outcome<std::vector<std::string>> Win32VolumeService::Subdirectories(const std::
     // An empty drive root has not even "." to find.
     if (error != ERROR_SUCCESS && error != ERROR_NO_MORE_FILES && error != ERROR_FILE_NOT_FOUND) {
         Error failure = ErrorFromWin32(error, path);
-        if (MeansNotReady(error)) {
+        // A drive letter whose folder is gone (a SUBST, a mapping of a
+        // deleted folder) has no root to show: not ready either.
+        if (MeansNotReady(error) || (IsDriveRoot(path) && error == ERROR_PATH_NOT_FOUND)) {
             failure.number = errnum::kDeviceUnavailable;
         }
         return failure;
