@@ -19,6 +19,7 @@ namespace sizewalk::win32 {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 std::vector<std::pair<std::string, std::string>> boxes_seen;  // title and text, by the hook
 
@@ -88,8 +89,22 @@ struct Harness {
                          static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(Wide(text).c_str()));
         SendMessageW(control, drive ? CB_SETCURSEL : LB_SETCURSEL, index, 0);
         SendMessageW(window->hwnd(), WM_COMMAND,
-                     MAKEWPARAM(GetDlgCtrlID(control), drive ? CBN_SELCHANGE : LBN_DBLCLK),
+                     MAKEWPARAM(GetDlgCtrlID(control), drive ? CBN_SELENDOK : LBN_DBLCLK),
                      reinterpret_cast<LPARAM>(control));
+    }
+    // Keys as the message loop hands them over (the dialog manager first).
+    void Keys(HWND to, std::initializer_list<WPARAM> keys) const {
+        SetFocus(to);
+        for (const WPARAM key : keys) {
+            MSG down{to, WM_KEYDOWN, key, 0, 0, {}};
+            if (!IsDialogMessageW(window->hwnd(), &down)) {
+                DispatchMessageW(&down);
+            }
+            MSG up{to, WM_KEYUP, key, 0xC0000000, 0, {}};
+            if (!IsDialogMessageW(window->hwnd(), &up)) {
+                DispatchMessageW(&up);
+            }
+        }
     }
     void Click(const char* link) const {
         SendMessageW((*this)[link], WM_LBUTTONDOWN, MK_LBUTTON, 0);
@@ -152,14 +167,111 @@ TEST(Win32Window, LayoutFontsAndFrameAt96Dpi) {
     ReleaseDC(form, dc);
     EXPECT_FALSE(IsWindowVisible(h["lblWait"]));
 
-    // The focus starts on the drive list; Tab visits the inputs in order and
-    // enters the option group at its selected button.
+    // The prompt's box reaches into the drive list's top border, which stays drawn.
+    dc = GetDC(form);
+    EXPECT_NE(GetPixel(dc, 100, 48), RGB(255, 255, 192));
+    ReleaseDC(form, dc);
+
+    // The focus starts on the drive list; Tab visits the inputs in order,
+    // entering the option group at its selected button, then the links.
     std::vector<HWND> chain = {GetFocus()};
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 8; ++i) {
         chain.push_back(GetNextDlgTabItem(form, chain.back(), FALSE));
     }
     EXPECT_EQ(chain, (std::vector<HWND>{h["cmbDrive"], h["lstDir"], h["optOutputStyle0"],
-                                        h["btnGo"], h["cmbDrive"]}));
+                                        h["btnGo"], h["lblHelp"], h["lblAbout"], h["lblWebSite"],
+                                        h["lblHistory"], h["cmbDrive"]}));
+    // Enter or the space bar follows the link that has the focus.
+    h.Keys(h["lblHelp"], {VK_RETURN});
+    h.Keys(h["lblAbout"], {VK_SPACE});
+    ASSERT_EQ(boxes_seen.size(), 2u);
+    EXPECT_EQ(std::pair(boxes_seen[0].first, boxes_seen[1].first),
+              std::pair(MessageTitle, "About " + BuiltInIdentity().product_name));
+}
+
+// Moved to a monitor of 144 dpi, the window is laid out anew at that DPI.
+TEST(Win32Window, LayoutAfterADpiChange) {
+    Harness h;
+    RECT suggested{10, 10, 700, 700};
+    SendMessageW(h.window->hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+                 reinterpret_cast<LPARAM>(&suggested));
+    RECT client{};
+    GetClientRect(h.window->hwnd(), &client);
+    EXPECT_EQ(std::tuple(h.window->dpi(), client.right, client.bottom), std::tuple(144, 596, 543));
+    for (const ControlSpec& row : Form1Layout()) {
+        RECT rect{};
+        GetWindowRect(h[row.name], &rect);
+        MapWindowPoints(nullptr, h.window->hwnd(), reinterpret_cast<POINT*>(&rect), 2);
+        LOGFONTW font{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(h[row.name], WM_GETFONT, 0, 0)),
+                   sizeof font, &font);
+        const Twips& p = row.place;
+        // The closed drive list is no lower than the system makes it for its font.
+        const int height = rect.bottom - rect.top;
+        EXPECT_EQ(std::tuple(rect.left, rect.top, rect.right - rect.left,
+                             row.kind == ControlKind::kDriveList ? std::min(height, 32) : height,
+                             -font.lfHeight),
+                  std::tuple(TwipsToPixels(p.left, 144), TwipsToPixels(p.top, 144),
+                             TwipsToPixels(p.width, 144), TwipsToPixels(p.height, 144),
+                             row.font.points == 13.5 ? 27 : 17))
+            << row.name;
+    }
+}
+
+// Under a high-contrast theme every text and the background take the
+// system's colours; the window's own come back with the normal theme.
+TEST(Win32Window, HighContrast) {
+    Harness h;
+    for (const bool high : {true, false}) {
+        h.window->ApplyTheme(high);
+        HDC dc = GetDC(h.window->hwnd());
+        std::vector<COLORREF> colours;
+        for (const char* name : {"Label1", "lblDir", "lblHelp", "lblWait"}) {
+            SendMessageW(h.window->hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                         reinterpret_cast<LPARAM>(h[name]));
+            colours.push_back(GetTextColor(dc));
+        }
+        ReleaseDC(h.window->hwnd(), dc);
+        LOGBRUSH background{};
+        GetObjectW(reinterpret_cast<HBRUSH>(GetClassLongPtrW(h.window->hwnd(), GCLP_HBRBACKGROUND)),
+                   sizeof background, &background);
+        colours.push_back(background.lbColor);
+        const COLORREF text = GetSysColor(COLOR_WINDOWTEXT);
+        const std::vector<COLORREF> expected =
+            high ? std::vector{text, text, GetSysColor(COLOR_HOTLIGHT), text,
+                               GetSysColor(COLOR_WINDOW)}
+                 : std::vector{text, text, RGB(0, 0, 255), RGB(0, 0, 255), RGB(255, 255, 192)};
+        EXPECT_EQ(colours, expected);
+    }
+}
+
+// A path too deep for the label's two lines shows its end after an ellipsis;
+// the label's text stays the whole path.
+TEST(Win32Window, ADeepPathShowsItsLastPart) {
+    Harness h;
+    std::wstring deep = L"C:";
+    for (int i = 0; i < 20; ++i) {
+        deep += L"\\folder" + std::to_wstring(i);
+    }
+    HWND label = h["lblDir"];
+    RECT box{};
+    GetClientRect(label, &box);
+    HDC dc = GetDC(label);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    const std::wstring shown = PathToShow(dc, deep, box);
+    RECT needed = box;
+    DrawTextW(dc, shown.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL);
+    const std::wstring longer = L"\u2026" + deep.substr(deep.size() - shown.size());
+    RECT too_high = box;
+    DrawTextW(dc, longer.c_str(), -1, &too_high, DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL);
+    EXPECT_EQ(PathToShow(dc, L"C:\\folder0", box), L"C:\\folder0");
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    EXPECT_TRUE(shown.starts_with(L"\u2026") && deep.ends_with(shown.substr(1))) << Narrow(shown);
+    EXPECT_LE(needed.bottom, box.bottom);  // it fits, and one more character would not
+    EXPECT_GT(too_high.bottom, box.bottom);
+    h.window->SetDirLabel(Narrow(deep));
+    EXPECT_EQ(h.Shown(), Narrow(deep));
 }
 
 TEST(Win32Window, DrivesAndLinks) {
@@ -170,8 +282,12 @@ TEST(Win32Window, DrivesAndLinks) {
     wchar_t first[8] = {};
     SendMessageW(h["lstDir"], LB_GETTEXT, 0, reinterpret_cast<LPARAM>(first));
     EXPECT_EQ(std::wstring(first), L"z:\\");
+    // Escape in the open list keeps the drive; Enter there takes the one chosen.
+    h.Keys(h["cmbDrive"], {VK_F4, VK_HOME, VK_ESCAPE});
+    EXPECT_EQ(std::pair(h.Shown(), TextOf(h["cmbDrive"]).substr(0, 2)), std::pair("Z:\\"s, "z:"s));
+    h.Keys(h["cmbDrive"], {VK_F4, VK_HOME, VK_RETURN});
+    EXPECT_EQ(std::pair(h.Shown(), TextOf(h["cmbDrive"]).substr(0, 2)), std::pair("C:\\"s, "c:"s));
     // Not ready: the description alone, then back to the drive shown before.
-    h.Pick("cmbDrive", "c:");
     h.volumes.listings.emplace("Z:\\",
                                Error{errnum::kDeviceUnavailable, "The device is not ready"});
     h.Pick("cmbDrive", "z:");
@@ -189,9 +305,40 @@ TEST(Win32Window, DrivesAndLinks) {
                          "About " + BuiltInIdentity().product_name, MessageTitle,
                          "No size history in C:\\ yet. Press Go to record the first one."));
     EXPECT_NE(about.second.find("\r\nEdition: 'All Windows'\r\n"), std::string::npos);
+    // The version resource names the maker the About box shows.
+    std::wstring program(MAX_PATH, L'\0');
+    program.resize(GetModuleFileNameW(nullptr, program.data(), MAX_PATH));
+    std::vector<char> version(GetFileVersionInfoSizeW(program.c_str(), nullptr));
+    ASSERT_TRUE(GetFileVersionInfoW(program.c_str(), 0, version.size(), version.data()));
+    wchar_t* company = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(version.data(), L"\\StringFileInfo\\040904B0\\CompanyName",
+                               reinterpret_cast<void**>(&company), &length));
+    EXPECT_NE(about.second.find(" " + Narrow(company) + "\r\n"), std::string::npos)
+        << Narrow(company);
     EXPECT_NE(help.second.find("\r\n  SIZEWALK 2 C:\\  \r\n"), std::string::npos);
     EXPECT_EQ(h.desktop.opened, std::vector<std::string>{BuiltInIdentity().website});
     EXPECT_EQ(TextOf(h["lblWebSite"]), "Web: sizewalk.test");
+}
+
+// A drive letter whose folder is gone (a SUBST of a removed folder) is not
+// ready: its description alone, and the lists go back together.
+TEST(Win32Window, ADeadDriveLetterIsNotReady) {
+    const fs::path gone = R"(C:\sizewalk-gone)";
+    fs::create_directory(gone);
+    while (DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"Q:", nullptr)) {  // left by an earlier run
+    }
+    ASSERT_TRUE(DefineDosDeviceW(0, L"Q:", gone.c_str())) << GetLastError();
+    fs::remove(gone);
+    {
+        Harness h;
+        h.Pick("cmbDrive", "q:");
+        EXPECT_EQ(std::pair(h.Shown(), TextOf(h["cmbDrive"]).substr(0, 2)),
+                  std::pair("C:\\"s, "c:"s));
+        ASSERT_EQ(boxes_seen.size(), 1u);
+        EXPECT_TRUE(boxes_seen[0].second.ends_with(": Q:\\")) << boxes_seen[0].second;
+    }
+    DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"Q:", nullptr);
 }
 
 TEST(Win32Window, WhichFailuresMeanADriveIsNotReady) {
@@ -237,6 +384,32 @@ TEST(Win32Window, GoWritesEachStyleThenOpensNotepadBeepsAndShowsTheHistory) {
             std::istreambuf_iterator<char>(std::ifstream(h.desktop.opened[0]).rdbuf()), {});
         EXPECT_NE(page.find("alpha</td>"), std::string::npos);
         fs::remove(h.desktop.opened[0]);
+        EXPECT_TRUE(boxes_seen.empty());
+    }
+    fs::remove_all(tree);
+}
+
+// While a run waits for its file, held open elsewhere, the window handles
+// its messages as during the walk: here a timer that lets the file go.
+TEST(Win32Window, TheWindowPaintsWhileTheRunWaitsForItsFile) {
+    const fs::path tree = R"(C:\sizewalk-busy-test)";
+    fs::remove_all(tree);
+    fs::create_directories(tree / "alpha");
+    static HANDLE held = nullptr;
+    held = CreateFileW((tree / "Sizewalk.csv").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
+                       nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    {
+        Harness h;
+        h.Pick("lstDir", "sizewalk-busy-test");
+        SendMessageW(h["optOutputStyle2"], BM_CLICK, 0, 0);
+        SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR timer, DWORD) {
+            KillTimer(nullptr, timer);
+            CloseHandle(std::exchange(held, nullptr));
+        });
+        SendMessageW(h["btnGo"], BM_CLICK, 0, 0);
+        EXPECT_EQ(held, nullptr);
+        EXPECT_EQ(h.desktop.edited, std::vector{(tree / "Sizewalk.csv").string()});
         EXPECT_TRUE(boxes_seen.empty());
     }
     fs::remove_all(tree);

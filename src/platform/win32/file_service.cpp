@@ -5,6 +5,7 @@
 
 #include "platform/win32/errors.h"
 #include "platform/win32/long_path.h"
+#include "platform/win32/message_pump.h"
 #include "platform/win32/win.h"
 
 namespace sizewalk::win32 {
@@ -77,7 +78,7 @@ class Win32OutputFile final : public OutputFile {
                 DeleteFileW(temporary_.c_str());
                 return ErrorFromWin32(error, path_);
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            SleepDispatchingAllButInput(std::chrono::milliseconds(200));
         }
         return std::nullopt;
     }
@@ -167,7 +168,8 @@ Outcome<std::unique_ptr<OutputFile>> Win32FileService::Open(const std::string& p
             return ErrorFromWin32(error, path);
         }
         if (error == ERROR_SHARING_VIOLATION) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            // The window that started the run keeps painting meanwhile.
+            SleepDispatchingAllButInput(std::chrono::milliseconds(200));
         }
     }
     BY_HANDLE_FILE_INFORMATION info{};

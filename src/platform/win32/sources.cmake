@@ -5,6 +5,7 @@ target_sources(sizewalk_core PRIVATE
     platform/win32/folder_service.cpp
     platform/win32/history_system.cpp
     platform/win32/long_path.cpp
+    platform/win32/message_pump.cpp
     platform/win32/platform.cpp
     platform/win32/text.cpp
     platform/win32/volumes.cpp

@@ -17,7 +17,6 @@ namespace {
 
 // Missing from MinGW's winerror.h.
 constexpr unsigned long kErrorNoMediaInDrive = 1112;
-constexpr unsigned long kErrorNoSuchDevice = 433;  // what Wine says for a dead SUBST drive
 
 // Whether a directory entry is one a directory list shows.
 bool IsListedDirectory(const WIN32_FIND_DATAW& entry) {
@@ -64,7 +63,6 @@ bool MeansNotReady(unsigned long code) {
         case ERROR_UNRECOGNIZED_VOLUME:
         case ERROR_INVALID_DRIVE:
         case ERROR_DEV_NOT_EXIST:
-        case kErrorNoSuchDevice:
         case ERROR_DEVICE_NOT_CONNECTED:
         case ERROR_NETNAME_DELETED:
         case ERROR_UNEXP_NET_ERR:
