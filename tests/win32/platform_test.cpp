@@ -15,6 +15,7 @@
 #include "platform/win32/file_service.h"
 #include "platform/win32/folder_service.h"
 #include "platform/win32/long_path.h"
+#include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
 #include "startup/program_win32.h"
 
@@ -237,11 +238,40 @@ TEST(Win32History, ListsReadsAndWritesAPage) {
     EXPECT_FALSE(system->OpenForReading(tmp.path() + "Sizewalk_20031005.txt").ok());
     EXPECT_FALSE(system->ListFiles(tmp.path() + "missing\\").ok());
 
+    // Earlier pages go when they are a day old; other files stay.
+    const fs::path temp = fs::temp_directory_path();
+    for (const char* name : {"sizewalk-history-1-old.html", "sizewalk-history-2-new.html", "old"}) {
+        std::ofstream(temp / name) << "x";
+        const std::chrono::hours age(std::string_view(name).find("new") != std::string::npos ? 23
+                                                                                             : 25);
+        fs::last_write_time(temp / name, fs::file_time_type::clock::now() - age);
+    }
     const auto page = system->WriteTemporaryFile(".html", "<p>page</p>");
     ASSERT_TRUE(page.ok()) << page.error().description;
     EXPECT_TRUE(page.value().ends_with(".html"));
     EXPECT_EQ(ReadAll(fs::path(Wide(page.value()))), "<p>page</p>");
-    fs::remove(fs::path(Wide(page.value())));
+    EXPECT_EQ(
+        std::tuple(fs::exists(temp / "sizewalk-history-1-old.html"),
+                   fs::exists(temp / "sizewalk-history-2-new.html"), fs::exists(temp / "old")),
+        std::tuple(false, true, true));
+    for (const fs::path& path :
+         {temp / "sizewalk-history-2-new.html", temp / "old", fs::path(Wide(page.value()))}) {
+        fs::remove(path);
+    }
+}
+
+// Only links are refused as tracking files; a deduplicated, cloud-tiered or
+// compressed (WOF) file is an ordinary one.
+TEST(Win32Files, OnlyLinksAmongReparsePoints) {
+    std::string links;
+    for (const DWORD tag : {DWORD{0}, IO_REPARSE_TAG_SYMLINK, IO_REPARSE_TAG_MOUNT_POINT,
+                            DWORD{0x80000013}, DWORD{0x9000001A}, DWORD{0x80000017}}) {
+        WIN32_FIND_DATAW entry{};
+        entry.dwFileAttributes = tag == 0 ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_REPARSE_POINT;
+        entry.dwReserved0 = tag;
+        links += IsLink(entry) ? 'y' : 'n';
+    }
+    EXPECT_EQ(links, "nyynnn");
 }
 
 // The subsystem in a program's PE header: whether a shell waits for it.

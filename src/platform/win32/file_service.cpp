@@ -6,6 +6,7 @@
 #include "platform/win32/errors.h"
 #include "platform/win32/long_path.h"
 #include "platform/win32/message_pump.h"
+#include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
 
 namespace sizewalk::win32 {
@@ -172,6 +173,16 @@ Outcome<std::unique_ptr<OutputFile>> Win32FileService::Open(const std::string& p
             SleepDispatchingAllButInput(std::chrono::milliseconds(200));
         }
     }
+    // A link is refused; a deduplicated or cloud file is written through its filter.
+    const Opened opened = ThroughFilters(handle, GENERIC_WRITE, 0);
+    if (opened != Opened::kFile) {
+        const DWORD error = GetLastError();
+        if (opened == Opened::kLink) {
+            CloseHandle(handle);
+            return NotAPlainFile(path, "Refusing a link");
+        }
+        return ErrorFromWin32(error, path);
+    }
     BY_HANDLE_FILE_INFORMATION info{};
     LARGE_INTEGER length{};
     if (!GetFileInformationByHandle(handle, &info) || !GetFileSizeEx(handle, &length)) {
@@ -184,9 +195,6 @@ Outcome<std::unique_ptr<OutputFile>> Win32FileService::Open(const std::string& p
         (info.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
     std::unique_ptr<OutputFile> output = std::make_unique<Win32OutputFile>(
         handle, path, length.QuadPart, hidden || length.QuadPart == 0, created);
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        return NotAPlainFile(path, "Refusing a reparse point");
-    }
     if (GetFileType(handle) != FILE_TYPE_DISK) {
         return NotAPlainFile(path, "Not a regular file");
     }
@@ -200,7 +208,7 @@ Outcome<std::unique_ptr<OutputFile>> Win32FileService::OpenForReplace(const std:
                                                                       const std::wstring& name) {
     const DWORD attributes = GetFileAttributesW(name.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || IsLinkAt(name))) {
         return NotAPlainFile(path, "Not a regular file");
     }
     // The day's report is written beside it and moved over it when complete:

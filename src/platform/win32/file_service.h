@@ -18,7 +18,8 @@ std::string ToCodePage(std::string_view utf8, unsigned code_page);
 // directory never mix their lines: a run that finds the file open waits for
 // it up to `busy_wait`, then fails. A replaced file is written beside it and
 // moved over it on Commit, waiting as long for a program that holds it open.
-// A file that is a reparse point (a symbolic link) is never written. A
+// A link (a symbolic link, a junction) is never written; a deduplicated or
+// cloud file is written through its filter. A
 // hidden or system file counts as new, as an ordinary directory search
 // does not show it.
 class Win32FileService final : public FileService {

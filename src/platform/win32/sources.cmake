@@ -7,6 +7,7 @@ target_sources(sizewalk_core PRIVATE
     platform/win32/long_path.cpp
     platform/win32/message_pump.cpp
     platform/win32/platform.cpp
+    platform/win32/reparse.cpp
     platform/win32/text.cpp
     platform/win32/volumes.cpp
 )

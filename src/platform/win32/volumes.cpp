@@ -5,6 +5,7 @@
 
 #include "platform/win32/errors.h"
 #include "platform/win32/long_path.h"
+#include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
 
 // Included after windows.h.
@@ -24,10 +25,8 @@ bool IsListedDirectory(const WIN32_FIND_DATAW& entry) {
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (attributes & FILE_ATTRIBUTE_HIDDEN) != 0) {
         return false;
     }
-    const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-                      IsReparseTagNameSurrogate(entry.dwReserved0);
     const std::wstring_view name = entry.cFileName;
-    return !link && name != L"." && name != L"..";
+    return !IsLink(entry) && name != L"." && name != L"..";
 }
 
 std::string DriveLabel(const std::wstring& root, UINT type) {
