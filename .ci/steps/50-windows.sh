@@ -167,11 +167,12 @@ head -c 42 /dev/zero >"$prefix/drive_c/msi-tree/one/f"
 run_in "$prefix" 'C:\Program Files\Sizewalk\sizewalk.exe' 3 'C:\msi-tree\'
 grep -q ",42,one"$'\r'"\$" "$prefix/drive_c/msi-tree/Sizewalk.csv" ||
     { echo "the installed program wrote no row" >&2; exit 1; }
-# "sizewalk" at a prompt in its folder: the console companion, whose status
-# cmd sees.
-console=$(SIZEWALK_WINE_TIMEOUT=60 "$wine_run" "$prefix" plain cmd /c \
-    'cd /d "C:\Program Files\Sizewalk" && sizewalk --version && sizewalk 4 C:\ 2>nul || echo status %ERRORLEVEL%' \
-    </dev/null 2>/dev/null | tr -d '\r')
+# "sizewalk" at a prompt in its folder runs the console companion, whose
+# output and status cmd sees.
+printf '%s\r\n' '@echo off' 'cd /d "C:\Program Files\Sizewalk"' 'sizewalk --version' \
+    'sizewalk 4 C:\ 2>nul' 'echo status %ERRORLEVEL%' >"$prefix/drive_c/prompt.cmd"
+console=$(SIZEWALK_WINE_TIMEOUT=60 "$wine_run" "$prefix" plain cmd /c 'C:\prompt.cmd' </dev/null \
+    2>/dev/null | tr -d '\r' || true)
 if ! grep -q '^Sizewalk v' <<<"$console" || ! grep -q '^status 2$' <<<"$console"; then
     echo "sizewalk at the prompt: '$console'" >&2
     exit 1
