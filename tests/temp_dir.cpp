@@ -1,6 +1,6 @@
 #include "temp_dir.h"
 
-#include "history/text.h"
+#include "common/tracking_file/fields.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -47,7 +47,7 @@ std::string Measure(const std::string& dir, walk::WalkOptions options,
         const auto size = listing.value()->Size(i);
         result +=
             listing.value()->SubFolders()[i] + "\t" +
-            (size.ok() ? history::Decimal(size.value())
+            (size.ok() ? Decimal(size.value())
                        : std::to_string(size.error().number) + " " + size.error().description) +
             "\n";
     }

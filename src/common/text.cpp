@@ -43,50 +43,23 @@ std::size_t CharacterCount(std::string_view text) {
     return count;
 }
 
-std::string EscapeControlCharacters(std::string_view text, bool non_utf8_too) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string escaped;
-    escaped.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        const std::size_t length = non_utf8_too ? Utf8Length(text, i) : 1;
-        if (length > 1 ||
-            (length == 1 && byte >= 0x20 && byte != 0x7F && (byte < 0x80 || !non_utf8_too))) {
-            escaped.append(text.substr(i, length));
-            i += length;
-            continue;
-        }
-        if (byte == '\t') {
-            escaped += "\\t";
-        } else if (byte == '\n') {
-            escaped += "\\n";
-        } else if (byte == '\r') {
-            escaped += "\\r";
-        } else {
-            escaped += "\\x";
-            escaped += kHex[byte >> 4];
-            escaped += kHex[byte & 0xF];
-        }
-        ++i;
+bool IsControlCharacter(std::string_view character) {
+    const auto byte = [&character](std::size_t i) {
+        return static_cast<unsigned char>(character[i]);
+    };
+    switch (character.size()) {
+        case 1:
+            return byte(0) < 0x20 || byte(0) == 0x7F;
+        case 2:
+            return byte(0) == 0xC2 && byte(1) <= 0x9F;
+        case 3:
+            return byte(0) == 0xE2 &&
+                   ((byte(1) == 0x80 && (byte(2) == 0x8E || byte(2) == 0x8F ||
+                                         (byte(2) >= 0xAA && byte(2) <= 0xAE))) ||
+                    (byte(1) == 0x81 && byte(2) >= 0xA6 && byte(2) <= 0xA9));
+        default:
+            return false;
     }
-    return escaped;
-}
-
-std::string CsvField(std::string_view text) {
-    const bool formula =
-        !text.empty() && std::string_view("=+-@\t\r").find(text[0]) != std::string_view::npos;
-    if (!formula && text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        return std::string(text);
-    }
-    std::string field = formula ? "\"'" : "\"";
-    for (const char c : text) {
-        if (c == '"') {
-            field += '"';
-        }
-        field += c;
-    }
-    field += '"';
-    return field;
 }
 
 }  // namespace sizewalk

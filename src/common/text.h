@@ -1,10 +1,8 @@
-// Byte-level text helpers that the tracking files, the history reports and
-// the command line share. Names are untrusted bytes: UTF-8 where they are,
-// an 8-bit code page's letters or anything else where they are not.
+// UTF-8 at the byte level, for names that are untrusted bytes: UTF-8 where
+// they are, an 8-bit code page's letters or anything else where they are not.
 #pragma once
 
 #include <cstddef>
-#include <string>
 #include <string_view>
 
 namespace sizewalk {
@@ -17,15 +15,10 @@ std::size_t Utf8Length(std::string_view text, std::size_t pos);
 // sequence counts once.
 std::size_t CharacterCount(std::string_view text);
 
-// Control characters as visible escapes (\t, \n, \r, \xHH); with
-// `non_utf8_too` also each byte that is not part of UTF-8, so that the
-// result is UTF-8 whatever the name was.
-std::string EscapeControlCharacters(std::string_view text, bool non_utf8_too = false);
-
-// A CSV field: quoted, with quotes doubled, when it holds a comma, a quote,
-// CR or LF; a name a spreadsheet would take for a formula (it begins with
-// = + - @, a tab or CR) is quoted with an apostrophe before it, which makes
-// it text. Other names are unchanged.
-std::string CsvField(std::string_view text);
+// Whether the one UTF-8 character `character` is a control that a terminal
+// or an editor would act on or hide instead of showing it: C0, DEL, C1
+// (U+0080 to U+009F), or a bidirectional control (U+200E, U+200F, U+202A to
+// U+202E, U+2066 to U+2069), which can make a name read as another.
+bool IsControlCharacter(std::string_view character);
 
 }  // namespace sizewalk

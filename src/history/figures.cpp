@@ -25,16 +25,16 @@ class Timeline {
     // The size of `series` as of run `run`: its last measurement at or
     // before it; 0 when it was not there; nothing when not known (only
     // failed measurements since it appeared, or no run before).
-    std::optional<Bytes> SizeAt(const Series& series, std::int64_t run) const {
+    std::optional<ByteCount> SizeAt(const Series& series, std::int64_t run) const {
         auto end = std::upper_bound(series.runs.begin(), series.runs.end(), run);
         bool gap = false;
         for (;;) {
             if (end == series.runs.begin()) {
-                return !gap && CompleteBetween(0, run) ? std::optional<Bytes>(0) : std::nullopt;
+                return !gap && CompleteBetween(0, run) ? std::optional<ByteCount>(0) : std::nullopt;
             }
             const auto point = static_cast<std::size_t>(end - series.runs.begin()) - 1;
             if (CompleteBetween(series.runs[point] + 1, run)) {
-                return gap ? std::nullopt : std::optional<Bytes>(0);
+                return gap ? std::nullopt : std::optional<ByteCount>(0);
             }
             if (const auto value = history_.ValueOf(series.values[point])) {
                 return value;
@@ -62,12 +62,12 @@ class Timeline {
     std::vector<std::uint32_t> complete_before_;
 };
 
-std::optional<SignedBytes> Change(const std::optional<Bytes>& now,
-                                  const std::optional<Bytes>& then) {
+std::optional<ByteChange> Change(const std::optional<ByteCount>& now,
+                                 const std::optional<ByteCount>& then) {
     if (!now || !then) {
         return std::nullopt;
     }
-    return static_cast<SignedBytes>(*now) - static_cast<SignedBytes>(*then);
+    return ByteChange::Between(*now, *then);
 }
 
 }  // namespace
@@ -92,7 +92,7 @@ std::vector<Figures> ComputeFigures(const History& history, SortKey order) {
         }
         f.listed = series.runs.back() == last;
         f.measured = f.listed && series.values.back() != kFailed;
-        const std::optional<Bytes> now = timeline.SizeAt(series, last);
+        const std::optional<ByteCount> now = timeline.SizeAt(series, last);
         if (last > 0) {
             f.change_previous = Change(now, timeline.SizeAt(series, last - 1));
         }
@@ -103,14 +103,14 @@ std::vector<Figures> ComputeFigures(const History& history, SortKey order) {
             f.change_30_days = Change(now, timeline.SizeAt(series, *month));
             const std::int32_t days = history.runs[last].when.day - history.runs[*month].when.day;
             if (f.change_30_days) {
-                f.growth_per_day = static_cast<double>(*f.change_30_days) / days;
+                f.growth_per_day = f.change_30_days->PerDay(days);
             }
         }
-        f.growth = f.change_30_days.value_or(0);
+        f.growth = f.change_30_days.value_or(ByteChange{});
         if (!f.change_30_days) {
             for (std::size_t p = 0; p < series.values.size(); ++p) {
                 if (const auto first = history.ValueOf(series.values[p])) {
-                    f.growth = Change(Bytes{now.value_or(0)}, first).value();
+                    f.growth = ByteChange::Between(now.value_or(0), *first);
                     break;
                 }
             }
@@ -133,8 +133,8 @@ std::vector<Figures> ComputeFigures(const History& history, SortKey order) {
         return history.series[a.series].name < history.series[b.series].name;
     };
     auto by_size = [&](const Figures& a, const Figures& b) {
-        const Bytes size_a = a.latest.value_or(0);
-        const Bytes size_b = b.latest.value_or(0);
+        const ByteCount size_a = a.latest.value_or(0);
+        const ByteCount size_b = b.latest.value_or(0);
         return size_a != size_b ? size_a > size_b : by_name(a, b);
     };
     auto by_change = [&](const Figures& a, const Figures& b) {

@@ -12,20 +12,20 @@ namespace sizewalk::history {
 struct Figures {
     std::uint32_t series = 0;  // index into History::series
     // The last measurement and its run; nothing when none succeeded.
-    std::optional<Bytes> latest;
+    std::optional<ByteCount> latest;
     std::uint32_t latest_run = 0;
     bool listed = false;    // in the last run
     bool measured = false;  // listed and measured in the last run
     // The size at the last run less the size at the previous run, at the
     // last run of the day 7 (30) days before; nothing where a size is not
     // known or the history is shorter.
-    std::optional<SignedBytes> change_previous;
-    std::optional<SignedBytes> change_7_days;
-    std::optional<SignedBytes> change_30_days;
-    std::optional<double> growth_per_day;  // over the 30 days' span
+    std::optional<ByteChange> change_previous;
+    std::optional<ByteChange> change_7_days;
+    std::optional<ByteChange> change_30_days;
+    std::optional<ByteChange> growth_per_day;  // over the 30 days' span, rounded
     // What the chart picks its lines by: the change over 30 days, or over
     // the whole history where that is shorter.
-    SignedBytes growth = 0;
+    ByteChange growth;
     // The run where it first appeared, when that is not the first run; the
     // run where it was first missing after its last appearance.
     std::optional<std::uint32_t> new_since;

@@ -185,7 +185,7 @@ void WriteChart(const ReportData& data, const std::vector<const Figures*>& lines
         double last_x = -1;
         bool open = false;
         for (std::size_t p = 0; p < series.runs.size(); ++p) {
-            const std::optional<Bytes> value = h.ValueOf(series.values[p]);
+            const std::optional<ByteCount> value = h.ValueOf(series.values[p]);
             // A failed measurement, or a run that did not find the
             // subdirectory, breaks the line.
             const bool adjacent = p > 0 && series.runs[p] == series.runs[p - 1] + 1;

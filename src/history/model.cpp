@@ -29,13 +29,30 @@ void CivilFromDays(std::int32_t days, int& year, int& month, int& day) {
     year = year_of_era + era * 400 + (month <= 2);
 }
 
-bool ValidDate(int year, int month, int day) {
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) {
-        return false;
+ByteChange ByteChange::Between(ByteCount to, ByteCount from) {
+    return to >= from ? ByteChange{to - from, false} : ByteChange{from - to, true};
+}
+
+ByteChange ByteChange::PerDay(std::int32_t days) const {
+    const auto divisor = static_cast<ByteCount>(days);
+    ByteCount quotient = magnitude / divisor;
+    // The remainder is below `days`: doubling it cannot overflow.
+    if ((magnitude % divisor) * 2 >= divisor) {
+        ++quotient;
     }
-    static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return day <= kDays[month - 1] && (month != 2 || day <= 28 || leap);
+    return ByteChange{quotient, negative && quotient != 0};
+}
+
+double ByteChange::ToDouble() const {
+    const auto value = static_cast<double>(magnitude);
+    return negative ? -value : value;
+}
+
+std::strong_ordering ByteChange::operator<=>(const ByteChange& other) const {
+    if (negative != other.negative) {
+        return other.negative <=> negative;
+    }
+    return negative ? other.magnitude <=> magnitude : magnitude <=> other.magnitude;
 }
 
 void HistoryBuilder::BeginFile(std::string name) {
@@ -82,7 +99,7 @@ std::uint32_t HistoryBuilder::SeriesOf(std::string_view name) {
     return id;
 }
 
-void HistoryBuilder::AddEntry(std::string_view name, std::optional<Bytes> size) {
+void HistoryBuilder::AddEntry(std::string_view name, std::optional<ByteCount> size) {
     if (!in_run_) {
         return;
     }
@@ -109,7 +126,8 @@ void HistoryBuilder::AddEntry(std::string_view name, std::optional<Bytes> size) 
     series.values.push_back(stored);
 }
 
-void HistoryBuilder::AddRow(std::int32_t day, std::string_view name, std::optional<Bytes> size) {
+void HistoryBuilder::AddRow(std::int32_t day, std::string_view name,
+                            std::optional<ByteCount> size) {
     const std::uint32_t id = SeriesOf(name);
     const Series& series = history_.series[id];
     const bool same_run = in_run_ && history_.runs.back().when.day == day &&

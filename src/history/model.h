@@ -2,6 +2,7 @@
 // for each subdirectory its series of measurements.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,11 +10,26 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/byte_count.h"
+
 namespace sizewalk::history {
 
-// Sizes reach past 2^64 bytes (sparse files), so figures are 128 bits wide.
-__extension__ typedef unsigned __int128 Bytes;
-__extension__ typedef __int128 SignedBytes;
+// A change of size. Sizes reach 2^128 - 1, so a change has the full
+// magnitude and a sign of its own: no signed type holds every difference.
+struct ByteChange {
+    ByteCount magnitude = 0;
+    bool negative = false;  // never with a magnitude of 0
+
+    // `to` less `from`.
+    static ByteChange Between(ByteCount to, ByteCount from);
+    // Divided by `days`, rounded to the nearest byte, halves away from 0.
+    ByteChange PerDay(std::int32_t days) const;
+    double ToDouble() const;
+
+    bool operator==(const ByteChange&) const = default;
+    // In the order of their values.
+    std::strong_ordering operator<=>(const ByteChange& other) const;
+};
 
 // A run's time: the day, and the time of day where the file gives it (the
 // text reports do, CSV rows carry the date alone).
@@ -27,8 +43,6 @@ struct When {
 // Days since 1970-01-01 of a date of the proleptic Gregorian calendar, and back.
 std::int32_t DaysFromCivil(int year, int month, int day);
 void CivilFromDays(std::int32_t days, int& year, int& month, int& day);
-// Whether year-month-day is a date of the calendar.
-bool ValidDate(int year, int month, int day);
 
 struct Run {
     When when;
@@ -61,17 +75,17 @@ struct History {
     std::vector<FileSummary> files;
     std::vector<Run> runs;  // in time order
     std::vector<Series> series;
-    std::vector<Bytes> large;
+    std::vector<ByteCount> large;
 
     // A stored value as bytes; nothing for a failed measurement.
-    std::optional<Bytes> ValueOf(std::uint64_t stored) const {
+    std::optional<ByteCount> ValueOf(std::uint64_t stored) const {
         if (stored == kFailed) {
             return std::nullopt;
         }
         if (stored & kLarge) {
             return large[stored & ~kLarge];
         }
-        return Bytes{stored};
+        return ByteCount{stored};
     }
 };
 
@@ -87,10 +101,10 @@ class HistoryBuilder {
     void BeginRun(When when);
     void EndRun(bool complete);
     // `size` is nothing for a scanning problem.
-    void AddEntry(std::string_view name, std::optional<Bytes> size);
+    void AddEntry(std::string_view name, std::optional<ByteCount> size);
 
     // A CSV row. A run is the rows until a name repeats on the same date.
-    void AddRow(std::int32_t day, std::string_view name, std::optional<Bytes> size);
+    void AddRow(std::int32_t day, std::string_view name, std::optional<ByteCount> size);
 
     History Finish();
 

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "common/text.h"
+#include "common/tracking_file/fields.h"
+#include "common/tracking_file/names.h"
 
 namespace sizewalk::history {
 namespace {
@@ -13,69 +15,13 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// A number of `min` to `max` digits at `pos`.
-std::optional<int> SmallNumber(std::string_view s, std::size_t& pos, std::size_t min,
-                               std::size_t max) {
-    int value = 0;
-    std::size_t count = 0;
-    while (pos < s.size() && IsDigit(s[pos]) && count < max) {
-        value = value * 10 + (s[pos++] - '0');
-        ++count;
-    }
-    if (count < min || (pos < s.size() && IsDigit(s[pos]))) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-// A size in bytes at `pos`: 1 to 38 digits, which always fit 128 bits.
-std::optional<Bytes> ByteCount(std::string_view s, std::size_t& pos) {
-    // 64-bit steps while they cannot overflow: 128-bit ones cost more.
-    std::uint64_t small = 0;
-    std::size_t count = 0;
-    while (pos < s.size() && IsDigit(s[pos]) && count < 19) {
-        small = small * 10 + static_cast<unsigned>(s[pos++] - '0');
-        ++count;
-    }
-    Bytes value = small;
-    while (pos < s.size() && IsDigit(s[pos])) {
-        if (++count > 38) {
-            return std::nullopt;
-        }
-        value = value * 10 + static_cast<unsigned>(s[pos++] - '0');
-    }
-    if (count == 0) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-// The separator between two fields of a date or time: any 1 to 8 bytes that
-// are not digits (a locale's separator may be several characters, or one
-// multi-byte one).
-bool SkipSeparator(std::string_view s, std::size_t& pos) {
-    const std::size_t start = pos;
-    while (pos < s.size() && !IsDigit(s[pos])) {
-        ++pos;
-    }
-    return pos > start && pos - start <= 8 && pos < s.size();
-}
-
-// Day, month and four-digit year with any separators between them.
+// A date at `pos` as days since 1970-01-01.
 std::optional<std::int32_t> DayAt(std::string_view s, std::size_t& pos) {
-    const auto day = SmallNumber(s, pos, 1, 2);
-    if (!day || !SkipSeparator(s, pos)) {
+    const std::optional<LocalTime> date = ReadDate(s, pos);
+    if (!date) {
         return std::nullopt;
     }
-    const auto month = SmallNumber(s, pos, 1, 2);
-    if (!month || !SkipSeparator(s, pos)) {
-        return std::nullopt;
-    }
-    const auto year = SmallNumber(s, pos, 4, 4);
-    if (!year || !ValidDate(*year, *month, *day)) {
-        return std::nullopt;
-    }
-    return DaysFromCivil(*year, *month, *day);
+    return DaysFromCivil(date->year, date->month, date->day);
 }
 
 std::string_view WithoutCr(std::string_view line) {
@@ -99,17 +45,16 @@ std::size_t Width(std::string_view text) {
     return count;
 }
 
-// A name and its measurement: a scanning problem after the name (no name of
-// a directory can hold a slash) marks a failed one.
+// A name and its measurement: a scanning problem after the name marks a
+// failed one.
 struct Measurement {
     std::string_view name;
-    std::optional<Bytes> size;
+    std::optional<ByteCount> size;
 };
 
-Measurement Measured(std::string_view name, Bytes size) {
-    const std::size_t problem = name.find(kScanningProblem);
-    if (problem != std::string_view::npos) {
-        return {name.substr(0, problem), std::nullopt};
+Measurement Measured(std::string_view name, ByteCount size) {
+    if (const std::optional<std::string_view> failed = NameWithProblem(name)) {
+        return {*failed, std::nullopt};
     }
     return {name, size};
 }
@@ -204,8 +149,9 @@ class CsvParser : public ParserBase {
 
   private:
     // The longest quoted name that may span lines: a name is at most 255
-    // characters, each quote doubled.
-    static constexpr std::size_t kMaxQuoted = 2048;
+    // bytes, each quote doubled, and a scanning problem after it names a path
+    // of at most 256 bytes, each escaped in at most four.
+    static constexpr std::size_t kMaxQuoted = 4096;
 
     struct Pending {
         std::string text;
@@ -233,17 +179,17 @@ class CsvParser : public ParserBase {
             last_date_text_ = line.substr(0, pos + 1);
         }
         std::size_t pos = last_date_text_.size();
-        const auto size = ByteCount(line, pos);
+        const auto size = ReadDecimal(line, pos);
         if (!size || pos >= line.size() || line[pos] != ',' || pos + 1 == line.size()) {
             SkipLine(number);
             return RowEnd::kDone;
         }
         std::string_view name = line.substr(pos + 1);
         if (name.front() == '"') {
-            const Quote quote = Unquote(name);
-            if (quote == Quote::kClosed) {
+            const QuotedField quote = UnquoteField(name, unquoted_);
+            if (quote == QuotedField::kClosed) {
                 name = unquoted_;
-            } else if (quote == Quote::kOpen && may_continue) {
+            } else if (quote == QuotedField::kOpen && may_continue) {
                 return RowEnd::kOpenQuote;
             } else if (name.find('\n') != std::string_view::npos) {
                 return RowEnd::kNoField;
@@ -257,32 +203,6 @@ class CsvParser : public ParserBase {
             builder_.AddRow(last_day_, m.name, m.size);
         }
         return RowEnd::kDone;
-    }
-
-    enum class Quote { kClosed, kOpen, kNotAField };
-
-    // A quoted field filling the rest of the row, into unquoted_.
-    Quote Unquote(std::string_view field) {
-        unquoted_.clear();
-        for (std::size_t i = 1; i < field.size(); ++i) {
-            if (field[i] != '"') {
-                unquoted_ += field[i];
-            } else if (i + 1 < field.size() && field[i + 1] == '"') {
-                unquoted_ += '"';
-                ++i;
-            } else if (i + 1 == field.size()) {
-                // The apostrophe that keeps a spreadsheet from taking the name
-                // for a formula is not part of it.
-                if (unquoted_.size() > 1 && unquoted_[0] == '\'' &&
-                    std::string_view("=+-@\t\r").find(unquoted_[1]) != std::string_view::npos) {
-                    unquoted_.erase(0, 1);
-                }
-                return Quote::kClosed;
-            } else {
-                return Quote::kNotAField;
-            }
-        }
-        return Quote::kOpen;
     }
 
     // The next line of a quoted name that holds a line end.
@@ -342,14 +262,14 @@ class TextParser : public ParserBase {
         }
         const std::string_view line = WithoutCr(raw);
         if (wrapped_) {
-            const std::optional<Bytes> size = wrapped_;
+            const ByteCount size = *wrapped_;
             wrapped_.reset();
-            if (line.size() > kNameColumn &&
-                line.substr(0, kNameColumn).find_first_not_of(' ') == std::string_view::npos) {
-                Add(line.substr(kNameColumn), *size);
+            if (line.size() > kNameAt &&
+                line.substr(0, kNameAt).find_first_not_of(' ') == std::string_view::npos) {
+                Add(line.substr(kNameAt), size);
                 return;
             }
-            SkipLine(line_number_ - 1);
+            NotWrapped(line_number_ - 1);
         }
         if (const auto when = HeadLine(line)) {
             builder_.EndRun(false);
@@ -360,7 +280,7 @@ class TextParser : public ParserBase {
         switch (state_) {
             case State::kOutside:
                 if (!line.empty() && line.find_first_not_of('-') != std::string_view::npos &&
-                    line.find(" ,  Copyright ") == std::string_view::npos) {
+                    line.find(kTitleCopyright) == std::string_view::npos) {
                     SkipLine(line_number_);
                 }
                 return;
@@ -377,7 +297,7 @@ class TextParser : public ParserBase {
                 }
                 break;
         }
-        if (line.starts_with("TOTAL: ")) {
+        if (line.starts_with(kTotalsStart)) {
             builder_.EndRun(true);
             state_ = State::kOutside;
             return;
@@ -388,47 +308,31 @@ class TextParser : public ParserBase {
 
     void End() {
         if (wrapped_) {
-            SkipLine(line_number_);
+            NotWrapped(line_number_);
         }
         builder_.EndRun(false);
     }
 
   private:
-    static constexpr std::size_t kNameColumn = 16;  // bytes before the name
+    // The columns before the name.
+    static constexpr std::size_t kNameAt = kNameColumn - 1;
     enum class State { kOutside, kHead, kEntries, kAfterEntries };
 
     // "Directory Size Track (bytes) for '<dir>' at d-MM-yyyy hh:mm:ss"
     static std::optional<When> HeadLine(std::string_view line) {
-        static constexpr std::string_view kHead = "Directory Size Track (bytes) for '";
-        if (!line.starts_with(kHead)) {
+        if (!line.starts_with(kHeadLineStart)) {
             return std::nullopt;
         }
-        const std::size_t at = line.rfind("' at ");
-        if (at == std::string_view::npos || at < kHead.size()) {
+        const std::size_t at = line.rfind(kHeadLineAt);
+        if (at == std::string_view::npos || at < kHeadLineStart.size()) {
             return std::nullopt;
         }
-        line.remove_prefix(at + 5);
-        while (!line.empty() && line.back() == ' ') {
-            line.remove_suffix(1);
-        }
-        std::size_t pos = 0;
-        const auto day = DayAt(line, pos);
-        if (!day || !SkipSeparator(line, pos)) {
+        const std::optional<LocalTime> t = ReadDateTime(line.substr(at + kHeadLineAt.size()));
+        if (!t) {
             return std::nullopt;
         }
-        const auto hour = SmallNumber(line, pos, 1, 2);
-        if (!hour || !SkipSeparator(line, pos)) {
-            return std::nullopt;
-        }
-        const auto minute = SmallNumber(line, pos, 2, 2);
-        if (!minute || !SkipSeparator(line, pos)) {
-            return std::nullopt;
-        }
-        const auto second = SmallNumber(line, pos, 2, 2);
-        if (!second || pos != line.size() || *hour > 23 || *minute > 59 || *second > 59) {
-            return std::nullopt;
-        }
-        return When{*day, (*hour * 60 + *minute) * 60 + *second};
+        return When{DaysFromCivil(t->year, t->month, t->day),
+                    (t->hour * 60 + t->minute) * 60 + t->second};
     }
 
     // An entry line. The size field is the digits with the locale's group
@@ -436,36 +340,41 @@ class TextParser : public ParserBase {
     // which blanks reach column 17, where the name starts. A field alone on
     // its line was too wide: the name follows on the next line.
     void Entry(std::string_view line) {
-        static constexpr std::string_view kFailedField = " 0 ";
-        if (line.starts_with(kFailedField) && line.size() > kNameColumn &&
-            line.substr(3, kNameColumn - 3).find_first_not_of(' ') == std::string_view::npos) {
-            Add(Measured(line.substr(kNameColumn), 0).name, std::nullopt);
+        if (line.starts_with(kFailedSizeField) && line.size() > kNameAt &&
+            line.substr(kFailedSizeField.size(), kNameAt - kFailedSizeField.size())
+                    .find_first_not_of(' ') == std::string_view::npos) {
+            Add(Measured(line.substr(kNameAt), 0).name, std::nullopt);
             return;
         }
         std::size_t pos = 0;
-        Bytes value = 0;
-        std::size_t digits = 0;
+        ByteCount value = 0;
         std::string_view separator;
-        std::optional<Bytes> found_size;
+        std::optional<ByteCount> found_size;
         std::string_view found_name;
         while (pos < line.size() && IsDigit(line[pos])) {
             for (; pos < line.size() && IsDigit(line[pos]); ++pos) {
-                if (++digits > 38) {
+                if (!AppendDigit(value, line[pos])) {
                     SkipLine(line_number_);
                     return;
                 }
-                value = value * 10 + static_cast<unsigned>(line[pos] - '0');
             }
             if (pos == line.size()) {
-                if (!found_size) {
+                // A field too wide for the name beside it, or, with blanks
+                // between groups, maybe a field and a name of digits: the
+                // next line tells.
+                if (!found_size || Width(line) > kNameAt) {
                     wrapped_ = value;
+                    beside_.reset();
+                    if (found_size) {
+                        beside_.emplace(*found_size, found_name);
+                    }
                     return;
                 }
                 break;
             }
             const std::size_t width = Width(line.substr(0, pos));
-            if (width <= kNameColumn) {
-                const std::size_t name_at = pos + kNameColumn - width;
+            if (width <= kNameAt) {
+                const std::size_t name_at = pos + kNameAt - width;
                 if (line.size() > name_at &&
                     line.substr(pos, name_at - pos).find_first_not_of(' ') ==
                         std::string_view::npos) {
@@ -492,24 +401,20 @@ class TextParser : public ParserBase {
         Add(m.name, m.size);
     }
 
-    // The report shows control characters of a name as \t, \n, \r or \xHH;
-    // the name itself holds the character.
-    void Add(std::string_view shown, std::optional<Bytes> size) {
+    // The line `number` held a size field alone, but no name followed.
+    void NotWrapped(std::uint64_t number) {
+        if (!beside_) {
+            SkipLine(number);
+            return;
+        }
+        const Measurement m = Measured(beside_->second, beside_->first);
+        Add(m.name, m.size);
+    }
+
+    // The report shows a name escaped (EscapeText).
+    void Add(std::string_view shown, std::optional<ByteCount> size) {
         if (shown.find('\\') != std::string_view::npos) {
-            name_.clear();
-            for (std::size_t i = 0; i < shown.size(); ++i) {
-                const char next = i + 1 < shown.size() ? shown[i + 1] : '\0';
-                if (shown[i] == '\\' && (next == 't' || next == 'n' || next == 'r')) {
-                    name_ += next == 't' ? '\t' : next == 'n' ? '\n' : '\r';
-                    ++i;
-                } else if (shown[i] == '\\' && next == 'x' && i + 3 < shown.size() &&
-                           ControlByte(shown.substr(i + 2, 2)) >= 0) {
-                    name_ += static_cast<char>(ControlByte(shown.substr(i + 2, 2)));
-                    i += 3;
-                } else {
-                    name_ += shown[i];
-                }
-            }
+            name_ = UnescapeText(shown);
             shown = name_;
         }
         if (shown.empty()) {
@@ -519,21 +424,9 @@ class TextParser : public ParserBase {
         builder_.AddEntry(shown, size);
     }
 
-    // The byte of two lower-case hex digits when it is one the report
-    // escapes (below 0x20, or 0x7f); -1 otherwise.
-    static int ControlByte(std::string_view hex) {
-        static constexpr std::string_view kHex = "0123456789abcdef";
-        const std::size_t high = kHex.find(hex[0]);
-        const std::size_t low = kHex.find(hex[1]);
-        if (high == std::string_view::npos || low == std::string_view::npos) {
-            return -1;
-        }
-        const auto byte = static_cast<int>(high * 16 + low);
-        return byte < 0x20 || byte == 0x7f ? byte : -1;
-    }
-
     State state_ = State::kOutside;
-    std::optional<Bytes> wrapped_;
+    std::optional<ByteCount> wrapped_;
+    std::optional<std::pair<ByteCount, std::string>> beside_;
     std::string name_;
 };
 
@@ -579,41 +472,7 @@ class MemoryFile final : public InputFile {
     std::string_view bytes_;
 };
 
-bool SameName(std::string_view a, std::string_view b, bool ignore_case) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (ignore_case) {
-            x = (x >= 'A' && x <= 'Z') ? static_cast<char>(x + 32) : x;
-            y = (y >= 'A' && y <= 'Z') ? static_cast<char>(y + 32) : y;
-        }
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
-
-std::optional<Layout> TrackingLayout(std::string_view file_name, bool ignore_case) {
-    if (SameName(file_name, "Sizewalk.csv", ignore_case)) {
-        return Layout::kCsv;
-    }
-    if (SameName(file_name, "Sizewalk.txt", ignore_case)) {
-        return Layout::kText;
-    }
-    // Sizewalk_yyyyMMdd.txt
-    if (file_name.size() == 21 && SameName(file_name.substr(0, 9), "Sizewalk_", ignore_case) &&
-        SameName(file_name.substr(17), ".txt", ignore_case) &&
-        file_name.substr(9, 8).find_first_not_of("0123456789") == std::string_view::npos) {
-        return Layout::kText;
-    }
-    return std::nullopt;
-}
 
 Status ReadTrackingFile(InputFile& file, Layout layout, HistoryBuilder& builder) {
     return layout == Layout::kCsv ? Read<CsvParser>(file, builder)

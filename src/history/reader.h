@@ -7,21 +7,11 @@
 #include <optional>
 #include <string_view>
 
+#include "common/tracking_file/layout.h"
 #include "history/model.h"
 #include "platform/history_system.h"
 
 namespace sizewalk::history {
-
-enum class Layout {
-    kCsv,   // Sizewalk.csv: dd/MM/yyyy,bytes,name
-    kText,  // Sizewalk.txt and Sizewalk_yyyyMMdd.txt: the text reports
-};
-
-// The layout of a tracking file by its name; nothing for any other file.
-std::optional<Layout> TrackingLayout(std::string_view file_name, bool ignore_case);
-
-// The text that follows a subdirectory's name when it could not be measured.
-inline constexpr std::string_view kScanningProblem = " // Scanning Problem: ";
 
 // Reads `file` to its end in large blocks into `builder`, which has begun
 // the file. Fails only when reading fails.

@@ -1,34 +1,25 @@
 #include "history/report.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 
 #include "common/text.h"
+#include "common/tracking_file/fields.h"
+#include "common/tracking_file/layout.h"
+#include "common/tracking_file/names.h"
 #include "history/text.h"
 
 namespace sizewalk::history {
 namespace {
 
-std::string Size(Bytes value, bool exact) {
+std::string Size(ByteCount value, bool exact) {
     return exact ? Decimal(value) : HumanSize(static_cast<double>(value));
 }
 
-std::string Change(const std::optional<SignedBytes>& value, bool exact) {
+std::string Change(const std::optional<ByteChange>& value, bool exact) {
     if (!value) {
         return "";
     }
-    return exact ? SignedDecimal(*value) : HumanChange(static_cast<double>(*value));
-}
-
-std::string PerDay(const std::optional<double>& value, bool exact) {
-    if (!value) {
-        return "";
-    }
-    if (exact) {
-        return SignedDecimal(static_cast<SignedBytes>(std::llround(*value)));
-    }
-    return HumanChange(*value);
+    return exact ? SignedDecimal(*value) : HumanChange(value->ToDouble());
 }
 
 std::string PadLeft(std::string_view text, std::size_t width) {
@@ -47,13 +38,13 @@ std::string Trend(const History& history, const Series& series, bool utf8) {
     static constexpr std::string_view kAscii = "_.-:=+*#";
     const std::size_t runs = history.runs.size();
     const std::size_t first = runs > kRuns ? runs - kRuns : 0;
-    std::vector<std::optional<Bytes>> points(runs - first);
+    std::vector<std::optional<ByteCount>> points(runs - first);
     auto at = std::lower_bound(series.runs.begin(), series.runs.end(), first);
     for (; at != series.runs.end(); ++at) {
         points[*at - first] = history.ValueOf(series.values[at - series.runs.begin()]);
     }
-    std::optional<Bytes> low;
-    std::optional<Bytes> high;
+    std::optional<ByteCount> low;
+    std::optional<ByteCount> high;
     for (const auto& point : points) {
         if (point) {
             low = std::min(low.value_or(*point), *point);
@@ -118,7 +109,7 @@ void WriteTable(const ReportData& data, Output& out) {
     }
 }
 
-std::string Optional(const std::optional<SignedBytes>& value) {
+std::string Optional(const std::optional<ByteChange>& value) {
     return value ? SignedDecimal(*value) : "";
 }
 
@@ -130,10 +121,6 @@ std::string RunDate(const History& history, const std::optional<std::uint32_t>& 
     return run ? IsoWhen(history.runs[*run].when) : "";
 }
 
-std::string RoundedPerDay(const std::optional<double>& value) {
-    return value ? SignedDecimal(static_cast<SignedBytes>(std::llround(*value))) : "";
-}
-
 void WriteCsv(const ReportData& data, Output& out) {
     const History& h = data.history;
     out << "name,latest_bytes,latest_date,measured,change_previous_run,change_7_days,"
@@ -143,26 +130,56 @@ void WriteCsv(const ReportData& data, Output& out) {
             << (row.latest ? Decimal(*row.latest) : "") << "," << LatestDate(h, row) << ","
             << (row.measured ? "1" : "0") << "," << Optional(row.change_previous) << ","
             << Optional(row.change_7_days) << "," << Optional(row.change_30_days) << ","
-            << RoundedPerDay(row.growth_per_day) << "," << RunDate(h, row.new_since) << ","
+            << Optional(row.growth_per_day) << "," << RunDate(h, row.new_since) << ","
             << RunDate(h, row.gone_since) << "\r\n";
     }
 }
 
-// A JSON string of shown text, which holds no control characters.
-std::string JsonString(std::string_view text) {
-    std::string json = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            json += '\\';
+// A JSON string of a name's bytes: UTF-8 exactly as it is, control
+// characters as JSON escapes (TAB as \t, others as \u00XX or \uXXXX); each
+// byte that is not part of UTF-8 as the lone surrogate \udcXX (U+DC80 plus
+// the byte), which no UTF-8 name holds, as Python's "surrogateescape" reads it.
+std::string JsonString(std::string_view bytes) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    const auto escape = [](std::string& json, unsigned code) {
+        json += "\\u";
+        for (int shift = 12; shift >= 0; shift -= 4) {
+            json += kHex[(code >> shift) & 0xF];
         }
-        json += c;
+    };
+    std::string json = "\"";
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        const std::size_t length = Utf8Length(bytes, i);
+        const std::string_view character = bytes.substr(i, length);
+        i += std::max<std::size_t>(length, 1);
+        if (length == 0) {
+            escape(json, 0xDC00 + byte);
+        } else if (byte == '"' || byte == '\\') {
+            json += '\\';
+            json += static_cast<char>(byte);
+        } else if (byte == '\t') {
+            json += "\\t";
+        } else if (!IsControlCharacter(character)) {
+            json += character;
+        } else {
+            // At most three bytes: C0, DEL, C1 and the bidirectional controls.
+            unsigned code = length == 1 ? byte : byte & (length == 2 ? 0x1F : 0x0F);
+            for (std::size_t k = 1; k < length; ++k) {
+                code = (code << 6) | (static_cast<unsigned char>(character[k]) & 0x3F);
+            }
+            escape(json, code);
+        }
     }
     return json + "\"";
 }
 
-std::string JsonNumber(const std::optional<SignedBytes>& value) {
-    return value ? (*value > 0 ? Decimal(static_cast<Bytes>(*value)) : SignedDecimal(*value))
-                 : "null";
+std::string JsonNumber(const std::optional<ByteChange>& value) {
+    if (!value) {
+        return "null";
+    }
+    const std::string text = SignedDecimal(*value);
+    return text[0] == '+' ? text.substr(1) : text;
 }
 
 std::string JsonDate(const History& history, const std::optional<std::uint32_t>& run) {
@@ -171,13 +188,13 @@ std::string JsonDate(const History& history, const std::optional<std::uint32_t>&
 
 void WriteJson(const ReportData& data, Output& out) {
     const History& h = data.history;
-    out << "{\"directory\": " << JsonString(Shown(data.directory))
+    out << "{\"directory\": " << JsonString(data.directory)
         << ", \"first_run\": " << JsonString(IsoWhen(h.runs.front().when))
         << ", \"last_run\": " << JsonString(IsoWhen(h.runs.back().when))
         << ", \"runs\": " << std::to_string(h.runs.size()) << ", \"files\": [";
     for (std::size_t i = 0; i < h.files.size(); ++i) {
         const FileSummary& file = h.files[i];
-        out << (i > 0 ? ", " : "") << "{\"name\": " << JsonString(Shown(file.name))
+        out << (i > 0 ? ", " : "") << "{\"name\": " << JsonString(file.name)
             << ", \"runs\": " << std::to_string(file.runs)
             << ", \"skipped_lines\": " << std::to_string(file.skipped_lines) << "}";
     }
@@ -197,22 +214,18 @@ void WriteJson(const ReportData& data, Output& out) {
         if (row.latest) {
             latest = row.latest_run;
         }
-        std::string per_day = "null";
-        if (row.growth_per_day) {
-            per_day = JsonNumber(static_cast<SignedBytes>(std::llround(*row.growth_per_day)));
-        }
-        out << (i > 0 ? ",\n" : "\n") << "{\"name\": " << JsonString(Shown(series.name))
+        out << (i > 0 ? ",\n" : "\n") << "{\"name\": " << JsonString(series.name)
             << ", \"latest_bytes\": " << (row.latest ? Decimal(*row.latest) : "null")
             << ", \"latest_date\": " << JsonDate(h, latest)
             << ", \"measured\": " << (row.measured ? "true" : "false")
             << ", \"change_previous_run\": " << JsonNumber(row.change_previous)
             << ", \"change_7_days\": " << JsonNumber(row.change_7_days)
             << ", \"change_30_days\": " << JsonNumber(row.change_30_days)
-            << ", \"growth_per_day_30_days\": " << per_day
+            << ", \"growth_per_day_30_days\": " << JsonNumber(row.growth_per_day)
             << ", \"new_since\": " << JsonDate(h, row.new_since)
             << ", \"gone_since\": " << JsonDate(h, row.gone_since) << ", \"series\": [";
         for (std::size_t p = 0; p < series.runs.size(); ++p) {
-            const std::optional<Bytes> value = h.ValueOf(series.values[p]);
+            const std::optional<ByteCount> value = h.ValueOf(series.values[p]);
             out << (p > 0 ? ", " : "") << dates[series.runs[p]]
                 << (value ? Decimal(*value) : "null") << "]";
         }
@@ -221,7 +234,8 @@ void WriteJson(const ReportData& data, Output& out) {
     out << "\n]}\n";
 }
 
-// A label value of the exposition format: backslash, quote and line feed escaped.
+// A label value of the exposition format: the shown name, UTF-8 and one
+// for each name, which holds no line feed; its backslashes and quotes escaped.
 std::string LabelValue(std::string_view text) {
     std::string value;
     for (const char c : Shown(text)) {
@@ -279,7 +293,7 @@ RowTexts TextsOf(const ReportData& data, const Figures& row) {
     t.previous = Change(row.change_previous, exact);
     t.week = Change(row.change_7_days, exact);
     t.month = Change(row.change_30_days, exact);
-    t.per_day = PerDay(row.growth_per_day, exact);
+    t.per_day = Change(row.growth_per_day, exact);
     std::vector<std::string> notes;
     if (row.new_since) {
         notes.push_back("new since " + IsoDate(h.runs[*row.new_since].when.day));
@@ -309,8 +323,7 @@ std::string PeriodText(const History& history) {
     std::vector<std::string> names;
     std::vector<std::string> daily;
     for (const FileSummary& file : history.files) {
-        const bool day_report =
-            file.name.size() == std::string_view("Sizewalk_yyyyMMdd.txt").size();
+        const bool day_report = IsDayFileName(file.name, true);
         (day_report ? daily : names).push_back(Shown(file.name));
     }
     if (daily.size() > 2) {

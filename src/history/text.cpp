@@ -1,10 +1,11 @@
 #include "history/text.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 
 #include "common/text.h"
+#include "common/tracking_file/fields.h"
+#include "common/tracking_file/names.h"
 
 namespace sizewalk::history {
 namespace {
@@ -20,7 +21,7 @@ std::string Digits(int value, int width) {
 }  // namespace
 
 std::string Shown(std::string_view name) {
-    return EscapeControlCharacters(name, true);
+    return EscapeText(name, Escaping::kShown);
 }
 
 std::size_t Columns(std::string_view text) {
@@ -62,29 +63,12 @@ std::string IsoWhen(const When& when) {
     return text;
 }
 
-std::string Decimal(Bytes value) {
-    if (value <= ~std::uint64_t{0}) {  // 128-bit division is slow: the common case skips it
-        char text[24];
-        return std::string(
-            text, std::to_chars(text, text + sizeof text, static_cast<std::uint64_t>(value)).ptr);
-    }
-    char digits[48];
-    std::size_t n = sizeof digits;
-    do {
-        digits[--n] = static_cast<char>('0' + static_cast<int>(value % 10));
-        value /= 10;
-    } while (value != 0);
-    return std::string(digits + n, sizeof digits - n);
-}
-
-std::string SignedDecimal(SignedBytes value) {
-    if (value == 0) {
+std::string SignedDecimal(const ByteChange& value) {
+    if (value.magnitude == 0) {
         return "0";
     }
-    const Bytes magnitude = value < 0 ? Bytes(0) - static_cast<Bytes>(value) : Bytes(value);
-    std::string text(1, value < 0 ? '-' : '+');
-    text += Decimal(magnitude);
-    return text;
+    std::string text(1, value.negative ? '-' : '+');
+    return text += Decimal(value.magnitude);
 }
 
 std::string HumanSize(double bytes) {

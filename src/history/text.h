@@ -8,8 +8,9 @@
 
 namespace sizewalk::history {
 
-// A name as UTF-8 text: control characters as \t, \n, \r or \xHH, and each
-// byte that is not part of UTF-8 (an 8-bit code page's letter) as \xHH.
+// A name as the reports show it: escaped byte by byte, also each byte that
+// is not part of UTF-8 (an 8-bit code page's letter), so that it is UTF-8
+// and two names never look the same.
 std::string Shown(std::string_view name);
 
 // The screen columns of UTF-8 text: each character counts once.
@@ -22,9 +23,8 @@ std::string IsoDate(std::int32_t day);
 // "2026-12-05" for a date alone, "2026-12-05T02:30:00" with a time.
 std::string IsoWhen(const When& when);
 
-std::string Decimal(Bytes value);
 // With a sign: "+12", "-3", "0".
-std::string SignedDecimal(SignedBytes value);
+std::string SignedDecimal(const ByteChange& value);
 
 // "512 B", "1.2 GiB": binary units, one decimal.
 std::string HumanSize(double bytes);

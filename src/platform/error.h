@@ -2,6 +2,7 @@
 // description, whatever the operating system called them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -37,8 +38,15 @@ std::string RuntimeErrorText(std::int32_t number);
 // path when one is given.
 Error MakeError(std::int32_t number, std::string_view path = {});
 
-// `path` as a message shows it: in single quotes when it begins or ends with
-// a blank, which would otherwise not be seen.
+// The longest path a message shows, in bytes: a path can be thousands of
+// levels deep, and a message is one line of a log or of a tracking file.
+inline constexpr std::size_t kMaxShownPath = 256;
+
+// `path` as a message shows it: a longer path than kMaxShownPath shortened
+// to its first component, "...", and as many of its last components as fit
+// (the end of the last one alone where even that is too long); in single
+// quotes when it begins or ends with a blank, which would otherwise not be
+// seen. Control characters are left for where the message is written.
 std::string ShownPath(std::string_view path);
 
 // The failure of a run that the signal `signal` asked to stop.

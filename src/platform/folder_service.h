@@ -9,13 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/byte_count.h"
 #include "platform/error.h"
 
 namespace sizewalk {
-
-// Bytes in a tree: sums of sparse files pass 2^64 (tmpfs, XFS and btrfs
-// allow files of 2^63 bytes), and a size must never wrap.
-__extension__ using ByteCount = unsigned __int128;
 
 struct ScanProgress {
     std::size_t entries_done = 0;  // immediate subdirectories fully measured

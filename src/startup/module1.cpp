@@ -102,8 +102,9 @@ void PrintHelp(std::FILE* stream) {
         "error not a terminal also to a message box, unless SIZEWALK_MESSAGES=stderr.\n";
 #endif
     out +=
-        "Style 3 writes a name that begins with = + - @ tab or CR as \"'name\", so that\n"
-        "a spreadsheet shows it as text.\n";
+        "Style 3 writes a name that begins with = + - @ tab, CR or ' as \"'name\", so\n"
+        "that a spreadsheet shows it as text. The text reports and standard error\n"
+        "escape names: \\\\ for a backslash, \\t \\n \\r, \\xHH for other control bytes.\n";
     std::fwrite(out.data(), 1, out.size(), stream);
 }
 

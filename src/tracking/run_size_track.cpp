@@ -39,7 +39,7 @@ class Measurer {
         entry.name = ScanningProblemName(entry.name, size.error().description);
         entry.failed = true;
         problems_ = true;
-        platform_.messages.Notice(EscapeControlCharacters(entry.name));
+        platform_.messages.Notice(ShownEntryName(entry.name));
         return entry;
     }
 
@@ -63,7 +63,7 @@ void WriteTextReport(const Platform& platform, Measurer& measurer, std::size_t c
         total += entry.size;
         const std::string field =
             entry.failed ? std::string(kFailedSizeField) : FormatGrouped(entry.size, locale);
-        WriteLines(file, EntryLines(field, EscapeControlCharacters(entry.name), locale));
+        WriteLines(file, EntryLines(field, ShownEntryName(entry.name), locale));
     }
     WriteLines(file, {"", TotalsLine(total, count, locale), RuleLine(), ""});
 }

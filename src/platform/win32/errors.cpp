@@ -85,7 +85,7 @@ Error ErrorFromWin32(unsigned long code, std::string_view path) {
     }
     if (!path.empty()) {
         text += ": ";
-        text += path;
+        text += ShownPath(path);
     }
     return Error{number, std::move(text)};
 }
