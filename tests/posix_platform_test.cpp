@@ -1,6 +1,8 @@
 // The POSIX services against real files: how the tracking file is opened
 // and rolled back, how errno becomes a runtime number, a signal mid-walk.
 // What counts toward a size, leases and locales: end to end.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +12,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <thread>
 #include <tuple>
 
@@ -35,7 +38,7 @@ TEST(PosixFolderService, KernelFileSystemsCountNothing) {
     }
     // /proc/kcore alone claims up to 128 TiB.
     PosixFolderService service;
-    auto listing = service.GetFolder("/", {});
+    auto listing = testing::List(service, "/");
     ASSERT_TRUE(listing.ok());
     const auto& names = listing.value()->SubFolders();
     const auto it = std::find(names.begin(), names.end(), "proc");
@@ -45,60 +48,181 @@ TEST(PosixFolderService, KernelFileSystemsCountNothing) {
     EXPECT_EQ(size.value(), 0u);
 }
 
-TEST(PosixFileService, RefusesLinksAndSpecialFiles) {
+// Opens `name` in `dir` with `files`.
+Outcome<std::unique_ptr<OutputFile>> OpenIn(FileService& files, const std::string& dir,
+                                            const std::string& name, OpenMode mode) {
+    PosixFolderService folders;
+    auto directory = folders.OpenDirectory(dir);
+    if (!directory.ok()) {
+        return directory.error();
+    }
+    return files.Open(*directory.value(), name, mode);
+}
+
+// Root never writes where a user pointed a tracking file's name: a link, a
+// FIFO (without hanging on it), a directory, a hard link (which a user can
+// make to root's files where fs.protected_hardlinks is 0), and in a sticky
+// directory a file of a third user.
+TEST(PosixFileService, RefusesFilesPlantedUnderItsNames) {
     TempDir tmp;
+    const std::string victim = tmp.path() + "victim";
     tmp.File("victim", 0);
-    fs::create_symlink(tmp.fs() / "victim", tmp.fs() / "Sizewalk.txt");
+    const std::string hard = "Refusing a file with several hard links: ";
+    std::vector<std::pair<std::string, std::string>> cases = {
+        {"Sizewalk.txt", "Refusing a symbolic link: "},
+        {"Sizewalk.csv", "Not a regular file: "},
+        {"Sizewalk_20031005.txt", "Not a regular file: "},
+        {"Sizewalk_20031006.txt", hard},
+    };
+    fs::create_symlink(victim, tmp.fs() / "Sizewalk.txt");
     mkfifo((tmp.fs() / "Sizewalk.csv").c_str(), 0600);
     fs::create_directory(tmp.fs() / "Sizewalk_20031005.txt");
+    fs::create_hard_link(victim, tmp.fs() / "Sizewalk_20031006.txt");
+    std::ofstream protected_hardlinks("/proc/sys/fs/protected_hardlinks");
+    if (geteuid() == 0 && protected_hardlinks << "0" << std::flush) {
+        // As the attacker would: a user links root's file under the name.
+        chmod(tmp.path().c_str(), 01777);
+        ASSERT_EQ(chown(victim.c_str(), 0, 0), 0);
+        testing::RunProgram({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "ln",
+                             victim, tmp.path() + "Sizewalk_20031007.txt"});
+        protected_hardlinks << "1" << std::flush;
+        cases.emplace_back("Sizewalk_20031007.txt", hard);
+        tmp.File("Sizewalk_20031008.txt", 0);
+        ASSERT_EQ(chown((tmp.path() + "Sizewalk_20031008.txt").c_str(), 65534, 65534), 0);
+        cases.emplace_back("Sizewalk_20031008.txt",
+                           "Refusing a file of another user in a shared directory: ");
+    }
     PosixFileService files;
-    for (const char* name : {"Sizewalk.txt", "Sizewalk.csv", "Sizewalk_20031005.txt"}) {
+    for (const auto& [name, reason] : cases) {
         for (OpenMode mode : {OpenMode::kAppend, OpenMode::kReplace}) {
-            auto file = files.Open(tmp.path() + name, mode);  // must not hang on the FIFO
+            auto file = OpenIn(files, tmp.path(), name, mode);
             ASSERT_FALSE(file.ok()) << name;
-            EXPECT_EQ(file.error().number, 75) << file.error().description;
-            EXPECT_EQ(file.error().description,
-                      (name[9] == 't' ? "Refusing a symbolic link: " : "Not a regular file: ") +
-                          tmp.path() + name);
+            EXPECT_EQ(file.error(), (Error{75, reason + tmp.path() + name}));
         }
     }
-    EXPECT_EQ(fs::file_size(tmp.fs() / "victim"), 0u);
+    EXPECT_EQ(fs::file_size(victim), 0u);
 }
 
 // Two runs on one file: the second waits for the first's lock, then finds
 // the file as the first left it: written (no header needed), or removed by
-// its rollback (made anew, not written into the removed one). What else a
-// rollback leaves (the file exactly as before): the tiny file system end to
-// end. A new file takes its mode from the umask.
+// its rollback (made anew, not written into the removed one). A new file
+// takes its mode from the umask; a torn last line is ended first.
 TEST(PosixFileService, ConcurrentRuns) {
     const mode_t old_mask = umask(027);
-    for (const bool commit : {true, false}) {
+    for (const bool written : {true, false}) {
         TempDir tmp;
         const std::string path = tmp.path() + "Sizewalk.txt";
         PosixFileService files;
-        if (commit) {
+        if (written) {
             std::ofstream{path};  // a file left empty is new too
         }
-        auto first = files.Open(path, OpenMode::kAppend);
+        auto first = OpenIn(files, tmp.path(), "Sizewalk.txt", OpenMode::kAppend);
         ASSERT_TRUE(first.ok());
         EXPECT_TRUE(first.value()->IsNew());
         Outcome<std::unique_ptr<OutputFile>> second = MakeError(errnum::kInternal);
-        std::thread other([&] { second = files.Open(path, OpenMode::kAppend); });
-        EXPECT_TRUE(testing::SomeoneWaitsFor(path));
-        ASSERT_FALSE(first.value()->WriteLine("first"));
-        if (commit) {
-            ASSERT_FALSE(first.value()->Commit());
+        std::atomic<bool> opened{false};
+        std::thread other([&] {
+            second = OpenIn(files, tmp.path(), "Sizewalk.txt", OpenMode::kAppend);
+            opened = true;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_FALSE(opened.load());
+        if (written) {
+            ASSERT_FALSE(first.value()->Write({"first", "torn"}));
+            ASSERT_EQ(truncate(path.c_str(), 12), 0);  // "first\r\ntorn\r"
         }
         first.value().reset();
         other.join();
         ASSERT_TRUE(second.ok()) << second.error().description;
-        EXPECT_EQ(second.value()->IsNew(), !commit);
-        ASSERT_FALSE(second.value()->WriteLine("second"));
-        ASSERT_FALSE(second.value()->Commit());
-        EXPECT_EQ(testing::ReadFile(path), commit ? "first\r\nsecond\r\n" : "second\r\n");
+        EXPECT_EQ(second.value()->IsNew(), !written);
+        ASSERT_FALSE(second.value()->Write({"second"}));
+        EXPECT_EQ(testing::ReadFile(path),
+                  written ? "first\r\ntorn\r\r\nsecond\r\n" : "second\r\n");
         EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
     }
     umask(old_mask);
+}
+
+// A lock held elsewhere is waited for only so long; a request to stop ends
+// the wait at once, whether it came before or during it.
+TEST(PosixFileService, WaitsBoundedAndStops) {
+    TempDir tmp;
+    const std::string path = tmp.path() + "Sizewalk.csv";
+    std::ofstream{path};
+    const int holder = open(path.c_str(), O_RDONLY);
+    ASSERT_EQ(flock(holder, LOCK_EX), 0);
+    StopFlag stop{0};
+    const std::vector<std::tuple<int, int, Error>> cases = {
+        {0, -1, Error{70, "The file is locked by another process: " + path}},
+        {15, -1, Interrupted(15)},
+        {0, 15, Interrupted(15)},
+    };
+    for (const auto& [before, during, expected] : cases) {
+        stop = before;
+        const std::chrono::milliseconds bound(during < 0 ? 300 : 20000);
+        PosixFileService files({&stop, bound});
+        std::thread signal([&, during = during] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            stop = during < 0 ? stop.load() : during;
+        });
+        const auto start = std::chrono::steady_clock::now();
+        auto file = OpenIn(files, tmp.path(), "Sizewalk.csv", OpenMode::kAppend);
+        signal.join();
+        ASSERT_FALSE(file.ok());
+        EXPECT_EQ(file.error(), expected);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    }
+    close(holder);
+}
+
+// The day's file is replaced whole: the earlier one keeps its mode and
+// owner (the directory's owner here), no temporary is left, and this user's
+// temporaries a killed run left more than a day ago go, nothing else.
+TEST(PosixFileService, ReplacingKeepsModeAndOwnerAndLeavesNoTemporaries) {
+    for (const bool unnamed : {true, false}) {
+        TempDir tmp;
+        const std::string day = "Sizewalk_20031005.txt";
+        tmp.File(day, 3);
+        chmod((tmp.path() + day).c_str(), 0604);
+        const bool root = geteuid() == 0;
+        if (root) {
+            ASSERT_EQ(chown(tmp.path().c_str(), 65534, 65534), 0);
+            ASSERT_EQ(chown((tmp.path() + day).c_str(), 65534, 65534), 0);
+        }
+        // Kept: the wrong form, a young one, a directory, a link.
+        const std::set<std::string> kept = {day,
+                                            ".Sizewalk_20031004.txt.abc12",
+                                            ".Sizewalk_2003100a.txt.abc123",
+                                            ".Sizewalk_20031004.txt.young1",
+                                            ".Sizewalk_19991231.txt.stale2",
+                                            ".Sizewalk_19991231.txt.stale3"};
+        for (const char* name : {".Sizewalk_20031004.txt.abc12", ".Sizewalk_2003100a.txt.abc123",
+                                 ".Sizewalk_19991231.txt.stale1"}) {
+            tmp.File(name, 1);
+        }
+        fs::create_directory(tmp.fs() / ".Sizewalk_19991231.txt.stale2");
+        fs::create_symlink(tmp.fs() / day, tmp.fs() / ".Sizewalk_19991231.txt.stale3");
+        const timespec old[2] = {{0, 0}, {std::time(nullptr) - 2 * 86400, 0}};
+        for (const auto& entry : fs::directory_iterator(tmp.fs())) {
+            utimensat(AT_FDCWD, entry.path().c_str(), old, AT_SYMLINK_NOFOLLOW);
+        }
+        tmp.File(".Sizewalk_20031004.txt.young1", 1);
+        PosixFileService files({nullptr, kBusyWait, unnamed});
+        auto file = OpenIn(files, tmp.path(), day, OpenMode::kReplace);
+        ASSERT_TRUE(file.ok());
+        const Status written = file.value()->Write({"report"});
+        ASSERT_FALSE(written) << written->description;
+        EXPECT_EQ(testing::ReadFile(tmp.fs() / day), "report\r\n");
+        struct stat st {};
+        ASSERT_EQ(stat((tmp.path() + day).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0604u);
+        EXPECT_EQ(st.st_uid, root ? 65534u : geteuid());
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(tmp.fs())) {
+            names.insert(entry.path().filename().string());
+        }
+        EXPECT_EQ(names, kept);
+    }
 }
 
 // Error 75 carries the system's words; so does an opener that did not start.
@@ -168,6 +292,47 @@ TEST(PosixRun, ASignalStopsTheRunAndRollsTheFileBack) {
     ASSERT_EQ(fake.messages.shown.size(), 1u);
     EXPECT_EQ(fake.messages.shown[0].text,
               "User interrupt occurred (signal 15)\r\n\r\n(Message B18)");
+}
+
+// Swaps `dir` for a symbolic link to `elsewhere` as the walk opens its
+// first subdirectory, as a user who owns a component of the path can.
+class SwappingCalls : public walk::DirectoryCalls {
+  public:
+    SwappingCalls(fs::path dir, fs::path elsewhere) : dir_(dir), elsewhere_(elsewhere) {}
+    int OpenDirectory(int parent, const char* name) override {
+        if (fs::exists(dir_) && !fs::is_symlink(dir_)) {
+            fs::rename(dir_, dir_.string() + ".moved");
+            fs::create_directory_symlink(elsewhere_, dir_);
+        }
+        return DirectoryCalls::OpenDirectory(parent, name);
+    }
+
+  private:
+    fs::path dir_, elsewhere_;
+};
+
+// The directory measured is the directory written, whatever became of its
+// path meanwhile: nothing is written elsewhere, in any style.
+TEST(PosixRun, APathSwappedMidRunChangesNothing) {
+    for (const char* style : {"1", "2", "3"}) {
+        TempDir tmp;
+        tmp.File("dir/a/f", 7);
+        tmp.File("elsewhere/b/f", 9);
+        auto calls = std::make_shared<SwappingCalls>(tmp.fs() / "dir", tmp.fs() / "elsewhere");
+        PosixFolderService folders(walk::WalkOptions{1, calls, nullptr});
+        PosixFileService files;
+        testing::FakePlatform fake;
+        const Platform platform{folders,     files,       fake.messages, fake.clock,
+                                fake.editor, fake.locale, nullptr};
+        EXPECT_EQ(Main({style, tmp.path() + "dir/"}, platform, {}), 0);
+        EXPECT_EQ(
+            std::distance(fs::directory_iterator(tmp.fs() / "elsewhere"), fs::directory_iterator()),
+            1);
+        const std::string name = style[0] == '1'   ? "Sizewalk.txt"
+                                 : style[0] == '2' ? "Sizewalk_20031005.txt"
+                                                   : "Sizewalk.csv";
+        EXPECT_NE(testing::ReadFile(tmp.fs() / "dir.moved" / name).find("a"), std::string::npos);
+    }
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ void TempDir::File(const std::string& relative, std::uintmax_t size) const {
 std::string Measure(const std::string& dir, walk::WalkOptions options,
                     const ProgressCallback& progress) {
     PosixFolderService service(std::move(options));
-    auto listing = service.GetFolder(dir, progress);
+    auto listing = List(service, dir, progress);
     if (!listing.ok()) {
         return "GetFolder: " + listing.error().description;
     }
@@ -52,6 +52,15 @@ std::string Measure(const std::string& dir, walk::WalkOptions options,
             "\n";
     }
     return result;
+}
+
+Outcome<std::unique_ptr<FolderListing>> List(FolderService& service, const std::string& dir,
+                                             const ProgressCallback& progress) {
+    auto directory = service.OpenDirectory(dir);
+    if (!directory.ok()) {
+        return directory.error();
+    }
+    return service.GetFolder(*directory.value(), progress);
 }
 
 std::string ReadFile(const std::filesystem::path& path) {

@@ -33,6 +33,10 @@ class TempDir {
     std::error_code ignored_;
 };
 
+// Opens `dir` and lists it.
+Outcome<std::unique_ptr<FolderListing>> List(FolderService& service, const std::string& dir,
+                                             const ProgressCallback& progress = {});
+
 // One line per subdirectory: name, tab, size or the error.
 std::string Measure(const std::string& dir, walk::WalkOptions options = {},
                     const ProgressCallback& progress = {});

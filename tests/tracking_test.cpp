@@ -118,7 +118,6 @@ TEST_F(TrackingRun, FatalFailuresAreReportedWithLetterB) {
     using Arrange = std::function<void(testing::FakePlatform&)>;
     const Error disk_full = MakeError(errnum::kDiskFull, "/srv/data/Sizewalk.txt");
     const Error stopped = Interrupted(15);
-    const std::string b61 = "Disk full: fake\r\n\r\n(Message B61)";
     const std::string b18 = "User interrupt occurred (signal 15)\r\n\r\n(Message B18)";
     const std::vector<std::tuple<const char*, int, Arrange, std::string>> cases = {
         {"missing directory", 1, [](auto&) { TargetDir = "/nowhere/"; },
@@ -126,10 +125,7 @@ TEST_F(TrackingRun, FatalFailuresAreReportedWithLetterB) {
         {"open refused", 3,
          [&](auto& f) { f.files.fail_open = MakeError(errnum::kPermissionDenied); },
          "Permission denied\r\n\r\n(Message B70)"},
-        {"header write", 1, [](auto& f) { f.files.fail_write_number = 1; }, b61},
-        {"entry write", 2, [](auto& f) { f.files.fail_write_number = 6; }, b61},
-        {"totals write", 1, [](auto& f) { f.files.fail_write_number = 13; }, b61},
-        {"commit", 3, [&](auto& f) { f.files.fail_commit = disk_full; },
+        {"write", 3, [&](auto& f) { f.files.fail_write = disk_full; },
          "Disk full: /srv/data/Sizewalk.txt\r\n\r\n(Message B61)"},
         {"stopped while measuring", 3, [&](auto& f) { f.folders.folders[kDir][3].size = stopped; },
          b18},
