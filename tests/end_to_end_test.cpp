@@ -155,6 +155,16 @@ TEST(EndToEnd, ExitStatusesAndMessages) {
     check({"3", dir}, 3,
           "sizewalk: private // Scanning Problem: Permission denied: " + dir +
               "private/inner. Directory size reset to zero.\n");
+    // Standard output and error closed, or a pipe nobody reads: the same
+    // status, the same block again, no message inside it.
+    const std::string block = ReadFile(tmp.fs() / "Sizewalk.csv");
+    for (const auto streams : {testing::Streams::kClosed, testing::Streams::kBrokenPipe}) {
+        std::vector<std::string> argv = program;
+        argv.insert(argv.end(), {"3", dir});
+        EXPECT_EQ(RunProgram(argv, {}, {}, streams).exit_status, 3);
+        EXPECT_EQ(ReadFile(tmp.fs() / "Sizewalk.csv"),
+                  block + block + (streams == testing::Streams::kClosed ? "" : block));
+    }
     fs::permissions(tmp.fs() / "private/inner", fs::perms::owner_all);
 }
 
@@ -209,6 +219,64 @@ TEST(EndToEnd, OnATinyFileSystem) {
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 33)
         << "a temporary file was left behind";
+}
+
+// Whether process `pid` walks below `root` (has a subdirectory open); waits
+// up to ten seconds for it, or until the process has ended.
+bool Walking(pid_t pid, const std::string& root) {
+    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    for (int tries = 0; tries < 100000 && fs::exists(fds); ++tries) {
+        std::error_code error;
+        for (const auto& fd : fs::directory_iterator(fds, error)) {
+            const std::string target = fs::read_symlink(fd.path(), error).string();
+            if (target.size() > root.size() && target.starts_with(root) &&
+                target.find("Sizewalk") == std::string::npos) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Whatever ends a run, no report is torn: SIGKILL mid-walk leaves the file
+// byte for byte as it was; a file size limit (ulimit -f, LimitFSIZE=) fails
+// the write, which is rolled back, or says it could not be (an append-only
+// file cannot be cut back).
+TEST(EndToEnd, NothingTorn) {
+    TempDir tmp;
+    for (int i = 0; i < 3000; ++i) {
+        fs::create_directories(tmp.fs() / std::to_string(i % 3) / std::to_string(i));
+    }
+    const std::string csv = tmp.path() + "Sizewalk.csv";
+    std::ofstream(csv) << std::string(600, 'x') << "\r\n";
+    const std::string before = ReadFile(csv);
+    int status = 0;
+    for (int attempt = 0; attempt < 20 && status != 128 + SIGKILL; ++attempt) {
+        std::ofstream(csv, std::ios::binary) << before;
+        status =
+            RunProgram({SIZEWALK_BINARY, "3", tmp.path()}, {"SIZEWALK_THREADS=1"}, [&](pid_t pid) {
+                if (Walking(pid, tmp.path())) {
+                    kill(pid, SIGKILL);
+                }
+            }).exit_status;
+        EXPECT_EQ(ReadFile(csv), before);
+    }
+    EXPECT_EQ(status, 128 + SIGKILL) << "never caught walking";
+
+    const std::vector<std::string> limited = {"prlimit", "--fsize=610", SIZEWALK_BINARY, "3",
+                                              tmp.path()};
+    const std::string too_large = "sizewalk: File too large: " + csv;
+    EXPECT_EQ(RunProgram(limited).output, too_large + " (Message B75)\n");
+    EXPECT_EQ(ReadFile(csv), before);
+    if (RunProgram({"chattr", "+a", csv}).exit_status != 0) {
+        GTEST_SKIP() << "no append-only files here";
+    }
+    const Result stuck = RunProgram(limited);
+    RunProgram({"chattr", "-a", csv});
+    EXPECT_EQ(stuck.exit_status, 1);
+    EXPECT_EQ(stuck.output, too_large +
+                                ", and the file could not be restored: it may hold an "
+                                "incomplete report (Message B75)\n");
 }
 
 // The separators of real locales end to end: C's; those of a locale whose

@@ -130,7 +130,11 @@ class RecordingMessageBox final : public MessageBoxService {
 class FixedClock final : public Clock {
   public:
     LocalTime now{2003, 10, 5, 10, 30, 6};
-    LocalTime Now() override { return now; }
+    int reads = 0;
+    LocalTime Now() override {
+        ++reads;
+        return now;
+    }
 };
 
 class RecordingEditor final : public TextEditor {

@@ -113,6 +113,16 @@ TEST_F(TrackingRun, EveryStyle) {
     EXPECT_EQ(fake.files.contents.at(kDir + "Sizewalk.csv"), "");
 }
 
+// One reading of the clock dates a run: a run across midnight names its
+// file, heads its report and dates its rows by one day.
+TEST_F(TrackingRun, OneClockReadingPerRun) {
+    for (const int style : {1, 2, 3}) {
+        fake.clock.reads = 0;
+        Run(style);
+        EXPECT_EQ(fake.clock.reads, 1) << style;
+    }
+}
+
 // A fatal failure leaves the file exactly as it was before the run.
 TEST_F(TrackingRun, FatalFailuresAreReportedWithLetterB) {
     using Arrange = std::function<void(testing::FakePlatform&)>;

@@ -13,7 +13,8 @@ bool IsDigit(char c) {
 }  // namespace
 
 std::string TemporaryName(std::string_view name, unsigned long long seed) {
-    std::string temporary = "." + std::string(name) + ".";
+    std::string temporary(1, '.');
+    temporary.append(name).push_back('.');
     for (std::size_t i = 0; i < kRandomLength; ++i) {
         temporary += kLetters[seed % 36];
         seed /= 36;
