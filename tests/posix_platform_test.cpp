@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -244,6 +245,26 @@ TEST(PosixErrors, TheSystemsOwnWords) {
     EXPECT_EQ(opened, (Error{76,
                              "Could not start xdg-open for /d/Sizewalk.txt: No such file or "
                              "directory"}));
+}
+
+// Started with standard output and error closed, a program takes the null
+// device for them, so that no file it opens becomes either; a closed pipe
+// or a file size limit does not end it.
+TEST(PosixProcess, PreparedForClosedStreamsAndLimits) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(1);
+        close(2);
+        PrepareProcess();
+        char target[16] = {};
+        const bool ok = readlink("/proc/self/fd/2", target, sizeof target - 1) == 9 &&
+                        std::string_view(target) == "/dev/null" && fcntl(1, F_GETFD) >= 0 &&
+                        signal(SIGPIPE, SIG_DFL) == SIG_IGN && signal(SIGXFSZ, SIG_DFL) == SIG_IGN;
+        _exit(ok ? 0 : 1);
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    EXPECT_EQ(status, 0);
 }
 
 // Sends SIGTERM to the process (as systemd does) after a few directories,
