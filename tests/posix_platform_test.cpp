@@ -83,9 +83,9 @@ TEST(PosixFileService, RefusesFilesPlantedUnderItsNames) {
     if (geteuid() == 0 && protected_hardlinks << "0" << std::flush) {
         // As the attacker would: a user links root's file under the name.
         chmod(tmp.path().c_str(), 01777);
-        ASSERT_EQ(chown(victim.c_str(), 0, 0), 0);
+        tmp.File("passwd", 0);
         testing::RunProgram({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "ln",
-                             victim, tmp.path() + "Sizewalk_20031007.txt"});
+                             tmp.path() + "passwd", tmp.path() + "Sizewalk_20031007.txt"});
         protected_hardlinks << "1" << std::flush;
         cases.emplace_back("Sizewalk_20031007.txt", hard);
         tmp.File("Sizewalk_20031008.txt", 0);
