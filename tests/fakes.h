@@ -67,8 +67,6 @@ class MemoryFileService final : public FileService {
     std::map<std::string, std::string> contents;  // by path
     Status fail_open;
     Status fail_write;
-    // What another run adds to a file just before this one gets it.
-    std::map<std::string, std::string> written_meanwhile;
 
     Status CheckWritable(const Directory&, const std::string&) override { return fail_open; }
     Outcome<std::unique_ptr<OutputFile>> Open(const Directory& directory, const std::string& name,
@@ -77,9 +75,6 @@ class MemoryFileService final : public FileService {
             return *fail_open;
         }
         const std::string path = directory.path() + name;
-        if (written_meanwhile.count(path) > 0) {
-            contents[path] += written_meanwhile[path];
-        }
         const auto it = contents.find(path);
         const bool is_new =
             mode == OpenMode::kReplace || it == contents.end() || it->second.empty();

@@ -24,6 +24,7 @@
 #include "platform/posix/folder_service.h"
 #include "startup/module1.h"
 #include "temp_dir.h"
+#include "tracking/formats.h"
 
 namespace sizewalk {
 namespace {
@@ -107,7 +108,9 @@ TEST(PosixFileService, RefusesFilesPlantedUnderItsNames) {
 // Two runs on one file: the second waits for the first's lock, then finds
 // the file as the first left it: written (no header needed), or removed by
 // its rollback (made anew, not written into the removed one). A new file
-// takes its mode from the umask; a torn last line is ended first.
+// takes its mode from the umask; a torn last line is ended first. Others
+// wait only so long, and a request to stop, before or during the wait, ends
+// it at once.
 TEST(PosixFileService, ConcurrentRuns) {
     const mode_t old_mask = umask(027);
     for (const bool written : {true, false}) {
@@ -128,6 +131,25 @@ TEST(PosixFileService, ConcurrentRuns) {
         });
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         EXPECT_FALSE(opened.load());
+        StopFlag stop{0};
+        const std::vector<std::tuple<int, int, Error>> cases = {
+            {0, -1, Error{70, "The file is locked by another process: " + path}},
+            {15, -1, Interrupted(15)},
+            {0, 15, Interrupted(15)},
+        };
+        for (const auto& [before, during, expected] : cases) {
+            stop = before;
+            PosixFileService waiting({&stop, std::chrono::milliseconds(during < 0 ? 300 : 20000)});
+            std::thread signal([&, during = during] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                stop = std::max(stop.load(), during);
+            });
+            const auto start = std::chrono::steady_clock::now();
+            auto file = OpenIn(waiting, tmp.path(), "Sizewalk.txt", OpenMode::kAppend);
+            signal.join();
+            EXPECT_EQ(file.ok() ? Error{} : file.error(), expected);
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        }
         if (written) {
             ASSERT_FALSE(first.value()->Write({"first", "torn"}));
             ASSERT_EQ(truncate(path.c_str(), 12), 0);  // "first\r\ntorn\r"
@@ -144,85 +166,53 @@ TEST(PosixFileService, ConcurrentRuns) {
     umask(old_mask);
 }
 
-// A lock held elsewhere is waited for only so long; a request to stop ends
-// the wait at once, whether it came before or during it.
-TEST(PosixFileService, WaitsBoundedAndStops) {
-    TempDir tmp;
-    const std::string path = tmp.path() + "Sizewalk.csv";
-    std::ofstream{path};
-    const int holder = open(path.c_str(), O_RDONLY);
-    ASSERT_EQ(flock(holder, LOCK_EX), 0);
-    StopFlag stop{0};
-    const std::vector<std::tuple<int, int, Error>> cases = {
-        {0, -1, Error{70, "The file is locked by another process: " + path}},
-        {15, -1, Interrupted(15)},
-        {0, 15, Interrupted(15)},
-    };
-    for (const auto& [before, during, expected] : cases) {
-        stop = before;
-        const std::chrono::milliseconds bound(during < 0 ? 300 : 20000);
-        PosixFileService files({&stop, bound});
-        std::thread signal([&, during = during] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            stop = during < 0 ? stop.load() : during;
-        });
-        const auto start = std::chrono::steady_clock::now();
-        auto file = OpenIn(files, tmp.path(), "Sizewalk.csv", OpenMode::kAppend);
-        signal.join();
-        ASSERT_FALSE(file.ok());
-        EXPECT_EQ(file.error(), expected);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    }
-    close(holder);
-}
-
 // The day's file is replaced whole: the earlier one keeps its mode and
-// owner (the directory's owner here), no temporary is left, and this user's
-// temporaries a killed run left more than a day ago go, nothing else.
+// owner (the directory's owner here), no temporary is left, and of the
+// temporaries of killed runs only this user's plain files of the right form
+// older than a day go (the first here; not a young one, others' forms, a
+// directory, a link).
 TEST(PosixFileService, ReplacingKeepsModeAndOwnerAndLeavesNoTemporaries) {
+    const bool root = geteuid() == 0;
+    const std::string day = "Sizewalk_20031005.txt";
+    const std::vector<std::string> names = {".Sizewalk_19991231.txt.stale1",
+                                            ".Sizewalk_20031004.txt.abc12",
+                                            ".Sizewalk_2003100a.txt.abc123",
+                                            ".Sizewalk_19991231.txt.stale2",
+                                            ".Sizewalk_19991231.txt.stale3",
+                                            ".Sizewalk_20031004.txt.young1",
+                                            day};
     for (const bool unnamed : {true, false}) {
         TempDir tmp;
-        const std::string day = "Sizewalk_20031005.txt";
-        tmp.File(day, 3);
+        fs::create_directory(tmp.fs() / names[3]);
+        fs::create_symlink(tmp.fs() / day, tmp.fs() / names[4]);
+        const timespec old[2] = {{0, 0}, {std::time(nullptr) - 2 * 86400, 0}};
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (i != 3 && i != 4) {
+                tmp.File(names[i], 1);
+            }
+            if (i < 5) {
+                utimensat(AT_FDCWD, (tmp.path() + names[i]).c_str(), old, AT_SYMLINK_NOFOLLOW);
+            }
+        }
         chmod((tmp.path() + day).c_str(), 0604);
-        const bool root = geteuid() == 0;
         if (root) {
             ASSERT_EQ(chown(tmp.path().c_str(), 65534, 65534), 0);
             ASSERT_EQ(chown((tmp.path() + day).c_str(), 65534, 65534), 0);
         }
-        // Kept: the wrong form, a young one, a directory, a link.
-        const std::set<std::string> kept = {day,
-                                            ".Sizewalk_20031004.txt.abc12",
-                                            ".Sizewalk_2003100a.txt.abc123",
-                                            ".Sizewalk_20031004.txt.young1",
-                                            ".Sizewalk_19991231.txt.stale2",
-                                            ".Sizewalk_19991231.txt.stale3"};
-        for (const char* name : {".Sizewalk_20031004.txt.abc12", ".Sizewalk_2003100a.txt.abc123",
-                                 ".Sizewalk_19991231.txt.stale1"}) {
-            tmp.File(name, 1);
-        }
-        fs::create_directory(tmp.fs() / ".Sizewalk_19991231.txt.stale2");
-        fs::create_symlink(tmp.fs() / day, tmp.fs() / ".Sizewalk_19991231.txt.stale3");
-        const timespec old[2] = {{0, 0}, {std::time(nullptr) - 2 * 86400, 0}};
-        for (const auto& entry : fs::directory_iterator(tmp.fs())) {
-            utimensat(AT_FDCWD, entry.path().c_str(), old, AT_SYMLINK_NOFOLLOW);
-        }
-        tmp.File(".Sizewalk_20031004.txt.young1", 1);
         PosixFileService files({nullptr, kBusyWait, unnamed});
         auto file = OpenIn(files, tmp.path(), day, OpenMode::kReplace);
         ASSERT_TRUE(file.ok());
-        const Status written = file.value()->Write({"report"});
-        ASSERT_FALSE(written) << written->description;
+        ASSERT_FALSE(file.value()->Write({"report"}));
         EXPECT_EQ(testing::ReadFile(tmp.fs() / day), "report\r\n");
         struct stat st {};
         ASSERT_EQ(stat((tmp.path() + day).c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, 0604u);
         EXPECT_EQ(st.st_uid, root ? 65534u : geteuid());
-        std::set<std::string> names;
+        std::set<std::string> left;
         for (const auto& entry : fs::directory_iterator(tmp.fs())) {
-            names.insert(entry.path().filename().string());
+            left.insert(entry.path().filename().string());
         }
-        EXPECT_EQ(names, kept);
+        EXPECT_EQ(left, std::set<std::string>(names.begin() + 1, names.end()));
     }
 }
 
@@ -267,32 +257,24 @@ TEST(PosixProcess, PreparedForClosedStreamsAndLimits) {
     EXPECT_EQ(status, 0);
 }
 
-// Sends SIGTERM to the process (as systemd does) after a few directories,
-// once the run waits for their sizes; no directory is read on until it has
-// arrived. Counts what it reads.
-class SignallingCalls : public walk::DirectoryCalls {
+// Calls `hook` with the number of the read before each directory read (the
+// first is the listing's, the others the walk's, on its threads).
+class HookedCalls : public walk::DirectoryCalls {
   public:
-    explicit SignallingCalls(const StopFlag* stop) : stop_(stop) {}
+    explicit HookedCalls(std::function<void(int)> hook) : hook_(std::move(hook)) {}
     std::atomic<int> reads{0};
     long ReadEntries(int fd, void* buffer, std::size_t size) override {
-        const int read = ++reads;
-        if (read == 6) {
-            usleep(200000);  // so that the run waits for the sizes by then
-            kill(getpid(), SIGTERM);
-        }
-        for (int i = 0; read >= 6 && i < 5000 && stop_->load() == 0; ++i) {
-            usleep(1000);  // until the thread that takes it gets the processor
-        }
+        hook_(++reads);
         return DirectoryCalls::ReadEntries(fd, buffer, size);
     }
 
   private:
-    const StopFlag* stop_;
+    std::function<void(int)> hook_;
 };
 
-// SIGTERM mid-walk: the walk stops at once, the file is as it was, and the
-// exit status is 128 + 15.
-TEST(PosixRun, ASignalStopsTheRunAndRollsTheFileBack) {
+// SIGTERM mid-walk (as systemd sends it), once the run waits for the sizes:
+// the walk stops at once, the file is as it was, the exit status 128 + 15.
+TEST(PosixRun, ASignalStopsTheWalk) {
     TempDir tmp;
     for (int i = 0; i < 40; ++i) {  // one tree: the walk, not the run, must stop
         tmp.File("top/d" + std::to_string(i) + "/f", 1);
@@ -301,7 +283,15 @@ TEST(PosixRun, ASignalStopsTheRunAndRollsTheFileBack) {
     SystemPlatform system;
     system.CatchStopSignals();
     const Platform real = system.Get();
-    auto calls = std::make_shared<SignallingCalls>(real.stop);
+    auto calls = std::make_shared<HookedCalls>([&](int read) {
+        if (read == 6) {
+            usleep(200000);
+            kill(getpid(), SIGTERM);
+        }
+        for (int i = 0; read >= 6 && i < 5000 && real.stop->load() == 0; ++i) {
+            usleep(1000);  // no directory is read on until the flag is set
+        }
+    });
     PosixFolderService folders(walk::WalkOptions{2, calls, real.stop});
     testing::FakePlatform fake;
     const Platform platform{folders,     real.files,  fake.messages, fake.clock,
@@ -315,44 +305,55 @@ TEST(PosixRun, ASignalStopsTheRunAndRollsTheFileBack) {
               "User interrupt occurred (signal 15)\r\n\r\n(Message B18)");
 }
 
-// Swaps `dir` for a symbolic link to `elsewhere` as the walk opens its
-// first subdirectory, as a user who owns a component of the path can.
-class SwappingCalls : public walk::DirectoryCalls {
-  public:
-    SwappingCalls(fs::path dir, fs::path elsewhere) : dir_(dir), elsewhere_(elsewhere) {}
-    int OpenDirectory(int parent, const char* name) override {
-        if (fs::exists(dir_) && !fs::is_symlink(dir_)) {
-            fs::rename(dir_, dir_.string() + ".moved");
-            fs::create_directory_symlink(elsewhere_, dir_);
-        }
-        return DirectoryCalls::OpenDirectory(parent, name);
+// SIGKILL mid-walk (systemd after its stop timeout, the OOM killer) leaves
+// the file byte for byte as it was.
+TEST(PosixRun, AKillMidWalkLeavesTheFile) {
+    TempDir tmp;
+    tmp.File("a/b/f", 1);
+    std::ofstream(tmp.fs() / "Sizewalk.txt") << "before";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        auto calls = std::make_shared<HookedCalls>([](int read) {
+            if (read == 2) {
+                raise(SIGKILL);
+            }
+        });
+        PosixFolderService folders(walk::WalkOptions{1, calls, nullptr});
+        PosixFileService files;
+        testing::FakePlatform fake;
+        Main({"1", tmp.path()},
+             Platform{folders, files, fake.messages, fake.clock, fake.editor, fake.locale}, {});
+        _exit(0);
     }
-
-  private:
-    fs::path dir_, elsewhere_;
-};
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(testing::ReadFile(tmp.fs() / "Sizewalk.txt"), "before");
+}
 
 // The directory measured is the directory written, whatever became of its
-// path meanwhile: nothing is written elsewhere, in any style.
+// path meanwhile (a user who owns a component swaps it for a link): nothing
+// is written elsewhere, in any style.
 TEST(PosixRun, APathSwappedMidRunChangesNothing) {
-    for (const char* style : {"1", "2", "3"}) {
+    for (const int style : {1, 2, 3}) {
         TempDir tmp;
         tmp.File("dir/a/f", 7);
         tmp.File("elsewhere/b/f", 9);
-        auto calls = std::make_shared<SwappingCalls>(tmp.fs() / "dir", tmp.fs() / "elsewhere");
+        auto calls = std::make_shared<HookedCalls>([&](int read) {
+            if (read == 2) {
+                fs::rename(tmp.fs() / "dir", tmp.fs() / "moved");
+                fs::create_directory_symlink(tmp.fs() / "elsewhere", tmp.fs() / "dir");
+            }
+        });
         PosixFolderService folders(walk::WalkOptions{1, calls, nullptr});
         PosixFileService files;
         testing::FakePlatform fake;
         const Platform platform{folders,     files,       fake.messages, fake.clock,
                                 fake.editor, fake.locale, nullptr};
-        EXPECT_EQ(Main({style, tmp.path() + "dir/"}, platform, {}), 0);
-        EXPECT_EQ(
-            std::distance(fs::directory_iterator(tmp.fs() / "elsewhere"), fs::directory_iterator()),
-            1);
-        const std::string name = style[0] == '1'   ? "Sizewalk.txt"
-                                 : style[0] == '2' ? "Sizewalk_20031005.txt"
-                                                   : "Sizewalk.csv";
-        EXPECT_NE(testing::ReadFile(tmp.fs() / "dir.moved" / name).find("a"), std::string::npos);
+        EXPECT_EQ(Main({std::to_string(style), tmp.path() + "dir/"}, platform, {}), 0);
+        const std::string name = TrackingFileName(style, fake.clock.now);
+        EXPECT_FALSE(fs::exists(tmp.fs() / "elsewhere" / name));
+        EXPECT_NE(testing::ReadFile(tmp.fs() / "moved" / name).find("a"), std::string::npos);
     }
 }
 

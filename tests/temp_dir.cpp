@@ -69,24 +69,20 @@ std::string ReadFile(const std::filesystem::path& path) {
 }
 
 Result RunProgram(std::vector<std::string> argv, const std::vector<std::string>& environment,
-                  const std::function<void(pid_t)>& while_running, Streams streams) {
+                  const std::function<void(pid_t)>& while_running, bool broken_pipe) {
     TempDir out_dir;
     const std::string out = out_dir.path() + "out";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     int pipe_ends[2] = {-1, -1};
-    if (streams == Streams::kCaptured) {
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    } else if (streams == Streams::kClosed) {
-        posix_spawn_file_actions_addclose(&actions, 1);
-        posix_spawn_file_actions_addclose(&actions, 2);
-    } else if (pipe2(pipe_ends, O_CLOEXEC) == 0) {
+    if (broken_pipe && pipe2(pipe_ends, O_CLOEXEC) == 0) {
         close(pipe_ends[0]);
         posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], 2);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
     }
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
     std::vector<char*> args;
     for (std::string& a : argv) {
         args.push_back(a.data());

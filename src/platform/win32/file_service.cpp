@@ -133,35 +133,6 @@ Error NotAPlainFile(const std::string& path, const char* what) {
     return Error{errnum::kPathFileAccess, std::string(what) + ": " + ShownPath(path)};
 }
 
-// Removes the temporaries of `name`'s kind in `dir` older than
-// kStaleTemporaryAge, left by killed runs: plain files only, never a
-// reparse point. Nothing here may fail the run.
-void RemoveStaleTemporaries(const std::wstring& dir, const std::string& name) {
-    WIN32_FIND_DATAW entry{};
-    const HANDLE search = FindFirstFileExW((dir + L".*").c_str(), FindExInfoBasic, &entry,
-                                           FindExSearchNameMatch, nullptr, 0);
-    if (search == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    FILETIME now{};
-    GetSystemTimeAsFileTime(&now);
-    const auto ticks = [](const FILETIME& t) {
-        return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-    };
-    const ULONGLONG age =
-        std::chrono::duration_cast<std::chrono::seconds>(kStaleTemporaryAge).count() *
-        10'000'000ull;  // FILETIME counts 100 ns
-    do {
-        if ((entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
-                0 &&
-            IsTemporaryOfKind(Narrow(entry.cFileName), name) &&
-            ticks(entry.ftLastWriteTime) + age < ticks(now)) {
-            DeleteFileW((dir + entry.cFileName).c_str());
-        }
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-}
-
 }  // namespace
 
 std::string ToCodePage(std::string_view utf8, unsigned code_page) {
@@ -269,7 +240,6 @@ Outcome<std::unique_ptr<OutputFile>> Win32FileService::OpenForReplace(const std:
     const std::size_t cut = name.rfind(L'\\') + 1;
     const std::wstring dir = name.substr(0, cut);
     const std::string file_name = Narrow(name.substr(cut));
-    RemoveStaleTemporaries(dir, file_name);
     // The day's report is written beside it and moved over it when complete:
     // the earlier report of the day stays until then.
     const unsigned long long seed =
