@@ -59,9 +59,10 @@ std::optional<Error> Refusal(const struct stat& file, const struct stat& dir,
     return std::nullopt;
 }
 
-// Data that reached the disk, as far as the file system can tell.
-bool Synced(int fd) {
-    return fdatasync(fd) == 0 || errno == EINVAL || errno == ENOSYS;
+// Data that reached the disk, as far as the file system can tell; with
+// `metadata` also the mode and owner a replacement was given.
+bool Synced(int fd, bool metadata = false) {
+    return (metadata ? fsync(fd) : fdatasync(fd)) == 0 || errno == EINVAL || errno == ENOSYS;
 }
 
 // A created or renamed entry that reached the disk; where the directory
@@ -191,7 +192,7 @@ class ReplacingFile final : public OutputFile {
         int error = WriteAll(fd_.get(), Block(lines, false));
         if (error == 0) {
             KeepModeAndOwner();
-            error = Synced(fd_.get()) ? Name() : errno;
+            error = Synced(fd_.get(), true) ? Name() : errno;
         }
         if (error == 0 &&
             renameat(dir_fd_.get(), temporary_.c_str(), dir_fd_.get(), name_.c_str()) != 0) {
