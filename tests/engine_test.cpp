@@ -221,7 +221,7 @@ TEST(Engine, ProgressOnTheCallingThreadAndEarlyDestruction) {
     const std::size_t before = OpenDescriptors();
     for (unsigned threads : {1u, 8u}) {
         PosixFolderService service({threads, nullptr});
-        auto listing = service.GetFolder(tmp.path(), {});
+        auto listing = testing::List(service, tmp.path());
         ASSERT_TRUE(listing.ok());
         EXPECT_EQ(listing.value()->Size(0).value(), 100u);
     }

@@ -92,7 +92,8 @@ void PrintHelp(std::FILE* stream) {
     out +=
         "\n\nExit status:\n"
         "  0      the tracking file was written\n"
-        "  1      a failure ended the run; the tracking file is as it was before\n"
+        "  1      a failure ended the run; the tracking file is as it was before,\n"
+        "         unless the message says it could not be restored\n"
         "  2      invalid command line\n"
         "  3      the tracking file was written, but some subdirectories could not be\n"
         "         measured (each is written with size 0 and the reason)\n"

@@ -59,6 +59,14 @@ std::string ReadAll(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+Outcome<std::unique_ptr<FolderListing>> List(Win32FolderService& service, const std::string& dir) {
+    auto directory = service.OpenDirectory(dir);
+    if (!directory.ok()) {
+        return directory.error();
+    }
+    return service.GetFolder(*directory.value(), {});
+}
+
 // Which code gives which number is the switch's own table; the folder and
 // file cases below meet the common ones for real.
 TEST(Win32Errors, SystemTexts) {
@@ -114,7 +122,7 @@ TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
     // Forward slashes and ".." are resolved; the separator at the end is not needed.
     for (const std::string& path : {dir.path(), Narrow((dir.fs() / "a" / "..").wstring()) + "/"}) {
         SCOPED_TRACE(path);
-        Outcome<std::unique_ptr<FolderListing>> listing = service.GetFolder(path, {});
+        Outcome<std::unique_ptr<FolderListing>> listing = List(service, path);
         ASSERT_TRUE(listing.ok()) << listing.error().description;
         std::string sizes;
         for (std::size_t i = 0; i < listing.value()->SubFolders().size(); ++i) {
@@ -128,7 +136,7 @@ TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
     }
     for (const std::string& path : {dir.path() + "missing\\", dir.path() + "missing\\deeper\\",
                                     dir.path() + "loose file\\"}) {
-        Outcome<std::unique_ptr<FolderListing>> listing = service.GetFolder(path, {});
+        Outcome<std::unique_ptr<FolderListing>> listing = List(service, path);
         ASSERT_FALSE(listing.ok()) << path;
         EXPECT_EQ(listing.error().number, errnum::kPathNotFound) << path;
         EXPECT_NE(listing.error().description.find(": " + path), std::string::npos)
@@ -136,18 +144,29 @@ TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
     }
 }
 
-// Lines are final on Commit; dropped, the file is as it was: a file the run
-// made is gone, a replacement never shows.
+// Opens `name` in `dir`.
+Outcome<std::unique_ptr<OutputFile>> OpenIn(Win32FileService& service, const std::string& dir,
+                                            const std::string& name, OpenMode mode) {
+    Win32FolderService folders;
+    auto directory = folders.OpenDirectory(dir);
+    if (!directory.ok()) {
+        return directory.error();
+    }
+    return service.Open(*directory.value(), name, mode);
+}
+
+// Lines are final when written; dropped, the file is as it was: a file the
+// run made is gone, a replacement never shows. A hard-linked file is
+// refused, a torn last line ended first.
 TEST(Win32Files, AppendReplaceRollBackAndNewFiles) {
     TempDir dir;
     Win32FileService service;
-    const std::string path = dir.path() + "Sizewalk.txt";
     auto write = [&](OpenMode mode, const std::string& line, bool commit) {
-        Outcome<std::unique_ptr<OutputFile>> file = service.Open(path, mode);
+        Outcome<std::unique_ptr<OutputFile>> file =
+            OpenIn(service, dir.path(), "Sizewalk.txt", mode);
         ASSERT_TRUE(file.ok()) << file.error().description;
-        EXPECT_FALSE(file.value()->WriteLine(line));
         if (commit) {
-            EXPECT_FALSE(file.value()->Commit());
+            EXPECT_FALSE(file.value()->Write({line}));
         }
     };
     write(OpenMode::kAppend, "lost", false);
@@ -161,6 +180,14 @@ TEST(Win32Files, AppendReplaceRollBackAndNewFiles) {
     write(OpenMode::kReplace, "two", true);
     EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.txt"), "two\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.fs()), fs::directory_iterator()), 1);
+    fs::create_hard_link(dir.fs() / "Sizewalk.txt", dir.fs() / "linked");
+    for (OpenMode mode : {OpenMode::kAppend, OpenMode::kReplace}) {
+        const auto linked = OpenIn(service, dir.path(), "linked", mode);
+        ASSERT_FALSE(linked.ok());
+        EXPECT_EQ(linked.error().description,
+                  "Refusing a file with several hard links: " + dir.path() + "linked");
+    }
+    fs::remove(dir.fs() / "linked");
 
     // A file is new (gets a header) when empty, or when an ordinary directory
     // search does not show it; it is still appended to.
@@ -173,25 +200,25 @@ TEST(Win32Files, AppendReplaceRollBackAndNewFiles) {
     for (const auto& [name, is_new] : std::vector<std::pair<std::string, bool>>{
              {"plain", false}, {"empty", true}, {"hidden", true}, {"system", true}}) {
         Outcome<std::unique_ptr<OutputFile>> file =
-            service.Open(dir.path() + name, OpenMode::kAppend);
+            OpenIn(service, dir.path(), name, OpenMode::kAppend);
         ASSERT_TRUE(file.ok()) << name << ": " << file.error().description;
         EXPECT_EQ(file.value()->IsNew(), is_new) << name;
-        EXPECT_FALSE(file.value()->WriteLine("more"));
-        EXPECT_FALSE(file.value()->Commit());
+        EXPECT_FALSE(file.value()->Write({"more"}));
     }
-    EXPECT_EQ(ReadAll(dir.fs() / "hidden"), "xmore\r\n");
+    EXPECT_EQ(ReadAll(dir.fs() / "plain"), "x\r\nmore\r\n");
 }
 
 TEST(Win32Files, NobodyElseOpensTheFileWhileARunWritesIt) {
     TempDir dir;
     Win32FileService service(std::chrono::milliseconds(0));
-    const std::string path = dir.path() + "Sizewalk.csv";
-    Outcome<std::unique_ptr<OutputFile>> first = service.Open(path, OpenMode::kAppend);
+    Outcome<std::unique_ptr<OutputFile>> first =
+        OpenIn(service, dir.path(), "Sizewalk.csv", OpenMode::kAppend);
     ASSERT_TRUE(first.ok()) << first.error().description;
 
-    Outcome<std::unique_ptr<OutputFile>> second = service.Open(path, OpenMode::kAppend);
+    Outcome<std::unique_ptr<OutputFile>> second =
+        OpenIn(service, dir.path(), "Sizewalk.csv", OpenMode::kAppend);
     ASSERT_FALSE(second.ok());
-    EXPECT_EQ(second.error().number, errnum::kPermissionDenied);
+    EXPECT_EQ(second.error(), HeldByAnotherProcess(dir.path() + "Sizewalk.csv"));
     HANDLE reader =
         CreateFileW((dir.fs() / "Sizewalk.csv").c_str(), GENERIC_READ,
                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -200,11 +227,10 @@ TEST(Win32Files, NobodyElseOpensTheFileWhileARunWritesIt) {
         CloseHandle(reader);
     }
 
-    EXPECT_FALSE(first.value()->WriteLine("row"));
-    EXPECT_FALSE(first.value()->Commit());
-    second = service.Open(path, OpenMode::kAppend);
+    EXPECT_FALSE(first.value()->Write({"row"}));
+    second = OpenIn(service, dir.path(), "Sizewalk.csv", OpenMode::kAppend);
     ASSERT_TRUE(second.ok()) << second.error().description;
-    EXPECT_FALSE(second.value()->Commit());
+    EXPECT_FALSE(second.value()->Write({}));
     EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.csv"), "row\r\n");
 }
 

@@ -145,8 +145,27 @@ class Win32Listing final : public FolderListing {
 
 }  // namespace
 
-Outcome<std::unique_ptr<FolderListing>> Win32FolderService::GetFolder(const std::string& path,
-                                                                      ProgressCallback progress) {
+namespace {
+
+class Win32Directory final : public Directory {
+  public:
+    Win32Directory(HANDLE handle, std::string path, std::wstring long_path)
+        : handle_(handle), path_(std::move(path)), long_path_(std::move(long_path)) {}
+    ~Win32Directory() override { CloseHandle(handle_); }
+    Win32Directory(const Win32Directory&) = delete;
+    Win32Directory& operator=(const Win32Directory&) = delete;
+    const std::string& path() const override { return path_; }
+    const std::wstring& long_path() const { return long_path_; }
+
+  private:
+    HANDLE handle_;
+    std::string path_;
+    std::wstring long_path_;
+};
+
+}  // namespace
+
+Outcome<std::unique_ptr<Directory>> Win32FolderService::OpenDirectory(const std::string& path) {
     Outcome<std::wstring> dir = LongPath(path);
     if (!dir.ok()) {
         return dir.error();
@@ -158,8 +177,26 @@ Outcome<std::unique_ptr<FolderListing>> Win32FolderService::GetFolder(const std:
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return ErrorFromWin32(ERROR_DIRECTORY, path);
     }
+    const HANDLE handle =
+        CreateFileW(dir.value().c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return ErrorFromWin32(GetLastError(), path);
+    }
+    return std::unique_ptr<Directory>(
+        std::make_unique<Win32Directory>(handle, path, std::move(dir.value())));
+}
+
+Outcome<std::unique_ptr<FolderListing>> Win32FolderService::GetFolder(const Directory& directory,
+                                                                      ProgressCallback progress) {
+    const std::string& path = directory.path();
+    const auto* opened = dynamic_cast<const Win32Directory*>(&directory);
+    if (opened == nullptr) {
+        return ErrorFromWin32(ERROR_INVALID_HANDLE, path);
+    }
+    std::wstring dir = opened->long_path();
     std::vector<std::pair<std::string, std::wstring>> entries;
-    const DWORD error = ForEachEntry(dir.value(), [&](const WIN32_FIND_DATAW& entry) {
+    const DWORD error = ForEachEntry(dir, [&](const WIN32_FIND_DATAW& entry) {
         if (IsDirectory(entry) && !IsLink(entry)) {
             entries.emplace_back(Narrow(entry.cFileName), entry.cFileName);
         }
@@ -179,7 +216,7 @@ Outcome<std::unique_ptr<FolderListing>> Win32FolderService::GetFolder(const std:
         display_dir += '\\';
     }
     return std::unique_ptr<FolderListing>(std::make_unique<Win32Listing>(
-        std::move(display_dir), std::move(dir.value()), std::move(names), std::move(wide_names),
+        std::move(display_dir), std::move(dir), std::move(names), std::move(wide_names),
         std::move(progress), report_interval_));
 }
 

@@ -166,6 +166,10 @@ void SystemPlatform::SetTextEditor(TextEditor* editor) {
     impl_->editor = editor != nullptr ? editor : &impl_->notepad;
 }
 
+// Windows has neither signals to ignore nor numbered standard descriptors
+// that a file could take over.
+void PrepareProcess() {}
+
 Platform SystemPlatform::Get() {
     return Platform{impl_->folders, impl_->files,   *impl_->messages,
                     impl_->clock,   *impl_->editor, impl_->locale};

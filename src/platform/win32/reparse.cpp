@@ -9,15 +9,11 @@ bool IsLink(const WIN32_FIND_DATAW& entry) {
            IsReparseTagNameSurrogate(entry.dwReserved0);
 }
 
-bool IsLinkAt(const std::wstring& path) {
-    WIN32_FIND_DATAW entry{};
-    const HANDLE find =
-        FindFirstFileExW(path.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    FindClose(find);
-    return IsLink(entry);
+bool IsLink(HANDLE handle) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    return !GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag) ||
+           ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+            IsReparseTagNameSurrogate(tag.ReparseTag));
 }
 
 Opened ThroughFilters(HANDLE& handle, DWORD access, DWORD share) {

@@ -5,15 +5,14 @@
 // ordinary file whose data the filter that owns it keeps.
 #pragma once
 
-#include <string>
-
 #include "platform/win32/win.h"
 
 namespace sizewalk::win32 {
 
 bool IsLink(const WIN32_FIND_DATAW& entry);
-// Whether the entry at `path` (a \\?\ path) is a link.
-bool IsLinkAt(const std::wstring& path);
+// For a handle opened with FILE_FLAG_OPEN_REPARSE_POINT; true also when
+// the system cannot tell.
+bool IsLink(HANDLE handle);
 
 enum class Opened { kFile, kLink, kFailed };
 
