@@ -14,29 +14,20 @@
 
 #include "platform/folder_service.h"
 #include "platform/posix/walk/directory_calls.h"
+#include "platform/posix/walk/worker_count.h"
 #include "platform/stop_flag.h"
 
 namespace sizewalk::walk {
 
-inline constexpr unsigned kMaxThreads = 256;
-
-// Worker threads when nothing else is asked for: twice the cores, 4 to 32.
-// On a warm cache two per core walk as fast as one; on a cold cache the
-// extra ones keep the disk busy (README, "Performance").
-unsigned DefaultThreadCount();
-
 struct WalkOptions {
     // Worker threads; 0 means DefaultThreadCount().
     unsigned threads = 0;
-    // The system calls; empty means the real ones.
+    // The system calls: the real ones unless a test puts others here (the
+    // folder service fills it in when empty).
     std::shared_ptr<DirectoryCalls> calls;
     // When set, stops the walk; Size() then fails with errnum::kInterrupted.
     const StopFlag* stop = nullptr;
 };
-
-// The thread count that `text` (an environment value, possibly null) asks
-// for: a decimal number from 1 to kMaxThreads, otherwise 0 (the default).
-unsigned ParseThreadCount(const char* text);
 
 // Takes over `dir_fd`, the open directory `path` on `device`, whose
 // immediate subdirectories are `names`, and starts measuring them.
