@@ -1,9 +1,11 @@
 // The parallel walk behind the POSIX folder service, with any number of
 // threads: failures injected at any call (the report names the smallest
 // failing path), a tree that changes while it is walked, very deep trees
-// under few descriptors, progress and a listing destroyed halfway. Its sums
-// over a tree of every kind of entry: the edge tree end to end.
+// under few descriptors, directory cycles, progress and a listing destroyed
+// halfway. Its sums over a tree of every kind of entry: the edge tree end to
+// end.
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,8 +14,10 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -226,6 +230,65 @@ TEST(Engine, ProgressOnTheCallingThreadAndEarlyDestruction) {
         EXPECT_EQ(listing.value()->Size(0).value(), 100u);
     }
     EXPECT_EQ(OpenDescriptors(), before);
+}
+
+// Directories named "up-0" and "up-1" lead to their parent and its parent,
+// "alias" to its sibling "x", as bind mounts or a server's links would. At
+// most 1000 times, so that a walk that goes round fails instead of hanging.
+// Opening a directory whose name begins with "s" takes a millisecond, so that
+// thieves take a's first subdirectories while its owner walks the last ones.
+class Cycles : public walk::DirectoryCalls {
+  public:
+    int OpenDirectory(int parent, const char* name) override {
+        const std::map<std::string_view, const char*> targets = {
+            {"up-0", "."}, {"up-1", ".."}, {"alias", "../x"}};
+        const auto target = targets.find(name);
+        if (name[0] == 's') {
+            usleep(1000);
+        }
+        if (target == targets.end()) {
+            return DirectoryCalls::OpenDirectory(parent, name);
+        }
+        errno = ENOENT;
+        return --left_ < 0 ? -1 : openat(parent, target->second, O_RDONLY | O_DIRECTORY);
+    }
+
+  private:
+    std::atomic<int> left_{1000};
+};
+
+// As du, a directory already on the path being walked is not descended into,
+// also where the path began on another thread (the cycle is in the first
+// subdirectory of a's listing, which a thief takes) or above the tree (b
+// leads to the listed directory); a directory met twice elsewhere is no cycle.
+TEST(Engine, DirectoryCycles) {
+    TempDir tmp;
+    for (int i = 0; i < 16; ++i) {
+        tmp.File("a/s" + std::to_string(i) + "/f", 1);
+    }
+    const std::string first = fs::directory_iterator(tmp.fs() / "a")->path().filename();
+    tmp.File("a/" + first + "/up-1/f", 1);
+    tmp.File("b/up-1/f", 1);
+    tmp.File("c/up-0/f", 1);
+    tmp.File("d/x/f", 1);
+    tmp.File("d/y/alias/f", 1);
+    const std::string cycle = "\t75 Directory cycle: " + tmp.path();
+    for (unsigned threads : {1u, 8u}) {
+        EXPECT_EQ(Measure(tmp.path(), {threads, std::make_shared<Cycles>()}),
+                  "a" + cycle + "a/" + first + "/up-1\nb" + cycle + "b/up-1\nc" + cycle +
+                      "c/up-0\nd\t2\n")
+            << threads << " threads";
+    }
+    // A real bind mount of an ancestor, where this system lets root make one.
+    struct Unmount {
+        std::string path;
+        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+    } bound{tmp.path() + "a/" + first + "/up-1"};
+    if (mount((tmp.path() + "a").c_str(), bound.path.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+        GTEST_SKIP() << "no bind mount here: " << std::strerror(errno);
+    }
+    EXPECT_EQ(Measure(tmp.path(), {4, nullptr}),
+              "a" + cycle + "a/" + first + "/up-1\nb\t1\nc\t1\nd\t2\n");
 }
 
 }  // namespace

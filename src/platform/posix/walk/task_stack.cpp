@@ -16,11 +16,14 @@ void AppendComponent(std::string& path, std::string_view name) {
     path += name;
 }
 
-void TaskStack::Begin(std::size_t tree, TreeTally& tally, std::string base) {
+void TaskStack::Begin(std::size_t tree, TreeTally& tally, std::string base,
+                      std::vector<FileId> ancestors) {
     std::lock_guard lock(mu_);
     tree_ = tree;
     tally_ = &tally;
     base_ = std::move(base);
+    ancestors_ = ancestors.size();
+    ids_ = std::move(ancestors);
 }
 
 std::size_t TaskStack::End() {
@@ -36,12 +39,17 @@ std::string TaskStack::TakeNext() {
     return top.lo < top.hi ? std::move(top.subdirs[--top.hi]) : std::string();
 }
 
+bool TaskStack::OnPath(FileId id) const {
+    return std::find(ids_.begin(), ids_.end(), id) != ids_.end();
+}
+
 bool TaskStack::Push(Frame frame) {
     std::lock_guard lock(mu_);
     // The last subdirectory of the top frame is the owner's next step; below
     // the top, every one is worth taking.
     const bool stealable =
         frame.hi > 1 || (!frames_.empty() && frames_.back().lo < frames_.back().hi);
+    ids_.push_back(frame.id);
     frames_.push_back(std::move(frame));
     if (++open_frames_ > budget_) {
         Evict();
@@ -75,6 +83,7 @@ int TaskStack::Pop() {
         std::lock_guard lock(mu_);
         done = std::move(frames_.back());
         frames_.pop_back();
+        ids_.pop_back();
         lowest_maybe_open_ = std::min(lowest_maybe_open_, frames_.size());
     }
     if (done.fd) {
@@ -115,6 +124,7 @@ int TaskStack::Reopen(const Descriptor& child) {
 void TaskStack::Unwind() {
     std::lock_guard lock(mu_);
     frames_.clear();
+    ids_.clear();
     open_frames_ = 0;
     evicted_with_work_ = 0;
     lowest_maybe_open_ = 0;
@@ -133,6 +143,8 @@ std::optional<LentTask> TaskStack::Lend(DirectoryCalls& calls) {
         task.tally = tally_;
         task.path = PathOf(i + 1, {frame.subdirs[frame.lo]});
         task.parent_device = frame.id.device;
+        task.ancestors.assign(ids_.begin(),
+                              ids_.begin() + static_cast<std::ptrdiff_t>(ancestors_ + i + 1));
         const std::string name = std::move(frame.subdirs[frame.lo++]);
         task.fd.Reset(calls.OpenDirectory(frame.fd.get(), name.c_str()));
         task.error = task.fd ? 0 : errno;

@@ -46,6 +46,7 @@ struct LentTask {
     Descriptor fd;
     int error = 0;  // of the open, when fd is not open
     dev_t parent_device = 0;
+    std::vector<FileId> ancestors;  // of the subdirectory, the listed directory first
 };
 
 // `path` followed by "/" and `name`: the one way the walk builds its paths.
@@ -55,8 +56,9 @@ class TaskStack {
   public:
     explicit TaskStack(std::size_t budget) : budget_(budget) {}
 
-    // Starts a task in tree `tree` at `base`, its first directory's path.
-    void Begin(std::size_t tree, TreeTally& tally, std::string base);
+    // Starts a task in tree `tree` at `base`, its first directory's path,
+    // whose ancestors are `ancestors`.
+    void Begin(std::size_t tree, TreeTally& tally, std::string base, std::vector<FileId> ancestors);
     // Ends it: the tree it was in.
     std::size_t End();
 
@@ -67,6 +69,9 @@ class TaskStack {
 
     // The owner's next subdirectory of the top frame, or "" when none is left.
     std::string TakeNext();
+    // Whether the directory `id` is on the task's path: the first frame's
+    // ancestors or a frame. Descending into it would go round for ever.
+    bool OnPath(FileId id) const;
     // Pushes `frame` (open, with subdirectories to walk), closing the
     // shallowest open frame beyond the budget. True when some of its
     // subdirectories (or the one below's) are there for others to take.
@@ -100,6 +105,10 @@ class TaskStack {
     std::size_t tree_ = kNoTree;
     TreeTally* tally_ = nullptr;
     std::string base_;  // path of frames_[0]
+    // The ids of the first frame's ancestors, then of each frame: pushed
+    // before the frame, so that there are never fewer than frames.
+    std::vector<FileId> ids_;
+    std::size_t ancestors_ = 0;  // of ids_
     std::atomic<std::size_t> steal_hint_{kNoTree};
     // Owner only:
     std::size_t open_frames_ = 0;

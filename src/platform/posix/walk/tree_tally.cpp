@@ -28,10 +28,14 @@ void TreeTally::Fail(std::string path, int error) {
 
 Outcome<ByteCount> TreeTally::Result() const {
     std::lock_guard lock(mu_);
-    if (failure_) {
-        return ErrorFromErrno(failure_->second, failure_->first);
+    if (!failure_) {
+        return total_;
     }
-    return total_;
+    const auto& [path, error] = *failure_;
+    if (error == kDirectoryCycle) {
+        return Error{errnum::kPathFileAccess, "Directory cycle: " + ShownPath(path)};
+    }
+    return ErrorFromErrno(error, path);
 }
 
 }  // namespace sizewalk::walk

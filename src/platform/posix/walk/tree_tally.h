@@ -21,6 +21,10 @@ namespace sizewalk::walk {
 // No tree: the index of none.
 inline constexpr std::size_t kNoTree = std::numeric_limits<std::size_t>::max();
 
+// Recorded in place of an errno for a directory that is its own ancestor (a
+// bind mount of an ancestor, a loop on a network share or a FUSE mount).
+inline constexpr int kDirectoryCycle = -1;
+
 struct FileId {
     dev_t device = 0;
     ino_t inode = 0;
@@ -43,7 +47,8 @@ class TreeTally {
     bool FirstLink(FileId id);
     // Frees the memory of the links once the whole tree is walked.
     void ForgetLinks();
-    // Records that `path` could not be read, for `error` (an errno). Of all
+    // Records that `path` could not be read, for `error` (an errno or
+    // kDirectoryCycle). Of all
     // failures the one with the smallest path is kept, so that the report
     // does not depend on which thread got where first.
     void Fail(std::string path, int error);

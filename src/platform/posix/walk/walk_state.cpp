@@ -1,8 +1,18 @@
 #include "platform/posix/walk/walk_state.h"
 
+#include <sys/stat.h>
+
 #include <utility>
 
 namespace sizewalk::walk {
+namespace {
+
+FileId IdOf(const Descriptor& dir, dev_t device) {
+    struct stat st {};
+    return fstat(dir.get(), &st) == 0 ? FileId{st.st_dev, st.st_ino} : FileId{device, 0};
+}
+
+}  // namespace
 
 void Doorbell::Ring(bool all) {
     {
@@ -22,6 +32,7 @@ WalkState::WalkState(WalkTarget target)
       device(target.device),
       names(std::move(target.names)),
       calls(std::move(target.calls)),
+      dir_id(IdOf(dir, device)),
       trees(names.size()),
       stop_(target.stop),
       done_(names.size(), false) {}

@@ -72,6 +72,7 @@ class WalkState {
     const dev_t device;
     const std::vector<std::string> names;
     const std::shared_ptr<DirectoryCalls> calls;
+    const FileId dir_id;           // the first ancestor of every tree
     std::vector<TreeTally> trees;  // one for each of names
     std::atomic<std::uint64_t> files_seen{0};
     Doorbell idle;

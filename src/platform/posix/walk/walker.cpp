@@ -14,7 +14,7 @@ void Walker::RunTree(std::size_t index) {
     tally.outstanding.store(1);
     std::string base = state_.path;
     AppendComponent(base, state_.names[index]);
-    stack_.Begin(index, tally, std::move(base));
+    stack_.Begin(index, tally, std::move(base), {state_.dir_id});
     const int fd = state_.calls->OpenDirectory(state_.dir.get(), state_.names[index].c_str());
     if (fd < 0) {
         const int error = errno;
@@ -26,7 +26,7 @@ void Walker::RunTree(std::size_t index) {
 }
 
 void Walker::RunLent(LentTask task) {
-    stack_.Begin(task.tree, *task.tally, std::move(task.path));
+    stack_.Begin(task.tree, *task.tally, std::move(task.path), std::move(task.ancestors));
     if (!task.fd) {
         if (task.error != ENOENT) {
             task.tally->Fail(stack_.PathOf({}), task.error);
@@ -106,6 +106,10 @@ bool Walker::ReadDirectory(Frame& frame, dev_t parent_device) {
         return false;
     }
     frame.id = FileId{self_stat.st_dev, self_stat.st_ino};
+    if (stack_.OnPath(frame.id)) {
+        tally.Fail(stack_.PathOf({frame.name}), kDirectoryCycle);  // as du: not descended into
+        return false;
+    }
     ByteCount total = 0;
     std::uint64_t files = 0;
     bool stopped = false;
