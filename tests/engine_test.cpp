@@ -5,6 +5,7 @@
 // halfway. Its sums over a tree of every kind of entry: the edge tree end to
 // end.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -289,6 +290,76 @@ TEST(Engine, DirectoryCycles) {
     }
     EXPECT_EQ(Measure(tmp.path(), {4, nullptr}),
               "a" + cycle + "a/" + first + "/up-1\nb\t1\nc\t1\nd\t2\n");
+}
+
+// Holds the read of a directory named "hung" until released (or ten seconds
+// have passed), as a dead network mount holds a reader in the kernel.
+class HungRead : public walk::DirectoryCalls {
+  public:
+    int OpenDirectory(int parent, const char* name) override {
+        const int fd = DirectoryCalls::OpenDirectory(parent, name);
+        if (std::string_view(name) == "hung") {
+            hung_fd_ = fd;
+        }
+        return fd;
+    }
+    long ReadEntries(int fd, void* buffer, std::size_t size) override {
+        if (fd == hung_fd_) {
+            std::unique_lock lock(mu_);
+            held_ = true;
+            cv_.notify_all();
+            cv_.wait_for(lock, std::chrono::seconds(10), [&] { return released_; });
+        }
+        return DirectoryCalls::ReadEntries(fd, buffer, size);
+    }
+    void WaitUntilHeld() {
+        std::unique_lock lock(mu_);
+        cv_.wait_for(lock, std::chrono::seconds(10), [&] { return held_; });
+    }
+    void Release() {
+        std::lock_guard lock(mu_);
+        released_ = true;
+        cv_.notify_all();
+    }
+
+  private:
+    std::atomic<int> hung_fd_{-1};
+    std::mutex mu_;
+    std::condition_variable cv_;
+    bool held_ = false, released_ = false;
+};
+
+// A stop while a worker hangs in a read: Size() says so at once, and the
+// listing goes without waiting for the worker, which finds what it uses
+// still there when it wakes (AddressSanitizer would see it otherwise).
+TEST(Engine, AStopWhileAReadHangs) {
+    TempDir tmp;
+    tmp.File("a/hung/f", 1);
+    tmp.File("b/f", 1);
+    static StopFlag stop;  // may be read by the worker after the test
+    stop = 0;
+    auto calls = std::make_shared<HungRead>();
+    const std::weak_ptr<HungRead> in_use = calls;
+    {
+        auto listing = PosixFolderService({2, calls, &stop}).GetFolder(tmp.path(), {});
+        ASSERT_TRUE(listing.ok());
+        std::thread stopper([&] {
+            calls->WaitUntilHeld();
+            stop = SIGTERM;
+        });
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(listing.value()->Size(0).error().number, errnum::kInterrupted);
+        listing.value().reset();
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 5000);
+        stopper.join();
+    }
+    calls->Release();
+    calls.reset();
+    for (int i = 0; i < 1000 && !in_use.expired(); ++i) {
+        usleep(10000);  // until the worker has let go of everything
+    }
+    EXPECT_TRUE(in_use.expired());
 }
 
 }  // namespace

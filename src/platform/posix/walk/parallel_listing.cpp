@@ -17,14 +17,13 @@ class ParallelListing final : public FolderListing {
         const std::size_t usable = UsableDescriptors();
         const std::size_t walkers =
             WalkerCount(usable, threads == 0 ? DefaultThreadCount() : threads);
-        scheduler_ = std::make_unique<Scheduler>(std::move(target), walkers,
+        scheduler_ = std::make_shared<Scheduler>(std::move(target), walkers,
                                                  FramesPerWalker(usable, walkers));
         if (!scheduler_->state().names.empty()) {
-            // Fewer threads when the system has no more: Size() then walks
-            // what nobody has started.
-            workers_.Start(walkers - 1, [scheduler = scheduler_.get()](std::size_t i) {
-                scheduler->WorkerLoop(i);
-            });
+            // Each worker holds the scheduler, and so all it touches, for as
+            // long as it runs: it may wake after the listing is gone.
+            workers_.Start(walkers - 1,
+                           [scheduler = scheduler_](std::size_t i) { scheduler->WorkerLoop(i); });
         }
     }
 
@@ -42,18 +41,24 @@ class ParallelListing final : public FolderListing {
         if (index >= state.names.size()) {
             return MakeError(errnum::kInvalidArgument);
         }
-        if (const int signal = state.StopSignal(); signal != 0) {
-            return Interrupted(signal);
-        }
         ProgressTicker ticker(progress_, state);
-        if (scheduler_->Claim(index)) {
+        if (workers_.size() == 0 && state.StopSignal() == 0 && scheduler_->Claim(index)) {
+            // No worker could be started: the caller walks (and a read that
+            // hangs holds it too).
             Walker& caller = scheduler_->caller();
             caller.set_ticker(&ticker);
             caller.RunTree(index);
             caller.set_ticker(nullptr);
         }
-        while (!state.WaitForTree(
-            index, ticker.wanted() ? kReportInterval : std::chrono::milliseconds(0))) {
+        // In slices, so that a stop is acted on while a worker is held in the
+        // kernel (a read on a dead network mount).
+        for (;;) {
+            if (const int signal = state.StopSignal(); signal != 0) {
+                return Interrupted(signal);
+            }
+            if (state.WaitForTree(index, kReportInterval)) {
+                break;
+            }
             ticker.Report();
         }
         ticker.Report();
@@ -65,8 +70,8 @@ class ParallelListing final : public FolderListing {
 
   private:
     const ProgressCallback progress_;
-    std::unique_ptr<Scheduler> scheduler_;
-    WorkerThreads workers_;  // joined before the scheduler goes
+    std::shared_ptr<Scheduler> scheduler_;
+    WorkerThreads workers_;  // ended (or left behind) before the scheduler is let go
 };
 
 }  // namespace

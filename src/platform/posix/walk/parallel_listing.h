@@ -26,6 +26,8 @@ struct WalkOptions {
     // folder service fills it in when empty).
     std::shared_ptr<DirectoryCalls> calls;
     // When set, stops the walk; Size() then fails with errnum::kInterrupted.
+    // A worker held in the kernel may look at it after the listing is gone:
+    // it must live as long as the process (the run's flag is a global).
     const StopFlag* stop = nullptr;
 };
 
@@ -33,12 +35,14 @@ struct WalkOptions {
 // immediate subdirectories are `names`, and starts measuring them.
 //
 // Size(i) may be called in any order but from one thread at a time; it
-// returns once tree i is measured (walking it on the calling thread when no
-// worker has started it yet). `progress`, when set, is called only on the
-// thread inside Size(), about ten times a second while it waits and once
-// before it returns; entries_done counts the trees measured so far, also
+// returns once tree i is measured by the workers (or by the calling thread
+// when no worker could be started), or at once when the stop flag is set,
+// even while a worker hangs in a read. `progress`, when set, is called only
+// on the thread inside Size(), about ten times a second while it waits and
+// once before it returns; entries_done counts the trees measured so far, also
 // those measured ahead. Destroying the listing stops all outstanding work and
-// joins the threads.
+// joins the threads, but not for longer than kStuckWorkerWait: a worker held
+// in the kernel is left behind, holding all it uses.
 std::unique_ptr<FolderListing> MakeParallelListing(int dir_fd, std::string path, dev_t device,
                                                    std::vector<std::string> names,
                                                    ProgressCallback progress,

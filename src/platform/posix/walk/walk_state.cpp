@@ -56,10 +56,6 @@ void WalkState::TreeDone(std::size_t index) {
 
 bool WalkState::WaitForTree(std::size_t index, std::chrono::milliseconds timeout) {
     std::unique_lock lock(done_mu_);
-    if (timeout.count() == 0) {
-        done_cv_.wait(lock, [&] { return done_[index]; });
-        return true;
-    }
     return done_cv_.wait_for(lock, timeout, [&] { return done_[index]; });
 }
 

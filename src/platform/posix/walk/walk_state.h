@@ -87,8 +87,8 @@ class WalkState {
     bool AllDone() const { return trees_done_.load() == names.size(); }
     // The last task in tree `index` has ended.
     void TreeDone(std::size_t index);
-    // Waits until tree `index` is done, for at most `timeout` (or for ever
-    // when it is zero). Whether it is done.
+    // Waits until tree `index` is done, for at most `timeout`. Whether it is
+    // done.
     bool WaitForTree(std::size_t index, std::chrono::milliseconds timeout);
     ScanProgress Progress() const { return ScanProgress{trees_done_.load(), files_seen.load()}; }
 
