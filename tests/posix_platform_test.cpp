@@ -122,20 +122,25 @@ TEST(PosixErrors, TheSystemsOwnWords) {
                              "directory"}));
 }
 
-// Sends SIGTERM to the process (as systemd does) after a few directories,
-// once the run waits for their sizes; no directory is read on until it has
-// arrived. Counts what it reads.
+// Sends SIGTERM to the process (as systemd does), or runs out of memory on a
+// worker, after a few directories, once the run waits for their sizes; no
+// directory is read on until then. Counts what it reads.
 class SignallingCalls : public walk::DirectoryCalls {
   public:
-    explicit SignallingCalls(const StopFlag* stop) : stop_(stop) {}
+    SignallingCalls(const StopFlag* stop, bool out_of_memory)
+        : stop_(stop), out_of_memory_(out_of_memory) {}
     std::atomic<int> reads{0};
     long ReadEntries(int fd, void* buffer, std::size_t size) override {
         const int read = ++reads;
         if (read == 6) {
             usleep(200000);  // so that the run waits for the sizes by then
+            if (out_of_memory_) {
+                thrown_ = true;
+                throw std::bad_alloc();
+            }
             kill(getpid(), SIGTERM);
         }
-        for (int i = 0; read >= 6 && i < 5000 && stop_->load() == 0; ++i) {
+        for (int i = 0; read >= 6 && i < 5000 && stop_->load() == 0 && !thrown_; ++i) {
             usleep(1000);  // until the thread that takes it gets the processor
         }
         return DirectoryCalls::ReadEntries(fd, buffer, size);
@@ -143,31 +148,37 @@ class SignallingCalls : public walk::DirectoryCalls {
 
   private:
     const StopFlag* stop_;
+    const bool out_of_memory_;
+    std::atomic<bool> thrown_{false};
 };
 
-// SIGTERM mid-walk: the walk stops at once, the file is as it was, and the
-// exit status is 128 + 15.
-TEST(PosixRun, ASignalStopsTheRunAndRollsTheFileBack) {
+// SIGTERM mid-walk, or a worker out of memory: the walk stops at once, the
+// file is as it was, and the exit status (128 + 15, or 1) and the one message
+// say why.
+TEST(PosixRun, ASignalOrAFailedWorkerStopsTheRunAndRollsTheFileBack) {
     TempDir tmp;
     for (int i = 0; i < 40; ++i) {  // one tree: the walk, not the run, must stop
         tmp.File("top/d" + std::to_string(i) + "/f", 1);
     }
-    std::ofstream(tmp.fs() / "Sizewalk.txt") << "before\r\n";
     SystemPlatform system;
     system.CatchStopSignals();
     const Platform real = system.Get();
-    auto calls = std::make_shared<SignallingCalls>(real.stop);
-    PosixFolderService folders(walk::WalkOptions{2, calls, real.stop});
-    testing::FakePlatform fake;
-    const Platform platform{folders,     real.files,  fake.messages, fake.clock,
-                            fake.editor, real.locale, real.stop};
-    EXPECT_EQ(Main({"1", tmp.path()}, platform, {}), 128 + SIGTERM);
+    for (const bool out_of_memory : {true, false}) {  // the signal leaves the flag set
+        std::ofstream(tmp.fs() / "Sizewalk.txt") << "before\r\n";
+        auto calls = std::make_shared<SignallingCalls>(real.stop, out_of_memory);
+        PosixFolderService folders(walk::WalkOptions{2, calls, real.stop});
+        testing::FakePlatform fake;
+        const Platform platform{folders,     real.files,  fake.messages, fake.clock,
+                                fake.editor, real.locale, real.stop};
+        EXPECT_EQ(Main({"1", tmp.path()}, platform, {}), out_of_memory ? 1 : 128 + SIGTERM);
+        EXPECT_EQ(testing::ReadFile(tmp.fs() / "Sizewalk.txt"), "before\r\n");
+        EXPECT_LT(calls->reads.load(), 20) << "each of 40 directories takes two reads";
+        ASSERT_EQ(fake.messages.shown.size(), 1u);
+        EXPECT_EQ(fake.messages.shown[0].text,
+                  out_of_memory ? "Out of memory\r\n\r\n(Message B7)"
+                                : "User interrupt occurred (signal 15)\r\n\r\n(Message B18)");
+    }
     signal(SIGTERM, SIG_DFL);
-    EXPECT_EQ(testing::ReadFile(tmp.fs() / "Sizewalk.txt"), "before\r\n");
-    EXPECT_LT(calls->reads.load(), 20) << "each of 40 directories takes two reads";
-    ASSERT_EQ(fake.messages.shown.size(), 1u);
-    EXPECT_EQ(fake.messages.shown[0].text,
-              "User interrupt occurred (signal 15)\r\n\r\n(Message B18)");
 }
 
 }  // namespace

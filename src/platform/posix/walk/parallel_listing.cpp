@@ -1,5 +1,6 @@
 #include "platform/posix/walk/parallel_listing.h"
 
+#include <exception>
 #include <utility>
 
 #include "platform/posix/walk/descriptor_budget.h"
@@ -47,7 +48,11 @@ class ParallelListing final : public FolderListing {
             // hangs holds it too).
             Walker& caller = scheduler_->caller();
             caller.set_ticker(&ticker);
-            caller.RunTree(index);
+            try {
+                caller.RunTree(index);
+            } catch (...) {
+                state.Abort(std::current_exception());
+            }
             caller.set_ticker(nullptr);
         }
         // In slices, so that a stop is acted on while a worker is held in the
@@ -56,6 +61,7 @@ class ParallelListing final : public FolderListing {
             if (const int signal = state.StopSignal(); signal != 0) {
                 return Interrupted(signal);
             }
+            state.RethrowFailure();
             if (state.WaitForTree(index, kReportInterval)) {
                 break;
             }

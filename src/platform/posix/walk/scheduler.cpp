@@ -13,15 +13,19 @@ Scheduler::Scheduler(WalkTarget target, std::size_t walkers, std::size_t budget)
 
 void Scheduler::WorkerLoop(std::size_t worker) {
     Walker& self = *walkers_[worker];
-    while (!state_.Stopping()) {
-        if (TryWork(self)) {
-            continue;
+    try {
+        while (!state_.Stopping()) {
+            if (TryWork(self)) {
+                continue;
+            }
+            if (state_.AllDone()) {
+                return;
+            }
+            state_.idle.Sleep([&] { return HasWork(self); },
+                              [&] { return state_.Stopping() || state_.AllDone(); });
         }
-        if (state_.AllDone()) {
-            return;
-        }
-        state_.idle.Sleep([&] { return HasWork(self); },
-                          [&] { return state_.Stopping() || state_.AllDone(); });
+    } catch (...) {
+        state_.Abort(std::current_exception());  // for Size() to throw on its thread
     }
 }
 

@@ -27,7 +27,8 @@ class Scheduler {
 
     // Whether tree `index` was still unclaimed; it is claimed now.
     bool Claim(std::size_t index) { return !state_.trees[index].claimed.exchange(true); }
-    // The life of worker `worker`: until all trees are done or the walk stops.
+    // The life of worker `worker`: until all trees are done or the walk
+    // stops. An exception aborts the walk instead of ending the process.
     void WorkerLoop(std::size_t worker);
 
   private:

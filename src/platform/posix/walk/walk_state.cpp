@@ -42,6 +42,24 @@ void WalkState::Cancel() {
     idle.Ring(true);
 }
 
+void WalkState::Abort(std::exception_ptr failure) {
+    {
+        std::lock_guard lock(done_mu_);
+        if (!failure_) {
+            failure_ = std::move(failure);
+        }
+    }
+    done_cv_.notify_all();
+    Cancel();
+}
+
+void WalkState::RethrowFailure() {
+    std::lock_guard lock(done_mu_);
+    if (failure_) {
+        std::rethrow_exception(failure_);
+    }
+}
+
 void WalkState::TreeDone(std::size_t index) {
     {
         std::lock_guard lock(done_mu_);
@@ -56,7 +74,8 @@ void WalkState::TreeDone(std::size_t index) {
 
 bool WalkState::WaitForTree(std::size_t index, std::chrono::milliseconds timeout) {
     std::unique_lock lock(done_mu_);
-    return done_cv_.wait_for(lock, timeout, [&] { return done_[index]; });
+    return done_cv_.wait_for(lock, timeout, [&] { return done_[index] || failure_; }) &&
+           done_[index];
 }
 
 }  // namespace sizewalk::walk

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -83,12 +84,17 @@ class WalkState {
     int StopSignal() const { return stop_ != nullptr ? stop_->load(std::memory_order_relaxed) : 0; }
     // Stops all walkers (the listing is going away).
     void Cancel();
+    // Stops all walkers after `failure`, an exception that ended one (out of
+    // memory): the walk cannot be trusted any more.
+    void Abort(std::exception_ptr failure);
+    // Throws the exception that aborted the walk, if one did.
+    void RethrowFailure();
 
     bool AllDone() const { return trees_done_.load() == names.size(); }
     // The last task in tree `index` has ended.
     void TreeDone(std::size_t index);
-    // Waits until tree `index` is done, for at most `timeout`. Whether it is
-    // done.
+    // Waits until tree `index` is done, for at most `timeout` (less when
+    // the walk is aborted). Whether it is done.
     bool WaitForTree(std::size_t index, std::chrono::milliseconds timeout);
     ScanProgress Progress() const { return ScanProgress{trees_done_.load(), files_seen.load()}; }
 
@@ -96,9 +102,10 @@ class WalkState {
     const StopFlag* const stop_;
     std::atomic<bool> cancel_{false};
     std::atomic<std::size_t> trees_done_{0};
-    std::mutex done_mu_;  // guards done_
+    std::mutex done_mu_;  // guards done_ and failure_
     std::condition_variable done_cv_;
     std::vector<bool> done_;
+    std::exception_ptr failure_;
 };
 
 }  // namespace sizewalk::walk
