@@ -16,7 +16,6 @@ class ProgressTicker {
     ProgressTicker(const ProgressCallback& callback, const WalkState& state)
         : callback_(callback), state_(state) {}
 
-    bool wanted() const { return static_cast<bool>(callback_); }
     // Reports now.
     void Report() {
         if (callback_) {

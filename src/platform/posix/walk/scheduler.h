@@ -22,7 +22,6 @@ class Scheduler {
     Scheduler(WalkTarget target, std::size_t walkers, std::size_t budget);
 
     WalkState& state() { return state_; }
-    std::size_t walkers() const { return walkers_.size(); }
     Walker& caller() { return *walkers_.back(); }
 
     // Whether tree `index` was still unclaimed; it is claimed now.
