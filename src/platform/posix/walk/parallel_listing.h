@@ -42,9 +42,9 @@ struct WalkOptions {
 // once before it returns; entries_done counts the trees measured so far, also
 // those measured ahead. An exception on a worker (std::bad_alloc on a huge
 // tree) stops the walk, and Size() throws it on the caller's thread, where the
-// run takes it as a fatal failure like any of its own. Destroying the listing stops all outstanding
-// work and joins the threads, but not for longer than kStuckWorkerWait: a worker held in the kernel
-// is left behind, holding all it uses.
+// run takes it as a fatal failure like any of its own. Destroying the listing
+// stops all outstanding work and joins the threads, but waits no longer than
+// a second: a worker held in the kernel is left behind, holding all it uses.
 std::unique_ptr<FolderListing> MakeParallelListing(int dir_fd, std::string path, dev_t device,
                                                    std::vector<std::string> names,
                                                    ProgressCallback progress,
