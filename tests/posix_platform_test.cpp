@@ -272,37 +272,46 @@ class HookedCalls : public walk::DirectoryCalls {
     std::function<void(int)> hook_;
 };
 
-// SIGTERM mid-walk (as systemd sends it), once the run waits for the sizes:
-// the walk stops at once, the file is as it was, the exit status 128 + 15.
-TEST(PosixRun, ASignalStopsTheWalk) {
+// SIGTERM mid-walk (as systemd sends it), or a worker out of memory, once the
+// run waits for the sizes: the walk stops at once, the file is as it was, and
+// the exit status (128 + 15, or 1) and the one message say why.
+TEST(PosixRun, ASignalOrAFailedWorkerStopsTheRunAndRollsTheFileBack) {
     TempDir tmp;
     for (int i = 0; i < 40; ++i) {  // one tree: the walk, not the run, must stop
         tmp.File("top/d" + std::to_string(i) + "/f", 1);
     }
-    std::ofstream(tmp.fs() / "Sizewalk.txt") << "before\r\n";
     SystemPlatform system;
     system.CatchStopSignals();
     const Platform real = system.Get();
-    auto calls = std::make_shared<HookedCalls>([&](int read) {
-        if (read == 6) {
-            usleep(200000);
-            kill(getpid(), SIGTERM);
-        }
-        for (int i = 0; read >= 6 && i < 5000 && real.stop->load() == 0; ++i) {
-            usleep(1000);  // no directory is read on until the flag is set
-        }
-    });
-    PosixFolderService folders(walk::WalkOptions{2, calls, real.stop});
-    testing::FakePlatform fake;
-    const Platform platform{folders,     real.files,  fake.messages, fake.clock,
-                            fake.editor, real.locale, real.stop};
-    EXPECT_EQ(Main({"1", tmp.path()}, platform, {}), 128 + SIGTERM);
+    for (const bool out_of_memory : {true, false}) {  // the signal leaves the flag set
+        std::ofstream(tmp.fs() / "Sizewalk.txt") << "before\r\n";
+        std::atomic<bool> thrown{false};
+        auto calls = std::make_shared<HookedCalls>([&](int read) {
+            if (read == 6) {
+                usleep(200000);  // so that the run waits for the sizes by then
+                if (out_of_memory) {
+                    thrown = true;
+                    throw std::bad_alloc();
+                }
+                kill(getpid(), SIGTERM);
+            }
+            for (int i = 0; read >= 6 && i < 5000 && real.stop->load() == 0 && !thrown; ++i) {
+                usleep(1000);  // no directory is read on until the flag is set
+            }
+        });
+        PosixFolderService folders(walk::WalkOptions{2, calls, real.stop});
+        testing::FakePlatform fake;
+        const Platform platform{folders,     real.files,  fake.messages, fake.clock,
+                                fake.editor, real.locale, real.stop};
+        EXPECT_EQ(Main({"1", tmp.path()}, platform, {}), out_of_memory ? 1 : 128 + SIGTERM);
+        EXPECT_EQ(testing::ReadFile(tmp.fs() / "Sizewalk.txt"), "before\r\n");
+        EXPECT_LT(calls->reads.load(), 20) << "each of 40 directories takes two reads";
+        ASSERT_EQ(fake.messages.shown.size(), 1u);
+        EXPECT_EQ(fake.messages.shown[0].text,
+                  out_of_memory ? "Out of memory\r\n\r\n(Message B7)"
+                                : "User interrupt occurred (signal 15)\r\n\r\n(Message B18)");
+    }
     signal(SIGTERM, SIG_DFL);
-    EXPECT_EQ(testing::ReadFile(tmp.fs() / "Sizewalk.txt"), "before\r\n");
-    EXPECT_LT(calls->reads.load(), 20) << "each of 40 directories takes two reads";
-    ASSERT_EQ(fake.messages.shown.size(), 1u);
-    EXPECT_EQ(fake.messages.shown[0].text,
-              "User interrupt occurred (signal 15)\r\n\r\n(Message B18)");
 }
 
 // SIGKILL mid-walk (systemd after its stop timeout, the OOM killer) leaves
