@@ -5,6 +5,7 @@
 #include "common/reports.h"
 #include "history/history.h"
 #include "history/text.h"
+#include "platform/paths.h"
 
 namespace sizewalk {
 namespace {
@@ -152,14 +153,21 @@ int RunHistoryCommand(const std::vector<std::string>& arguments, HistorySystem& 
 }
 
 std::string HistoryHelpText() {
-    return "Size history:\n"
-           "  sizewalk --history DIR/ [--format=table|csv|json|openmetrics|html] [--bytes]\n"
+#ifdef _WIN32
+    const char* const described = "the README";
+#else
+    const char* const described = "man sizewalk";
+#endif
+    return std::string("Size history:\n  sizewalk --history DIR") + kPathSeparator +
+           " [--format=table|csv|json|openmetrics|html] [--bytes]\n"
            "                          [--sort=change|size|name]\n"
            "Reads the tracking files in DIR (writing nothing there) and shows each\n"
            "subdirectory's latest size and its change since the previous run, over 7\n"
            "and over 30 days. A table on a terminal, CSV otherwise; --bytes shows exact\n"
            "bytes. Exit status 0, 1 when there is no history or it cannot be read, 2 for\n"
-           "an invalid command line. The JSON fields (man sizewalk tells what each means):\n"
+           "an invalid command line. The JSON fields (" +
+           described +
+           " tells what each means):\n"
            "  directory, first_run, last_run, runs, files [name, runs, skipped_lines],\n"
            "  subdirectories [name, latest_bytes, latest_date, measured,\n"
            "  change_previous_run, change_7_days, change_30_days, growth_per_day_30_days,\n"

@@ -7,13 +7,20 @@
 #include <fstream>
 #include <tuple>
 
+#include "common/globals.h"
+
 #include "platform/history_system.h"
 #include "platform/platform.h"
 #include "platform/win32/errors.h"
 #include "platform/win32/file_service.h"
 #include "platform/win32/folder_service.h"
 #include "platform/win32/long_path.h"
+#include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
+#include "startup/program_win32.h"
+
+// After windows.h.
+#include <shellapi.h>
 
 namespace sizewalk::win32 {
 namespace {
@@ -227,18 +234,6 @@ TEST(Win32Files, NobodyElseOpensTheFileWhileARunWritesIt) {
     EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.csv"), "row\r\n");
 }
 
-// SIZEWALK_MESSAGES=stderr: one line each on standard error, never a box.
-TEST(Win32Messages, StandardErrorOnlyWhenAsked) {
-    TempDir dir;
-    ASSERT_TRUE(SetEnvironmentVariableW(L"SIZEWALK_MESSAGES", L"stderr"));
-    ASSERT_NE(std::freopen((dir.path() + "err").c_str(), "wb", stderr), nullptr);
-    SystemPlatform system;
-    system.Get().messages.Show("a\r\n\r\n(Message B76)", MessageIcon::kWarning, "Title");
-    system.Get().messages.Notice("b");
-    std::fclose(stderr);
-    EXPECT_EQ(ReadAll(dir.fs() / "err"), "sizewalk: a (Message B76)\nsizewalk: b\n");
-}
-
 // Reading the history: plain files only, read whole; the window's page in
 // a new temporary file.
 TEST(Win32History, ListsReadsAndWritesAPage) {
@@ -260,11 +255,87 @@ TEST(Win32History, ListsReadsAndWritesAPage) {
     EXPECT_FALSE(system->OpenForReading(tmp.path() + "Sizewalk_20031005.txt").ok());
     EXPECT_FALSE(system->ListFiles(tmp.path() + "missing\\").ok());
 
+    // Earlier pages go when they are a day old; other files stay.
+    const fs::path temp = fs::temp_directory_path();
+    const std::tuple<const char*, int, bool> files[] = {{"sizewalk-history-1-old.html", 25, false},
+                                                        {"sizewalk-history-2.html", 23, true},
+                                                        {"x", 25, true}};
+    for (const auto& [name, hours, kept] : files) {
+        std::ofstream(temp / name) << "x";
+        fs::last_write_time(temp / name,
+                            fs::file_time_type::clock::now() - std::chrono::hours(hours));
+    }
     const auto page = system->WriteTemporaryFile(".html", "<p>page</p>");
     ASSERT_TRUE(page.ok()) << page.error().description;
     EXPECT_TRUE(page.value().ends_with(".html"));
     EXPECT_EQ(ReadAll(fs::path(Wide(page.value()))), "<p>page</p>");
+    for (const auto& [name, hours, kept] : files) {
+        EXPECT_EQ(fs::remove(temp / name), kept) << name;
+    }
     fs::remove(fs::path(Wide(page.value())));
+}
+
+// Only links are refused as tracking files; a deduplicated, cloud-tiered or
+// compressed (WOF) file is an ordinary one.
+TEST(Win32Files, OnlyLinksAmongReparsePoints) {
+    std::string links;  // none, symbolic link, junction, deduplicated, cloud, compressed (WOF)
+    for (const DWORD tag :
+         {0ul, 0xA000000Cul, 0xA0000003ul, 0x80000013ul, 0x9000001Aul, 0x80000017ul}) {
+        WIN32_FIND_DATAW entry{};
+        entry.dwFileAttributes = tag == 0 ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_REPARSE_POINT;
+        entry.dwReserved0 = tag;
+        links += IsLink(entry) ? 'y' : 'n';
+    }
+    EXPECT_EQ(links, "nyynnn");
+}
+
+// sizewalk.com, the console companion, is a console program that prints
+// to the streams it is given and ends with the run's status; sizewalk.exe
+// stays a window program.
+TEST(Win32Program, TheConsoleCompanionWaitsPrintsAndReturnsTheStatus) {
+    // A shell waits for a console program: the high word of its type is 0.
+    EXPECT_EQ(HIWORD(SHGetFileInfoW(Wide(SIZEWALK_COM).c_str(), 0, nullptr, 0, SHGFI_EXETYPE)), 0);
+    EXPECT_NE(HIWORD(SHGetFileInfoW(Wide(SIZEWALK_EXE).c_str(), 0, nullptr, 0, SHGFI_EXETYPE)), 0);
+    TempDir dir;
+    dir.File("one/f", 42);
+    ASSERT_TRUE(SetEnvironmentVariableW(L"SIZEWALK_MESSAGES", L"stderr"));
+    const std::tuple<std::string, DWORD, std::string> cases[] = {
+        // The arguments, the status, what standard output and error hold.
+        {"--help", 0, "nightly task for D:\\Data\\:\r\n  Program/script:"},
+        {"4 C:\\", 2,
+         "sizewalk: Invalid parameters in command line!\r\n"
+         "sizewalk: the style must be 1, 2 or 3, not 4: sizewalk 2 D:\\Data\\\r\n"},
+        {"3 " + dir.path(), 0, ""},
+    };
+    for (const auto& [arguments, status, output] : cases) {
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError =
+            CreateFileW((dir.fs() / "out").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                        CREATE_ALWAYS, 0, nullptr);
+        std::wstring line = L"sizewalk " + Wide(arguments);
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessW(Wide(SIZEWALK_COM).c_str(), line.data(), nullptr, nullptr, TRUE,
+                                   0, nullptr, nullptr, &startup, &process));
+        DWORD exit_status = 99;
+        WaitForSingleObject(process.hProcess, 60000);
+        GetExitCodeProcess(process.hProcess, &exit_status);
+        for (HANDLE handle : {process.hProcess, process.hThread, startup.hStdOutput}) {
+            CloseHandle(handle);
+        }
+        EXPECT_EQ(exit_status, status) << arguments;
+        EXPECT_NE(ReadAll(dir.fs() / "out").find(output), std::string::npos) << arguments;
+    }
+    EXPECT_NE(ReadAll(dir.fs() / "Sizewalk.csv").find(",42,one\r\n"), std::string::npos);
+    SetEnvironmentVariableW(L"SIZEWALK_MESSAGES", nullptr);
+    // Both programs run the same code, which makes a drive without a medium
+    // fail quietly instead of asking for a disk.
+    SetErrorMode(0);
+    EXPECT_EQ(RunProgram(GetModuleHandleW(nullptr), L"sizewalk.exe --version", Subsystem::kWindow),
+              0);
+    EXPECT_EQ(GetErrorMode() & SEM_FAILCRITICALERRORS, SEM_FAILCRITICALERRORS);
 }
 
 }  // namespace

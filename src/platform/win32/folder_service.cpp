@@ -6,6 +6,7 @@
 
 #include "platform/win32/errors.h"
 #include "platform/win32/long_path.h"
+#include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
 
 namespace sizewalk::win32 {
@@ -30,13 +31,6 @@ class FindHandle {
 
 bool IsDotOrDotDot(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
-}
-
-// A junction or symbolic link: something that stands for another name.
-// Other reparse points (deduplicated or cloud files) are ordinary data.
-bool IsLink(const WIN32_FIND_DATAW& entry) {
-    return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-           IsReparseTagNameSurrogate(entry.dwReserved0);
 }
 
 bool IsDirectory(const WIN32_FIND_DATAW& entry) {

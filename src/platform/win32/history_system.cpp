@@ -3,6 +3,7 @@
 
 #include "platform/win32/errors.h"
 #include "platform/win32/long_path.h"
+#include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
 
 namespace sizewalk {
@@ -66,9 +67,8 @@ class Win32HistorySystem final : public HistorySystem {
         }
         std::vector<std::string> names;
         do {
-            // Plain files only: no directories, no links to elsewhere.
-            if ((entry.dwFileAttributes &
-                 (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0) {
+            // Files only: no directories, no links to elsewhere.
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && !win32::IsLink(entry)) {
                 names.push_back(Narrow(entry.cFileName));
             }
         } while (FindNextFileW(find, &entry));
@@ -85,10 +85,14 @@ class Win32HistorySystem final : public HistorySystem {
         if (!file.ok()) {
             return file.error();
         }
-        const HANDLE handle = CreateFileW(
+        HANDLE handle = CreateFileW(
             file.value().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
+        const win32::Opened opened =
+            handle == INVALID_HANDLE_VALUE
+                ? win32::Opened::kFailed
+                : win32::ThroughFilters(handle, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        if (opened == win32::Opened::kFailed) {
             return ErrorFromWin32(GetLastError(), path);
         }
         std::unique_ptr<InputFile> input = std::make_unique<Win32InputFile>(handle, path);
@@ -96,8 +100,7 @@ class Win32HistorySystem final : public HistorySystem {
         if (!GetFileInformationByHandle(handle, &info)) {
             return ErrorFromWin32(GetLastError(), path);
         }
-        if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-            GetFileType(handle) != FILE_TYPE_DISK) {
+        if (opened == win32::Opened::kLink || GetFileType(handle) != FILE_TYPE_DISK) {
             return Error{errnum::kPathFileAccess, RuntimeErrorText(errnum::kPathFileAccess) +
                                                       ": not a regular file: " + path};
         }
@@ -111,13 +114,14 @@ class Win32HistorySystem final : public HistorySystem {
         if (dir.empty()) {
             return ErrorFromWin32(GetLastError(), "%TEMP%");
         }
+        RemoveOldPages(dir);
         for (int attempt = 0;; ++attempt) {
             const std::wstring name =
                 L"sizewalk-history-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                 std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(pages_++) + Wide(suffix);
             const std::string path = Narrow(dir + name);
-            const HANDLE handle = CreateFileW((dir + name).c_str(), GENERIC_WRITE, 0, nullptr,
-                                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            HANDLE handle = CreateFileW((dir + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
             if (handle == INVALID_HANDLE_VALUE) {
                 const DWORD error = GetLastError();
                 if (error == ERROR_FILE_EXISTS && attempt < 100) {
@@ -157,6 +161,28 @@ class Win32HistorySystem final : public HistorySystem {
     }
 
   private:
+    // The pages written more than a day ago, which the browser has long read:
+    // nothing else cleans %TEMP% as Linux cleans /tmp.
+    static void RemoveOldPages(const std::wstring& dir) {
+        WIN32_FIND_DATAW entry{};
+        const HANDLE find = FindFirstFileW((dir + L"sizewalk-history-*").c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE) {
+            return;
+        }
+        FILETIME now{};
+        GetSystemTimeAsFileTime(&now);
+        const auto ticks = [](const FILETIME& time) {  // 100 ns
+            return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+        };
+        do {
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && !win32::IsLink(entry) &&
+                ticks(now) - ticks(entry.ftLastWriteTime) > 24ull * 3600 * 10'000'000) {
+                DeleteFileW((dir + entry.cFileName).c_str());
+            }
+        } while (FindNextFileW(find, &entry));
+        FindClose(find);
+    }
+
     unsigned pages_ = 0;  // this process's temporary pages, for unique names
 };
 
