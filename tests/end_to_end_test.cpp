@@ -105,8 +105,8 @@ TEST(EndToEnd, RowsMatchTheTreeBuildersMeasurementOfAnEdgeTree) {
 
 // What a scheduler sees of each outcome: the status, and one line each on
 // standard error, nothing the window program's toolkit says; with a display
-// also a box (the window program), unless SIZEWALK_MESSAGES=stderr. A failed
-// run writes nothing.
+// also a box (the window program, where built), unless
+// SIZEWALK_MESSAGES=stderr. A failed run writes nothing.
 TEST(EndToEnd, ExitStatusesAndMessages) {
     TempDir tmp;
     const std::string dir = tmp.path();
@@ -137,7 +137,7 @@ TEST(EndToEnd, ExitStatusesAndMessages) {
         EXPECT_EQ(run.exit_status, status);
         EXPECT_EQ(run.output, output);
         EXPECT_EQ(fs::exists(tmp.fs() / "Sizewalk.csv"), status == 3);
-        const bool box = messages != nullptr && *messages == '\0';
+        const bool box = SIZEWALK_WITH_WINDOW && messages != nullptr && *messages == '\0';
         EXPECT_EQ(ReadFile(record).find("--message-box|warning|"), box ? 0u : std::string::npos);
         fs::remove(record);
     };
@@ -155,6 +155,11 @@ TEST(EndToEnd, ExitStatusesAndMessages) {
     check({"3", dir}, 3,
           "sizewalk: private // Scanning Problem: Permission denied: " + dir +
               "private/inner. Directory size reset to zero.\n");
+    // Standard error a pipe nobody reads: the same status, the whole block.
+    const std::string block = ReadFile(tmp.fs() / "Sizewalk.csv");
+    program.insert(program.end(), {"3", dir});
+    EXPECT_EQ(RunProgram(program, {}, {}, true).exit_status, 3);
+    EXPECT_EQ(ReadFile(tmp.fs() / "Sizewalk.csv"), block + block);
     fs::permissions(tmp.fs() / "private/inner", fs::perms::owner_all);
 }
 
@@ -209,6 +214,31 @@ TEST(EndToEnd, OnATinyFileSystem) {
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 33)
         << "a temporary file was left behind";
+}
+
+// A file size limit (ulimit -f, LimitFSIZE=) fails the write, which is
+// rolled back, or says it could not be (an append-only file cannot be cut
+// back); it does not kill the run mid-line.
+TEST(EndToEnd, AFileSizeLimitFailsTheWrite) {
+    TempDir tmp;
+    fs::create_directory(tmp.fs() / "a");
+    const std::string csv = tmp.path() + "Sizewalk.csv";
+    const std::string before = std::string(600, 'x') + "\r\n";
+    std::ofstream(csv) << before;
+    const std::vector<std::string> limited = {"prlimit", "--fsize=610", SIZEWALK_BINARY, "3",
+                                              tmp.path()};
+    const std::string too_large = "sizewalk: File too large: " + csv;
+    EXPECT_EQ(RunProgram(limited).output, too_large + " (Message B75)\n");
+    EXPECT_EQ(ReadFile(csv), before);
+    if (RunProgram({"chattr", "+a", csv}).exit_status != 0) {
+        GTEST_SKIP() << "no append-only files here";
+    }
+    const Result stuck = RunProgram(limited);
+    RunProgram({"chattr", "-a", csv});
+    EXPECT_EQ(stuck.exit_status, 1);
+    EXPECT_EQ(stuck.output, too_large +
+                                ", and the file could not be restored: it may hold an "
+                                "incomplete report (Message B75)\n");
 }
 
 // The separators of real locales end to end: C's; those of a locale whose

@@ -1,9 +1,12 @@
 // The parallel walk behind the POSIX folder service, with any number of
 // threads: failures injected at any call (the report names the smallest
 // failing path), a tree that changes while it is walked, very deep trees
-// under few descriptors, progress and a listing destroyed halfway. Its sums
-// over a tree of every kind of entry: the edge tree end to end.
+// under few descriptors, directory cycles, progress and a listing destroyed
+// halfway. Its sums over a tree of every kind of entry: the edge tree end to
+// end.
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,8 +15,10 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -221,11 +226,141 @@ TEST(Engine, ProgressOnTheCallingThreadAndEarlyDestruction) {
     const std::size_t before = OpenDescriptors();
     for (unsigned threads : {1u, 8u}) {
         PosixFolderService service({threads, nullptr});
-        auto listing = service.GetFolder(tmp.path(), {});
+        auto listing = testing::List(service, tmp.path());
         ASSERT_TRUE(listing.ok());
         EXPECT_EQ(listing.value()->Size(0).value(), 100u);
     }
     EXPECT_EQ(OpenDescriptors(), before);
+}
+
+// Directories named "up-0" and "up-1" lead to their parent and its parent,
+// "alias" to its sibling "x", as bind mounts or a server's links would. At
+// most 1000 times, so that a walk that goes round fails instead of hanging.
+// Opening a directory whose name begins with "s" takes a millisecond, so that
+// thieves take a's first subdirectories while its owner walks the last ones.
+class Cycles : public walk::DirectoryCalls {
+  public:
+    int OpenDirectory(int parent, const char* name) override {
+        const std::map<std::string_view, const char*> targets = {
+            {"up-0", "."}, {"up-1", ".."}, {"alias", "../x"}};
+        const auto target = targets.find(name);
+        if (name[0] == 's') {
+            usleep(1000);
+        }
+        if (target == targets.end()) {
+            return DirectoryCalls::OpenDirectory(parent, name);
+        }
+        errno = ENOENT;
+        return --left_ < 0 ? -1 : openat(parent, target->second, O_RDONLY | O_DIRECTORY);
+    }
+
+  private:
+    std::atomic<int> left_{1000};
+};
+
+// As du, a directory already on the path being walked is not descended into,
+// also where the path began on another thread (the cycle is in the first
+// subdirectory of a's listing, which a thief takes) or above the tree (b
+// leads to the listed directory); a directory met twice elsewhere is no cycle.
+TEST(Engine, DirectoryCycles) {
+    TempDir tmp;
+    for (int i = 0; i < 16; ++i) {
+        tmp.File("a/s" + std::to_string(i) + "/f", 1);
+    }
+    const std::string first = fs::directory_iterator(tmp.fs() / "a")->path().filename();
+    tmp.File("a/" + first + "/up-1/f", 1);
+    tmp.File("b/up-1/f", 1);
+    tmp.File("c/up-0/f", 1);
+    tmp.File("d/x/f", 1);
+    tmp.File("d/y/alias/f", 1);
+    const std::string cycle = "\t75 Directory cycle: " + tmp.path();
+    for (unsigned threads : {1u, 8u}) {
+        EXPECT_EQ(Measure(tmp.path(), {threads, std::make_shared<Cycles>()}),
+                  "a" + cycle + "a/" + first + "/up-1\nb" + cycle + "b/up-1\nc" + cycle +
+                      "c/up-0\nd\t2\n")
+            << threads << " threads";
+    }
+    // A real bind mount of an ancestor, where this system lets root make one.
+    struct Unmount {
+        std::string path;
+        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+    } bound{tmp.path() + "a/" + first + "/up-1"};
+    if (mount((tmp.path() + "a").c_str(), bound.path.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+        GTEST_SKIP() << "no bind mount here: " << std::strerror(errno);
+    }
+    EXPECT_EQ(Measure(tmp.path(), {4, nullptr}),
+              "a" + cycle + "a/" + first + "/up-1\nb\t1\nc\t1\nd\t2\n");
+}
+
+// Holds the read of a directory named "hung" until released (or ten seconds
+// have passed), as a dead network mount holds a reader in the kernel.
+class HungRead : public walk::DirectoryCalls {
+  public:
+    int OpenDirectory(int parent, const char* name) override {
+        const int fd = DirectoryCalls::OpenDirectory(parent, name);
+        if (std::string_view(name) == "hung") {
+            hung_fd_ = fd;
+        }
+        return fd;
+    }
+    long ReadEntries(int fd, void* buffer, std::size_t size) override {
+        if (fd == hung_fd_) {
+            std::unique_lock lock(mu_);
+            held_ = true;
+            cv_.notify_all();
+            cv_.wait_for(lock, std::chrono::seconds(10), [&] { return released_; });
+        }
+        return DirectoryCalls::ReadEntries(fd, buffer, size);
+    }
+    void WaitUntilHeld() {
+        std::unique_lock lock(mu_);
+        cv_.wait_for(lock, std::chrono::seconds(10), [&] { return held_; });
+    }
+    void Release() {
+        std::lock_guard lock(mu_);
+        released_ = true;
+        cv_.notify_all();
+    }
+
+  private:
+    std::atomic<int> hung_fd_{-1};
+    std::mutex mu_;
+    std::condition_variable cv_;
+    bool held_ = false, released_ = false;
+};
+
+// A stop while a worker hangs in a read: Size() says so at once, and the
+// listing goes without waiting for the worker, which finds what it uses
+// still there when it wakes (AddressSanitizer would see it otherwise).
+TEST(Engine, AStopWhileAReadHangs) {
+    TempDir tmp;
+    tmp.File("a/hung/f", 1);
+    tmp.File("b/f", 1);
+    static StopFlag stop;  // may be read by the worker after the test
+    stop = 0;
+    auto calls = std::make_shared<HungRead>();
+    const std::weak_ptr<HungRead> in_use = calls;
+    {
+        PosixFolderService folders({2, calls, &stop});
+        auto listing = testing::List(folders, tmp.path(), {});
+        ASSERT_TRUE(listing.ok());
+        std::thread stopper([&] {
+            calls->WaitUntilHeld();
+            stop = SIGTERM;
+        });
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(listing.value()->Size(0).error().number, errnum::kInterrupted);
+        listing.value().reset();
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 5000);
+        stopper.join();
+    }
+    calls->Release();
+    calls.reset();
+    for (int i = 0; i < 1000 && !in_use.expired(); ++i) {
+        usleep(10000);  // until the worker has let go of everything
+    }
+    EXPECT_TRUE(in_use.expired());
 }
 
 }  // namespace

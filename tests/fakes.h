@@ -28,12 +28,15 @@ class FakeFolderService final : public FolderService {
     };
     std::map<std::string, std::vector<Sub>> folders;  // by path as the run asks for it
 
-    Outcome<std::unique_ptr<FolderListing>> GetFolder(const std::string& path,
-                                                      ProgressCallback) override {
-        const auto it = folders.find(path);
-        if (it == folders.end()) {
+    Outcome<std::unique_ptr<Directory>> OpenDirectory(const std::string& path) override {
+        if (folders.count(path) == 0) {
             return MakeError(errnum::kPathNotFound, path);
         }
+        return std::unique_ptr<Directory>(std::make_unique<Named>(path));
+    }
+    Outcome<std::unique_ptr<FolderListing>> GetFolder(const Directory& directory,
+                                                      ProgressCallback) override {
+        const auto it = folders.find(directory.path());
         auto listing = std::make_unique<Listing>();
         for (const Sub& sub : it->second) {
             listing->names.push_back(sub.name);
@@ -41,6 +44,12 @@ class FakeFolderService final : public FolderService {
         }
         return std::unique_ptr<FolderListing>(std::move(listing));
     }
+
+    struct Named final : Directory {
+        explicit Named(std::string path) : name(std::move(path)) {}
+        const std::string& path() const override { return name; }
+        std::string name;
+    };
 
   private:
     struct Listing final : FolderListing {
@@ -52,56 +61,48 @@ class FakeFolderService final : public FolderService {
 };
 
 // Files in memory, as the bytes a real file would hold (CR LF included). A
-// file dropped without Commit goes back to what it was.
+// file dropped without a successful Write stays as it was.
 class MemoryFileService final : public FileService {
   public:
-    std::map<std::string, std::string> contents;
-    // The write with this number (counted from 1 over all files) fails.
-    int fail_write_number = 0;
+    std::map<std::string, std::string> contents;  // by path
     Status fail_open;
-    Status fail_commit;
-    int writes = 0;
-    // What another run adds to a file just before this one gets it.
-    std::map<std::string, std::string> written_meanwhile;
+    Status fail_write;
 
-    Outcome<std::unique_ptr<OutputFile>> Open(const std::string& path, OpenMode mode) override {
+    Status CheckWritable(const Directory&, const std::string&) override { return fail_open; }
+    Outcome<std::unique_ptr<OutputFile>> Open(const Directory& directory, const std::string& name,
+                                              OpenMode mode) override {
         if (fail_open) {
             return *fail_open;
         }
-        if (written_meanwhile.count(path) > 0) {
-            contents[path] += written_meanwhile[path];
-        }
+        const std::string path = directory.path() + name;
         const auto it = contents.find(path);
-        const std::string kept =
-            mode == OpenMode::kAppend && it != contents.end() ? it->second : "";
-        return std::unique_ptr<OutputFile>(std::make_unique<File>(*this, path, kept));
+        const bool is_new =
+            mode == OpenMode::kReplace || it == contents.end() || it->second.empty();
+        return std::unique_ptr<OutputFile>(std::make_unique<File>(*this, path, is_new, mode));
     }
 
   private:
-    // Written to the map only on Commit: dropped, the file stays as it was.
     class File final : public OutputFile {
       public:
-        File(MemoryFileService& owner, std::string path, std::string text)
-            : owner_(owner), path_(std::move(path)), text_(std::move(text)) {}
-        bool IsNew() const override { return text_.empty(); }
-        Status WriteLine(std::string_view line) override {
-            if (++owner_.writes == owner_.fail_write_number) {
-                return MakeError(errnum::kDiskFull, "fake");
+        File(MemoryFileService& owner, std::string path, bool is_new, OpenMode mode)
+            : owner_(owner), path_(std::move(path)), is_new_(is_new), mode_(mode) {}
+        bool IsNew() const override { return is_new_; }
+        Status Write(const std::vector<std::string>& lines) override {
+            if (!owner_.fail_write) {
+                std::string& text = owner_.contents[path_];
+                if (mode_ == OpenMode::kReplace) {
+                    text.clear();
+                }
+                text += Lines(lines);
             }
-            text_.append(line).append("\r\n");
-            return std::nullopt;
-        }
-        Status Commit() override {
-            if (!owner_.fail_commit) {
-                owner_.contents[path_] = text_;
-            }
-            return owner_.fail_commit;
+            return owner_.fail_write;
         }
 
       private:
         MemoryFileService& owner_;
         std::string path_;
-        std::string text_;
+        bool is_new_;
+        OpenMode mode_;
     };
 };
 
@@ -124,7 +125,11 @@ class RecordingMessageBox final : public MessageBoxService {
 class FixedClock final : public Clock {
   public:
     LocalTime now{2003, 10, 5, 10, 30, 6};
-    LocalTime Now() override { return now; }
+    int reads = 0;
+    LocalTime Now() override {
+        ++reads;
+        return now;
+    }
 };
 
 class RecordingEditor final : public TextEditor {

@@ -38,7 +38,7 @@ void TempDir::File(const std::string& relative, std::uintmax_t size) const {
 std::string Measure(const std::string& dir, walk::WalkOptions options,
                     const ProgressCallback& progress) {
     PosixFolderService service(std::move(options));
-    auto listing = service.GetFolder(dir, progress);
+    auto listing = List(service, dir, progress);
     if (!listing.ok()) {
         return "GetFolder: " + listing.error().description;
     }
@@ -54,18 +54,34 @@ std::string Measure(const std::string& dir, walk::WalkOptions options,
     return result;
 }
 
+Outcome<std::unique_ptr<FolderListing>> List(FolderService& service, const std::string& dir,
+                                             const ProgressCallback& progress) {
+    auto directory = service.OpenDirectory(dir);
+    if (!directory.ok()) {
+        return directory.error();
+    }
+    return service.GetFolder(*directory.value(), progress);
+}
+
 std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 Result RunProgram(std::vector<std::string> argv, const std::vector<std::string>& environment,
-                  const std::function<void(pid_t)>& while_running) {
+                  const std::function<void(pid_t)>& while_running, bool broken_pipe) {
     TempDir out_dir;
     const std::string out = out_dir.path() + "out";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int pipe_ends[2] = {-1, -1};
+    if (broken_pipe && pipe2(pipe_ends, O_CLOEXEC) == 0) {
+        close(pipe_ends[0]);
+        posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], 1);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+    }
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     std::vector<char*> args;
     for (std::string& a : argv) {
@@ -95,6 +111,9 @@ Result RunProgram(std::vector<std::string> argv, const std::vector<std::string>&
         result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     posix_spawn_file_actions_destroy(&actions);
+    if (pipe_ends[1] >= 0) {
+        close(pipe_ends[1]);
+    }
     result.output = ReadFile(out);
     return result;
 }

@@ -33,6 +33,10 @@ class TempDir {
     std::error_code ignored_;
 };
 
+// Opens `dir` and lists it.
+Outcome<std::unique_ptr<FolderListing>> List(FolderService& service, const std::string& dir,
+                                             const ProgressCallback& progress = {});
+
 // One line per subdirectory: name, tab, size or the error.
 std::string Measure(const std::string& dir, walk::WalkOptions options = {},
                     const ProgressCallback& progress = {});
@@ -47,8 +51,9 @@ struct Result {
 // Runs argv[0], found on PATH, without a display (a message box could wait
 // for a click that never comes) unless `environment` ("NAME=value") gives
 // one; calls `while_running` with its process id before waiting for it.
+// With `broken_pipe` its output goes to a pipe that nobody reads any more.
 Result RunProgram(std::vector<std::string> argv, const std::vector<std::string>& environment = {},
-                  const std::function<void(pid_t)>& while_running = {});
+                  const std::function<void(pid_t)>& while_running = {}, bool broken_pipe = false);
 
 // Whether /proc/locks shows a lock or lease on `path` that someone waits
 // for; waits up to ten seconds for it.

@@ -1,18 +1,44 @@
 #include "platform/file_service.h"
 
-#include "platform/paths.h"
-
 namespace sizewalk {
+namespace {
 
-std::string TemporarySibling(const std::string& path, unsigned long long seed) {
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    const std::size_t cut = path.find_last_of(std::string{'/', kPathSeparator}) + 1;
-    std::string name = path.substr(0, cut) + "." + path.substr(cut) + ".";
-    for (int i = 0; i < 6; ++i) {
-        name += kLetters[seed % 36];
+constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::size_t kRandomLength = 6;
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+std::string TemporaryName(std::string_view name, unsigned long long seed) {
+    std::string temporary(1, '.');
+    temporary.append(name).push_back('.');
+    for (std::size_t i = 0; i < kRandomLength; ++i) {
+        temporary += kLetters[seed % 36];
         seed /= 36;
     }
-    return name;
+    return temporary;
+}
+
+bool IsTemporaryOfKind(std::string_view entry, std::string_view name) {
+    if (entry.size() != name.size() + 2 + kRandomLength || entry.front() != '.' ||
+        entry[name.size() + 1] != '.') {
+        return false;
+    }
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char c = entry[i + 1];
+        if (c != name[i] && !(IsDigit(c) && IsDigit(name[i]))) {
+            return false;
+        }
+    }
+    return entry.substr(name.size() + 2).find_first_not_of(kLetters) == std::string_view::npos;
+}
+
+Error HeldByAnotherProcess(const std::string& path) {
+    return Error{errnum::kPermissionDenied,
+                 "The file is locked by another process: " + ShownPath(path)};
 }
 
 }  // namespace sizewalk

@@ -1,47 +1,76 @@
-// The files the program writes: one tracking file per run, line by line,
-// final only when the whole block is written.
+// The files the program writes: one tracking file per run, written once,
+// when the report is complete.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/error.h"
+#include "platform/folder_service.h"
 
 namespace sizewalk {
 
 enum class OpenMode {
     kAppend,   // created when missing, added to at the end
-    kReplace,  // written aside; replaces the file (or becomes it) on Commit
+    kReplace,  // written aside; replaces the file (or becomes it) when written
 };
 
-// A tracking file being written. Dropped without a successful Commit (a
-// failure, an interruption), it leaves the file exactly as it was before
-// Open: cut back to its length then, removed when this run created it, or,
-// when it was to be replaced, untouched.
+// How long a run waits for a tracking file that another process holds
+// (locked, leased, open without sharing) before it gives up.
+inline constexpr std::chrono::milliseconds kBusyWait = std::chrono::minutes(1);
+
+// Temporary files older than this, left by a run that was killed, are
+// removed by the next run that replaces a file in the directory.
+inline constexpr std::chrono::hours kStaleTemporaryAge{24};
+
+// A tracking file got for one write. Dropped without a successful Write, it
+// is exactly as it was before Open (a file this run created is gone again).
 class OutputFile {
   public:
     virtual ~OutputFile() = default;
-    // Whether the file holds no history yet: appended to, it was empty when
-    // this run got it to itself.
+    // Whether the file holds no history yet: appended to, it is empty now
+    // that this run holds it.
     virtual bool IsNew() const = 0;
-    // Writes `line` and the line end (CR LF), all of it or a failure.
-    virtual Status WriteLine(std::string_view line) = 0;
-    // Makes the lines final; a failure leaves the file as it was.
-    virtual Status Commit() = 0;
+    // Writes `lines`, each ended with CR LF, in one write (appended after a
+    // CR LF where the file's last line has none, so that a torn line stays
+    // on its own) and makes them final: the data on the disk, and the
+    // directory entry of a file created or replaced. A failure leaves the
+    // file as it was, or its description says that it could not be
+    // restored.
+    virtual Status Write(const std::vector<std::string>& lines) = 0;
 };
 
 class FileService {
   public:
     virtual ~FileService() = default;
-    // Opens `path` for writing, held exclusively against other runs of this
-    // program until committed or dropped. Never writes through a symbolic
-    // link.
-    virtual Outcome<std::unique_ptr<OutputFile>> Open(const std::string& path, OpenMode mode) = 0;
+    // Fails at once where this user cannot write `name` in `directory` (an
+    // existing file to append to, or, when `name` is empty or missing, a new
+    // file): a read-only file system, no permission. Asked before a long
+    // walk; Open still decides.
+    virtual Status CheckWritable(const Directory& directory, const std::string& name) = 0;
+    // Opens `name` in `directory` (opened by this system's folder service)
+    // for one Write; an appended file is held against other runs of this
+    // program until then. Waits at most kBusyWait for a file another process
+    // holds, and not at all once the run is asked to stop. Never writes
+    // through a symbolic link, into a file with several links, or, in a
+    // directory others may write (world-writable or sticky), into a file
+    // owned by neither this user nor the directory's owner.
+    virtual Outcome<std::unique_ptr<OutputFile>> Open(const Directory& directory,
+                                                      const std::string& name, OpenMode mode) = 0;
 };
 
-// The name of a temporary file beside `path` (".<name>.<six characters>"),
+// The name of a temporary file for `name` (".<name>.<six characters>"),
 // different for each `seed`.
-std::string TemporarySibling(const std::string& path, unsigned long long seed);
+std::string TemporaryName(std::string_view name, unsigned long long seed);
+
+// Whether `entry` is a temporary name for `name` or for a name that differs
+// from it only in its digits (the day's file of another day).
+bool IsTemporaryOfKind(std::string_view entry, std::string_view name);
+
+// The failure of a run that waited kBusyWait for `path` in vain.
+Error HeldByAnotherProcess(const std::string& path);
 
 }  // namespace sizewalk

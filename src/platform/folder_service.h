@@ -38,12 +38,26 @@ class FolderListing {
     virtual Outcome<ByteCount> Size(std::size_t index) = 0;
 };
 
+// The processed directory, opened once by its path. The listing, the walk
+// and the tracking file all go through this one handle, so that a component
+// of the path swapped for a link meanwhile changes nothing: the directory
+// measured is the directory written.
+class Directory {
+  public:
+    virtual ~Directory() = default;
+    // The path it was opened by, for messages.
+    virtual const std::string& path() const = 0;
+};
+
 class FolderService {
   public:
     virtual ~FolderService() = default;
-    // Lists `path` (which may end with the separator). Fails when it does not
-    // exist or cannot be read. `progress` may be empty.
-    virtual Outcome<std::unique_ptr<FolderListing>> GetFolder(const std::string& path,
+    // Opens `path` (which may end with the separator). Fails when it does not
+    // exist or is not a directory that can be read.
+    virtual Outcome<std::unique_ptr<Directory>> OpenDirectory(const std::string& path) = 0;
+    // Lists `directory`, opened by this service; the listing does not need
+    // it to stay open. `progress` may be empty.
+    virtual Outcome<std::unique_ptr<FolderListing>> GetFolder(const Directory& directory,
                                                               ProgressCallback progress) = 0;
 };
 

@@ -48,6 +48,14 @@ class SystemPlatform {
     std::unique_ptr<Impl> impl_;
 };
 
+// First thing in a program: opens the null device on any of the standard
+// descriptors 0, 1 and 2 that is closed, so that no file the program opens
+// becomes its standard output or error; and makes a closed pipe and a file
+// size limit (SIGPIPE, SIGXFSZ) failed writes instead of the program's end:
+// a message then goes missing, and a tracking file is rolled back. Nothing
+// on Windows.
+void PrepareProcess();
+
 // Reads the separators of the current locale (after setlocale).
 LocaleSeparators ReadLocaleSeparators();
 

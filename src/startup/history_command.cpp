@@ -5,6 +5,7 @@
 #include "common/reports.h"
 #include "history/history.h"
 #include "history/text.h"
+#include "platform/paths.h"
 
 namespace sizewalk {
 namespace {
@@ -177,16 +178,22 @@ int RunHistoryCommand(const std::vector<std::string>& arguments, HistorySystem& 
 }
 
 std::string HistoryHelpText() {
-    return "Size history:\n"
-           "  sizewalk --history DIR/ [--format=table|csv|json|openmetrics|html] [--bytes]\n"
+#ifdef _WIN32
+    const char* const described = "the README";
+#else
+    const char* const described = "man sizewalk";
+#endif
+    return std::string("Size history:\n  sizewalk --history DIR") + kPathSeparator +
+           " [--format=table|csv|json|openmetrics|html] [--bytes]\n"
            "                          [--sort=change|size|name] [--output=FILE]\n"
            "Reads the tracking files in DIR (writing nothing there) and shows each\n"
            "subdirectory's latest size and its change since the previous run, over 7\n"
            "and over 30 days. A table on a terminal, CSV otherwise; --bytes shows exact\n"
            "bytes; --output=FILE replaces FILE once the report is complete. Exit status\n"
            "0 (a file that could not be read is named on standard error), 1 when no\n"
-           "history could be read, 2 for an invalid command line. The JSON fields (man\n"
-           "sizewalk tells what each means):\n"
+           "history could be read, 2 for an invalid command line. The JSON fields (" +
+           described +
+           " tells\nwhat each means):\n"
            "  directory, first_run, last_run, runs, files [name, runs, skipped_lines],\n"
            "  subdirectories [name, latest_bytes, latest_date, measured,\n"
            "  change_previous_run, change_7_days, change_30_days, growth_per_day_30_days,\n"

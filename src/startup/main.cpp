@@ -16,6 +16,7 @@
 #endif
 
 int main(int argc, char** argv) {
+    sizewalk::PrepareProcess();
     std::setlocale(LC_ALL, "");
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (sizewalk::IsHistoryCommand(arguments)) {

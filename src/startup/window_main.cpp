@@ -99,6 +99,7 @@ int ShowMessageBox(char* program, const std::string& icon, const std::string& ti
 }  // namespace
 
 int main(int argc, char** argv) {
+    sizewalk::PrepareProcess();
     std::setlocale(LC_ALL, "");
     if (argc == 5 && std::strcmp(argv[1], "--message-box") == 0) {
         return ShowMessageBox(argv[0], argv[2], argv[3], argv[4]);

@@ -8,72 +8,67 @@
 namespace sizewalk {
 namespace {
 
-void WriteLines(OutputFile& file, const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) {
-        Check(file.WriteLine(line));
-    }
-}
-
-// The measured size of entry `index`, or 0 and a name that says why not.
+// The measured size of an entry, or 0 and a name that says why not.
 struct Entry {
     std::string name;
     ByteCount size = 0;
     bool failed = false;
 };
 
-class Measurer {
-  public:
-    Measurer(const Platform& platform, FolderListing& listing)
-        : platform_(platform), listing_(listing) {}
-
-    Entry Measure(std::size_t index) {
-        Entry entry{listing_.SubFolders()[index]};
-        Outcome<ByteCount> size = listing_.Size(index);
+// Measures every subdirectory, in order. Notes each one that cannot be
+// measured on standard error; a request to stop ends the steps.
+std::vector<Entry> MeasureAll(const Platform& platform, FolderListing& listing, bool& problems) {
+    std::vector<Entry> entries;
+    entries.reserve(listing.SubFolders().size());
+    for (std::size_t index = 0; index < listing.SubFolders().size(); ++index) {
+        Entry& entry = entries.emplace_back(Entry{listing.SubFolders()[index]});
+        Outcome<ByteCount> size = listing.Size(index);
         if (size.ok()) {
             entry.size = size.value();
-            return entry;
+            continue;
         }
         if (size.error().number == errnum::kInterrupted) {
             throw StepFailure{size.error()};
         }
         entry.name = ScanningProblemName(entry.name, size.error().description);
         entry.failed = true;
-        problems_ = true;
-        platform_.messages.Notice(ShownEntryName(entry.name));
-        return entry;
+        problems = true;
+        platform.messages.Notice(ShownEntryName(entry.name));
     }
+    return entries;
+}
 
-    bool problems() const { return problems_; }
-
-  private:
-    const Platform& platform_;
-    FolderListing& listing_;
-    bool problems_ = false;
-};
-
-void WriteTextReport(const Platform& platform, Measurer& measurer, std::size_t count_of_entries,
-                     OutputFile& file) {
-    const LocaleSeparators& locale = platform.locale;
-    WriteLines(file, {HeadLine(TargetDir, platform.clock.Now(), locale), ""});
+std::vector<std::string> TextReport(const std::vector<Entry>& entries, const LocalTime& now,
+                                    const LocaleSeparators& locale) {
+    std::vector<std::string> lines = {HeadLine(TargetDir, now, locale), ""};
     ByteCount total = 0;
     std::int32_t count = 0;
-    for (std::size_t i = 0; i < count_of_entries; ++i) {
+    for (const Entry& entry : entries) {
         ++count;
-        const Entry entry = measurer.Measure(i);
         total += entry.size;
         const std::string field =
             entry.failed ? std::string(kFailedSizeField) : FormatGrouped(entry.size, locale);
-        WriteLines(file, EntryLines(field, ShownEntryName(entry.name), locale));
+        for (std::string& line : EntryLines(field, ShownEntryName(entry.name), locale)) {
+            lines.push_back(std::move(line));
+        }
     }
-    WriteLines(file, {"", TotalsLine(total, count, locale), RuleLine(), ""});
+    lines.insert(lines.end(), {"", TotalsLine(total, count, locale), RuleLine(), ""});
+    return lines;
 }
 
-void WriteCsvRows(const Platform& platform, Measurer& measurer, std::size_t count_of_entries,
-                  OutputFile& file) {
-    for (std::size_t i = 0; i < count_of_entries; ++i) {
-        const Entry entry = measurer.Measure(i);
-        Check(
-            file.WriteLine(CsvRow(platform.clock.Now(), entry.size, entry.name, platform.locale)));
+std::vector<std::string> CsvRows(const std::vector<Entry>& entries, const LocalTime& now,
+                                 const LocaleSeparators& locale) {
+    std::vector<std::string> rows;
+    rows.reserve(entries.size());
+    for (const Entry& entry : entries) {
+        rows.push_back(CsvRow(now, entry.size, entry.name, locale));
+    }
+    return rows;
+}
+
+void StopIfAsked(const Platform& platform) {
+    if (platform.stop != nullptr && platform.stop->load() != 0) {
+        throw StepFailure{Interrupted(platform.stop->load())};
     }
 }
 
@@ -83,32 +78,39 @@ bool Run(const Platform& platform, const ProgressCallback& progress) {
     if (style < 1 || style > 3) {
         throw StepFailure{MakeError(errnum::kInvalidArgument)};
     }
-    std::unique_ptr<FolderListing> listing = Take(platform.folders.GetFolder(TargetDir, progress));
+    // Opened once: what is measured is where the file is written.
+    const std::unique_ptr<Directory> directory = Take(platform.folders.OpenDirectory(TargetDir));
+    // A file that cannot be written fails now, not after hours of walking.
+    // The day's file is named only when the report is complete.
+    const OpenMode mode = style == 2 ? OpenMode::kReplace : OpenMode::kAppend;
+    Check(platform.files.CheckWritable(*directory,
+                                       style == 2 ? "" : TrackingFileName(style, LocalTime{})));
+    bool problems = false;
+    std::vector<Entry> entries;
+    {
+        std::unique_ptr<FolderListing> listing =
+            Take(platform.folders.GetFolder(*directory, progress));
+        entries = MeasureAll(platform, *listing, problems);
+    }
+    StopIfAsked(platform);
 
-    const std::string path = TargetDir + TrackingFileName(style, platform.clock.Now());
-    // Dropped on any failure below, the file goes back to what it was.
-    std::unique_ptr<OutputFile> file =
-        Take(platform.files.Open(path, style == 2 ? OpenMode::kReplace : OpenMode::kAppend));
+    // The report is complete before the file is touched, and dated by one
+    // reading of the clock: its name, its head line and its rows.
+    const LocalTime now = platform.clock.Now();
+    std::vector<std::string> lines = style == 3 ? CsvRows(entries, now, platform.locale)
+                                                : TextReport(entries, now, platform.locale);
+    const std::string name = TrackingFileName(style, now);
+    std::unique_ptr<OutputFile> file = Take(platform.files.Open(*directory, name, mode));
     // Decided under the file's lock, so that of two first runs one writes it.
     if (style == 2 || (style == 1 && file->IsNew())) {
-        WriteLines(*file, {TitleLine, RuleLine(), ""});
+        lines.insert(lines.begin(), {TitleLine, RuleLine(), ""});
     }
-    Measurer measurer(platform, *listing);
-    const std::size_t count = listing->SubFolders().size();
-    if (style == 3) {
-        WriteCsvRows(platform, measurer, count, *file);
-    } else {
-        WriteTextReport(platform, measurer, count, *file);
-    }
-    if (platform.stop != nullptr && platform.stop->load() != 0) {
-        throw StepFailure{Interrupted(platform.stop->load())};
-    }
-    Check(file->Commit());
+    Check(file->Write(lines));
     file.reset();
     if (CommandText.empty()) {
-        Check(platform.editor.Open(path));
+        Check(platform.editor.Open(TargetDir + name));
     }
-    return measurer.problems();
+    return problems;
 }
 
 }  // namespace

@@ -22,10 +22,13 @@ class CountingFolders final : public FolderService {
     CountingFolders(FolderService& inner, Count listed, Count measured)
         : inner_(inner), listed_(std::move(listed)), measured_(std::move(measured)) {}
 
-    Outcome<std::unique_ptr<FolderListing>> GetFolder(const std::string& path,
+    Outcome<std::unique_ptr<Directory>> OpenDirectory(const std::string& path) override {
+        return inner_.OpenDirectory(path);
+    }
+    Outcome<std::unique_ptr<FolderListing>> GetFolder(const Directory& directory,
                                                       ProgressCallback progress) override {
         Outcome<std::unique_ptr<FolderListing>> listing =
-            inner_.GetFolder(path, std::move(progress));
+            inner_.GetFolder(directory, std::move(progress));
         if (!listing.ok()) {
             return listing;
         }

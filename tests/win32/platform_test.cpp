@@ -7,13 +7,20 @@
 #include <fstream>
 #include <tuple>
 
+#include "common/globals.h"
+
 #include "platform/history_system.h"
 #include "platform/platform.h"
 #include "platform/win32/errors.h"
 #include "platform/win32/file_service.h"
 #include "platform/win32/folder_service.h"
 #include "platform/win32/long_path.h"
+#include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
+#include "startup/program_win32.h"
+
+// After windows.h.
+#include <shellapi.h>
 
 namespace sizewalk::win32 {
 namespace {
@@ -51,6 +58,14 @@ class TempDir {
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+Outcome<std::unique_ptr<FolderListing>> List(Win32FolderService& service, const std::string& dir) {
+    auto directory = service.OpenDirectory(dir);
+    if (!directory.ok()) {
+        return directory.error();
+    }
+    return service.GetFolder(*directory.value(), {});
 }
 
 // Which code gives which number is the switch's own table; the folder and
@@ -108,7 +123,7 @@ TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
     // Forward slashes and ".." are resolved; the separator at the end is not needed.
     for (const std::string& path : {dir.path(), Narrow((dir.fs() / "a" / "..").wstring()) + "/"}) {
         SCOPED_TRACE(path);
-        Outcome<std::unique_ptr<FolderListing>> listing = service.GetFolder(path, {});
+        Outcome<std::unique_ptr<FolderListing>> listing = List(service, path);
         ASSERT_TRUE(listing.ok()) << listing.error().description;
         std::string sizes;
         for (std::size_t i = 0; i < listing.value()->SubFolders().size(); ++i) {
@@ -122,7 +137,7 @@ TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
     }
     for (const std::string& path : {dir.path() + "missing\\", dir.path() + "missing\\deeper\\",
                                     dir.path() + "loose file\\"}) {
-        Outcome<std::unique_ptr<FolderListing>> listing = service.GetFolder(path, {});
+        Outcome<std::unique_ptr<FolderListing>> listing = List(service, path);
         ASSERT_FALSE(listing.ok()) << path;
         EXPECT_EQ(listing.error().number, errnum::kPathNotFound) << path;
         EXPECT_NE(listing.error().description.find(": " + path), std::string::npos)
@@ -130,18 +145,29 @@ TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
     }
 }
 
-// Lines are final on Commit; dropped, the file is as it was: a file the run
-// made is gone, a replacement never shows.
+// Opens `name` in `dir`.
+Outcome<std::unique_ptr<OutputFile>> OpenIn(Win32FileService& service, const std::string& dir,
+                                            const std::string& name, OpenMode mode) {
+    Win32FolderService folders;
+    auto directory = folders.OpenDirectory(dir);
+    if (!directory.ok()) {
+        return directory.error();
+    }
+    return service.Open(*directory.value(), name, mode);
+}
+
+// Lines are final when written; dropped, the file is as it was: a file the
+// run made is gone, a replacement never shows. A hard-linked file is
+// refused, a torn last line ended first.
 TEST(Win32Files, AppendReplaceRollBackAndNewFiles) {
     TempDir dir;
     Win32FileService service;
-    const std::string path = dir.path() + "Sizewalk.txt";
     auto write = [&](OpenMode mode, const std::string& line, bool commit) {
-        Outcome<std::unique_ptr<OutputFile>> file = service.Open(path, mode);
+        Outcome<std::unique_ptr<OutputFile>> file =
+            OpenIn(service, dir.path(), "Sizewalk.txt", mode);
         ASSERT_TRUE(file.ok()) << file.error().description;
-        EXPECT_FALSE(file.value()->WriteLine(line));
         if (commit) {
-            EXPECT_FALSE(file.value()->Commit());
+            EXPECT_FALSE(file.value()->Write({line}));
         }
     };
     write(OpenMode::kAppend, "lost", false);
@@ -155,6 +181,14 @@ TEST(Win32Files, AppendReplaceRollBackAndNewFiles) {
     write(OpenMode::kReplace, "two", true);
     EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.txt"), "two\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.fs()), fs::directory_iterator()), 1);
+    fs::create_hard_link(dir.fs() / "Sizewalk.txt", dir.fs() / "linked");
+    for (OpenMode mode : {OpenMode::kAppend, OpenMode::kReplace}) {
+        const auto linked = OpenIn(service, dir.path(), "linked", mode);
+        ASSERT_FALSE(linked.ok());
+        EXPECT_EQ(linked.error().description,
+                  "Refusing a file with several hard links: " + dir.path() + "linked");
+    }
+    fs::remove(dir.fs() / "linked");
 
     // A file is new (gets a header) when empty, or when an ordinary directory
     // search does not show it; it is still appended to.
@@ -167,25 +201,25 @@ TEST(Win32Files, AppendReplaceRollBackAndNewFiles) {
     for (const auto& [name, is_new] : std::vector<std::pair<std::string, bool>>{
              {"plain", false}, {"empty", true}, {"hidden", true}, {"system", true}}) {
         Outcome<std::unique_ptr<OutputFile>> file =
-            service.Open(dir.path() + name, OpenMode::kAppend);
+            OpenIn(service, dir.path(), name, OpenMode::kAppend);
         ASSERT_TRUE(file.ok()) << name << ": " << file.error().description;
         EXPECT_EQ(file.value()->IsNew(), is_new) << name;
-        EXPECT_FALSE(file.value()->WriteLine("more"));
-        EXPECT_FALSE(file.value()->Commit());
+        EXPECT_FALSE(file.value()->Write({"more"}));
     }
-    EXPECT_EQ(ReadAll(dir.fs() / "hidden"), "xmore\r\n");
+    EXPECT_EQ(ReadAll(dir.fs() / "plain"), "x\r\nmore\r\n");
 }
 
 TEST(Win32Files, NobodyElseOpensTheFileWhileARunWritesIt) {
     TempDir dir;
     Win32FileService service(std::chrono::milliseconds(0));
-    const std::string path = dir.path() + "Sizewalk.csv";
-    Outcome<std::unique_ptr<OutputFile>> first = service.Open(path, OpenMode::kAppend);
+    Outcome<std::unique_ptr<OutputFile>> first =
+        OpenIn(service, dir.path(), "Sizewalk.csv", OpenMode::kAppend);
     ASSERT_TRUE(first.ok()) << first.error().description;
 
-    Outcome<std::unique_ptr<OutputFile>> second = service.Open(path, OpenMode::kAppend);
+    Outcome<std::unique_ptr<OutputFile>> second =
+        OpenIn(service, dir.path(), "Sizewalk.csv", OpenMode::kAppend);
     ASSERT_FALSE(second.ok());
-    EXPECT_EQ(second.error().number, errnum::kPermissionDenied);
+    EXPECT_EQ(second.error(), HeldByAnotherProcess(dir.path() + "Sizewalk.csv"));
     HANDLE reader =
         CreateFileW((dir.fs() / "Sizewalk.csv").c_str(), GENERIC_READ,
                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -194,24 +228,11 @@ TEST(Win32Files, NobodyElseOpensTheFileWhileARunWritesIt) {
         CloseHandle(reader);
     }
 
-    EXPECT_FALSE(first.value()->WriteLine("row"));
-    EXPECT_FALSE(first.value()->Commit());
-    second = service.Open(path, OpenMode::kAppend);
+    EXPECT_FALSE(first.value()->Write({"row"}));
+    second = OpenIn(service, dir.path(), "Sizewalk.csv", OpenMode::kAppend);
     ASSERT_TRUE(second.ok()) << second.error().description;
-    EXPECT_FALSE(second.value()->Commit());
+    EXPECT_FALSE(second.value()->Write({}));
     EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.csv"), "row\r\n");
-}
-
-// SIZEWALK_MESSAGES=stderr: one line each on standard error, never a box.
-TEST(Win32Messages, StandardErrorOnlyWhenAsked) {
-    TempDir dir;
-    ASSERT_TRUE(SetEnvironmentVariableW(L"SIZEWALK_MESSAGES", L"stderr"));
-    ASSERT_NE(std::freopen((dir.path() + "err").c_str(), "wb", stderr), nullptr);
-    SystemPlatform system;
-    system.Get().messages.Show("a\r\n\r\n(Message B76)", MessageIcon::kWarning, "Title");
-    system.Get().messages.Notice("b");
-    std::fclose(stderr);
-    EXPECT_EQ(ReadAll(dir.fs() / "err"), "sizewalk: a (Message B76)\nsizewalk: b\n");
 }
 
 // Reading the history: each entry's kind; a file read to its size at
@@ -249,10 +270,23 @@ TEST(Win32History, ListsReadsAndWrites) {
     EXPECT_FALSE(system->OpenForReading(tmp.path() + "Sizewalk_20031005.txt", 0ms).ok());
     EXPECT_FALSE(system->ListFiles(tmp.path() + "missing\\").ok());
 
+    // Earlier pages go when they are a day old; other files stay.
+    const fs::path temp = fs::temp_directory_path();
+    const std::tuple<const char*, int, bool> files[] = {{"sizewalk-history-1-old.html", 25, false},
+                                                        {"sizewalk-history-2.html", 23, true},
+                                                        {"x", 25, true}};
+    for (const auto& [name, hours, kept] : files) {
+        std::ofstream(temp / name) << "x";
+        fs::last_write_time(temp / name,
+                            fs::file_time_type::clock::now() - std::chrono::hours(hours));
+    }
     const auto page = system->WriteTemporaryFile(".html", "<p>page</p>");
     ASSERT_TRUE(page.ok()) << page.error().description;
     EXPECT_TRUE(page.value().ends_with(".html"));
     EXPECT_EQ(ReadAll(fs::path(Wide(page.value()))), "<p>page</p>");
+    for (const auto& [name, hours, kept] : files) {
+        EXPECT_EQ(fs::remove(temp / name), kept) << name;
+    }
     fs::remove(fs::path(Wide(page.value())));
 
     const std::string prom = tmp.path() + "sizewalk.prom";
@@ -263,6 +297,69 @@ TEST(Win32History, ListsReadsAndWrites) {
     ASSERT_FALSE(report.value()->Commit());
     EXPECT_EQ(ReadAll(fs::path(Wide(prom))), "whole");
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.fs()), fs::directory_iterator()), 3);
+}
+
+// Only links are refused as tracking files; a deduplicated, cloud-tiered or
+// compressed (WOF) file is an ordinary one.
+TEST(Win32Files, OnlyLinksAmongReparsePoints) {
+    std::string links;  // none, symbolic link, junction, deduplicated, cloud, compressed (WOF)
+    for (const DWORD tag :
+         {0ul, 0xA000000Cul, 0xA0000003ul, 0x80000013ul, 0x9000001Aul, 0x80000017ul}) {
+        WIN32_FIND_DATAW entry{};
+        entry.dwFileAttributes = tag == 0 ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_REPARSE_POINT;
+        entry.dwReserved0 = tag;
+        links += IsLink(entry) ? 'y' : 'n';
+    }
+    EXPECT_EQ(links, "nyynnn");
+}
+
+// sizewalk.com, the console companion, is a console program that prints
+// to the streams it is given and ends with the run's status; sizewalk.exe
+// stays a window program.
+TEST(Win32Program, TheConsoleCompanionWaitsPrintsAndReturnsTheStatus) {
+    // A shell waits for a console program: the high word of its type is 0.
+    EXPECT_EQ(HIWORD(SHGetFileInfoW(Wide(SIZEWALK_COM).c_str(), 0, nullptr, 0, SHGFI_EXETYPE)), 0);
+    EXPECT_NE(HIWORD(SHGetFileInfoW(Wide(SIZEWALK_EXE).c_str(), 0, nullptr, 0, SHGFI_EXETYPE)), 0);
+    TempDir dir;
+    dir.File("one/f", 42);
+    ASSERT_TRUE(SetEnvironmentVariableW(L"SIZEWALK_MESSAGES", L"stderr"));
+    const std::tuple<std::string, DWORD, std::string> cases[] = {
+        // The arguments, the status, what standard output and error hold.
+        {"--help", 0, "nightly task for D:\\Data\\:\r\n  Program/script:"},
+        {"4 C:\\", 2,
+         "sizewalk: Invalid parameters in command line!\r\n"
+         "sizewalk: the style must be 1, 2 or 3, not 4: sizewalk 2 D:\\Data\\\r\n"},
+        {"3 " + dir.path(), 0, ""},
+    };
+    for (const auto& [arguments, status, output] : cases) {
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError =
+            CreateFileW((dir.fs() / "out").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                        CREATE_ALWAYS, 0, nullptr);
+        std::wstring line = L"sizewalk " + Wide(arguments);
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessW(Wide(SIZEWALK_COM).c_str(), line.data(), nullptr, nullptr, TRUE,
+                                   0, nullptr, nullptr, &startup, &process));
+        DWORD exit_status = 99;
+        WaitForSingleObject(process.hProcess, 60000);
+        GetExitCodeProcess(process.hProcess, &exit_status);
+        for (HANDLE handle : {process.hProcess, process.hThread, startup.hStdOutput}) {
+            CloseHandle(handle);
+        }
+        EXPECT_EQ(exit_status, status) << arguments;
+        EXPECT_NE(ReadAll(dir.fs() / "out").find(output), std::string::npos) << arguments;
+    }
+    EXPECT_NE(ReadAll(dir.fs() / "Sizewalk.csv").find(",42,one\r\n"), std::string::npos);
+    SetEnvironmentVariableW(L"SIZEWALK_MESSAGES", nullptr);
+    // Both programs run the same code, which makes a drive without a medium
+    // fail quietly instead of asking for a disk.
+    SetErrorMode(0);
+    EXPECT_EQ(RunProgram(GetModuleHandleW(nullptr), L"sizewalk.exe --version", Subsystem::kWindow),
+              0);
+    EXPECT_EQ(GetErrorMode() & SEM_FAILCRITICALERRORS, SEM_FAILCRITICALERRORS);
 }
 
 }  // namespace

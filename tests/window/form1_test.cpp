@@ -62,7 +62,11 @@ struct SlowFolders final : FolderService {
             return ByteCount{1000};
         }
     };
-    Outcome<std::unique_ptr<FolderListing>> GetFolder(const std::string&,
+    Outcome<std::unique_ptr<Directory>> OpenDirectory(const std::string& path) override {
+        return std::unique_ptr<Directory>(
+            std::make_unique<testing::FakeFolderService::Named>(path));
+    }
+    Outcome<std::unique_ptr<FolderListing>> GetFolder(const Directory&,
                                                       ProgressCallback progress) override {
         return std::unique_ptr<FolderListing>(std::make_unique<Listing>(*this, progress));
     }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string_view>
 #include <utility>
 
 namespace sizewalk {
@@ -45,5 +46,21 @@ class Descriptor {
   private:
     int fd_ = -1;
 };
+
+// Writes all of `bytes` to `fd`, going on after a short write; 0, or the
+// errno of the write that failed.
+inline int WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
 
 }  // namespace sizewalk

@@ -1,19 +1,34 @@
 #include "platform/posix/file_service.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
+#include <ctime>
+#include <thread>
 #include <utility>
 
-#include "platform/posix/descriptor.h"
+#include "platform/posix/directory.h"
 #include "platform/posix/errors.h"
 
 namespace sizewalk {
+
+// The file to open and the directory it lies in.
+struct PosixFileService::Target {
+    int dir_fd;
+    struct stat dir;
+    std::string name;
+    std::string path;  // for messages
+    std::chrono::steady_clock::time_point deadline;
+};
+
 namespace {
+
+constexpr auto kPoll = std::chrono::milliseconds(20);
+constexpr const char* kNotRestored =
+    ", and the file could not be restored: it may hold an incomplete report";
 
 Error Refused(const std::string& path, const char* what) {
     return Error{errnum::kPathFileAccess, std::string(what) + ": " + ShownPath(path)};
@@ -23,195 +38,394 @@ bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Data that reached the disk, as far as the file system can tell.
-bool Synced(int fd) {
-    return fdatasync(fd) == 0 || errno == EINVAL || errno == ENOSYS;
+// Why root must not write into `file` in `dir`, if it must not: a name
+// linked to another file (a hard link to /etc/passwd, say) or, where others
+// may plant files, a file of a third user (the kernel's protected_regular).
+std::optional<Error> Refusal(const struct stat& file, const struct stat& dir,
+                             const std::string& path) {
+    if (S_ISLNK(file.st_mode)) {
+        return Refused(path, "Refusing a symbolic link");
+    }
+    if (!S_ISREG(file.st_mode)) {
+        return Refused(path, "Not a regular file");
+    }
+    if (file.st_nlink > 1) {
+        return Refused(path, "Refusing a file with several hard links");
+    }
+    const bool shared = (dir.st_mode & (S_IWOTH | S_ISVTX)) != 0;
+    if (shared && file.st_uid != geteuid() && file.st_uid != dir.st_uid) {
+        return Refused(path, "Refusing a file of another user in a shared directory");
+    }
+    return std::nullopt;
 }
 
-class PosixOutputFile final : public OutputFile {
+// Data that reached the disk, as far as the file system can tell; with
+// `metadata` also the mode and owner a replacement was given.
+bool Synced(int fd, bool metadata = false) {
+    return (metadata ? fsync(fd) : fdatasync(fd)) == 0 || errno == EINVAL || errno == ENOSYS;
+}
+
+// A created or renamed entry that reached the disk; where the directory
+// cannot be synced the data is safe all the same.
+void SyncDirectory(int dir_fd) {
+    fsync(dir_fd);
+}
+
+std::string Block(const std::vector<std::string>& lines, bool after_torn_line) {
+    std::size_t size = after_torn_line ? 2 : 0;
+    for (const std::string& line : lines) {
+        size += line.size() + 2;
+    }
+    std::string block;
+    block.reserve(size);
+    if (after_torn_line) {
+        block += "\r\n";
+    }
+    for (const std::string& line : lines) {
+        block.append(line).append("\r\n");
+    }
+    return block;
+}
+
+// The file keeps a directory descriptor of its own: it may outlive the
+// Directory it was opened in.
+Descriptor Duplicate(int fd) {
+    return Descriptor{fcntl(fd, F_DUPFD_CLOEXEC, 0)};
+}
+
+unsigned long long Seed() {
+    return static_cast<unsigned long long>(
+               std::chrono::steady_clock::now().time_since_epoch().count()) ^
+           (static_cast<unsigned long long>(getpid()) << 20);
+}
+
+class AppendedFile final : public OutputFile {
   public:
-    // Appending: `fd` is the file itself, locked; `kept` its length then.
-    // Replacing: `fd` is `temporary`, to be renamed over `path`.
-    PosixOutputFile(int fd, std::string path, off_t kept, bool created, std::string temporary)
-        : fd_(fd),
+    // `fd` is the file itself, locked; `kept` its length then.
+    AppendedFile(Descriptor fd, Descriptor dir_fd, std::string name, std::string path, off_t kept,
+                 bool created, bool torn)
+        : fd_(std::move(fd)),
+          dir_fd_(std::move(dir_fd)),
+          name_(std::move(name)),
           path_(std::move(path)),
           kept_(kept),
           created_(created),
-          temporary_(std::move(temporary)) {}
-    ~PosixOutputFile() override {
-        if (fd_ >= 0) {
+          torn_(torn) {}
+    ~AppendedFile() override {
+        if (fd_) {
             RollBack();
-            close(fd_);
         }
     }
-    PosixOutputFile(const PosixOutputFile&) = delete;
-    PosixOutputFile& operator=(const PosixOutputFile&) = delete;
+    AppendedFile(const AppendedFile&) = delete;
+    AppendedFile& operator=(const AppendedFile&) = delete;
 
     bool IsNew() const override { return kept_ == 0; }
 
-    Status WriteLine(std::string_view line) override {
-        std::string buffer;
-        buffer.reserve(line.size() + 2);
-        buffer.append(line);
-        buffer.append("\r\n");
-        std::size_t done = 0;
-        while (done < buffer.size()) {
-            const ssize_t n = write(fd_, buffer.data() + done, buffer.size() - done);
-            if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return ErrorFromErrno(errno, path_);
+    Status Write(const std::vector<std::string>& lines) override {
+        int error = WriteAll(fd_.get(), Block(lines, torn_));
+        if (error == 0 && !Synced(fd_.get())) {
+            error = errno;
+        }
+        if (error != 0) {
+            Error failure = ErrorFromErrno(error, path_);
+            if (!RollBack()) {
+                failure.description += kNotRestored;
             }
-            done += static_cast<std::size_t>(n);
+            fd_.Reset();
+            return failure;
         }
-        return std::nullopt;
-    }
-
-    Status Commit() override {
-        // Still locked and undoable until the data is on the disk.
-        if (!Synced(fd_)) {
-            return ErrorFromErrno(errno, path_);
+        if (created_) {
+            SyncDirectory(dir_fd_.get());
         }
-        const int fd = fd_;
-        fd_ = -1;
-        const bool closed = close(fd) == 0 || errno == EINTR;
-        const int close_error = errno;
-        if (!temporary_.empty()) {
-            if (!closed || rename(temporary_.c_str(), path_.c_str()) != 0) {
-                const int error = closed ? errno : close_error;
-                unlink(temporary_.c_str());
-                return ErrorFromErrno(error, path_);
-            }
-        } else if (!closed) {
-            return ErrorFromErrno(close_error, path_);
-        }
+        // The data is on the disk: an error of close changes nothing.
+        fd_.Close();
         return std::nullopt;
     }
 
   private:
     // Called with the lock still held, so no other run sees the cut.
-    void RollBack() {
-        if (!temporary_.empty()) {
-            unlink(temporary_.c_str());
-            return;
-        }
+    bool RollBack() {
         struct stat mine {};
         struct stat there {};
         // A file this run made and nobody else wrote to goes again; a run
         // waiting for it then finds it gone and makes its own.
-        if (created_ && kept_ == 0 && fstat(fd_, &mine) == 0 && lstat(path_.c_str(), &there) == 0 &&
-            SameFile(mine, there) && unlink(path_.c_str()) == 0) {
-            return;
+        if (created_ && kept_ == 0 && fstat(fd_.get(), &mine) == 0 &&
+            fstatat(dir_fd_.get(), name_.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+            SameFile(mine, there) && unlinkat(dir_fd_.get(), name_.c_str(), 0) == 0) {
+            return true;
         }
-        while (ftruncate(fd_, kept_) != 0 && errno == EINTR) {
+        while (ftruncate(fd_.get(), kept_) != 0) {
+            if (errno != EINTR) {
+                return false;
+            }
         }
+        return true;
     }
 
-    int fd_;
+    Descriptor fd_;
+    Descriptor dir_fd_;
+    std::string name_;
     std::string path_;
     off_t kept_;
     bool created_;
+    bool torn_;
+};
+
+class ReplacingFile final : public OutputFile {
+  public:
+    // `fd` is a new file, unnamed (O_TMPFILE) or named `temporary`.
+    ReplacingFile(Descriptor fd, const struct stat& dir, Descriptor dir_fd, std::string name,
+                  std::string path, std::string temporary)
+        : fd_(std::move(fd)),
+          dir_owner_(dir.st_uid),
+          dir_fd_(std::move(dir_fd)),
+          name_(std::move(name)),
+          path_(std::move(path)),
+          temporary_(std::move(temporary)) {}
+    ~ReplacingFile() override { Discard(); }
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    bool IsNew() const override { return true; }
+
+    Status Write(const std::vector<std::string>& lines) override {
+        int error = WriteAll(fd_.get(), Block(lines, false));
+        if (error == 0) {
+            KeepModeAndOwner();
+            error = Synced(fd_.get(), true) ? Name() : errno;
+        }
+        if (error == 0 &&
+            renameat(dir_fd_.get(), temporary_.c_str(), dir_fd_.get(), name_.c_str()) != 0) {
+            error = errno;
+        }
+        if (error != 0) {
+            Discard();
+            return ErrorFromErrno(error, path_);
+        }
+        temporary_.clear();
+        SyncDirectory(dir_fd_.get());
+        fd_.Close();  // the data is on the disk
+        return std::nullopt;
+    }
+
+  private:
+    // The day's earlier report keeps its mode, and its owner where a user
+    // with a say over the directory owns it.
+    void KeepModeAndOwner() {
+        struct stat earlier {};
+        if (fstatat(dir_fd_.get(), name_.c_str(), &earlier, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(earlier.st_mode)) {
+            return;
+        }
+        // Best effort: a user may not give the file to a group they are not
+        // in; it then keeps this user's group.
+        const bool keep_owner = earlier.st_uid == geteuid() || earlier.st_uid == dir_owner_;
+        [[maybe_unused]] const bool kept =
+            keep_owner && fchown(fd_.get(), earlier.st_uid, earlier.st_gid) == 0;
+        fchmod(fd_.get(), earlier.st_mode & 0777);
+    }
+
+    // Gives the unnamed file a unique name; 0 or the errno.
+    int Name() {
+        if (!temporary_.empty()) {
+            return 0;
+        }
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
+        const unsigned long long seed = Seed();
+        for (unsigned attempt = 0; attempt < 100; ++attempt) {
+            std::string temporary = TemporaryName(name_, seed + attempt * 7919ull);
+            // Through /proc needs no privilege; AT_EMPTY_PATH works without it.
+            if (linkat(AT_FDCWD, self.c_str(), dir_fd_.get(), temporary.c_str(),
+                       AT_SYMLINK_FOLLOW) == 0 ||
+                (errno == ENOENT &&
+                 linkat(fd_.get(), "", dir_fd_.get(), temporary.c_str(), AT_EMPTY_PATH) == 0)) {
+                temporary_ = std::move(temporary);
+                return 0;
+            }
+            if (errno != EEXIST) {
+                return errno;
+            }
+        }
+        return EEXIST;
+    }
+
+    void Discard() {
+        if (!temporary_.empty()) {
+            unlinkat(dir_fd_.get(), temporary_.c_str(), 0);
+            temporary_.clear();
+        }
+    }
+
+    Descriptor fd_;
+    uid_t dir_owner_;
+    Descriptor dir_fd_;
+    std::string name_;
+    std::string path_;
     std::string temporary_;
 };
 
-}  // namespace
-
-Error PosixFileService::Stopped() const {
-    return Interrupted(stop_ != nullptr ? stop_->load() : 0);
-}
-
-bool PosixFileService::StopRequested() const {
-    return stop_ != nullptr && stop_->load() != 0;
-}
-
-// An existing regular file, opened for writing without ever blocking on a
-// planted FIFO, but waiting, as an ordinary open does, until another
-// process's lease on it (a Samba oplock, an NFS delegation) is given up.
-Outcome<int> PosixFileService::OpenExisting(const std::string& path) const {
-    const int handle = open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-    if (handle < 0) {
-        return ErrorFromErrno(errno, path);
-    }
-    struct stat st {};
-    std::optional<Error> refusal;
-    if (fstat(handle, &st) != 0) {
-        refusal = ErrorFromErrno(errno, path);
-    } else if (S_ISLNK(st.st_mode)) {
-        refusal = Refused(path, "Refusing a symbolic link");
-    } else if (!S_ISREG(st.st_mode)) {
-        refusal = Refused(path, "Not a regular file");
-    }
-    if (refusal) {
-        close(handle);
-        return *refusal;
-    }
-    // The same inode again, now for writing: nothing can be swapped in.
-    const std::string same = "/proc/self/fd/" + std::to_string(handle);
-    int fd = -1;
-    while ((fd = open(same.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC)) < 0 && errno == EINTR &&
-           !StopRequested()) {
-    }
-    int error = errno;
-    if (fd < 0 && error == ENOENT) {
-        // No /proc: never block, and check that it is still the same file.
-        fd = open(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-        error = errno;
-        struct stat now {};
-        if (fd >= 0 &&
-            (fstat(fd, &now) != 0 || !SameFile(st, now) || fcntl(fd, F_SETFL, O_APPEND) != 0)) {
+// Removes this user's temporaries of `name`'s kind older than
+// kStaleTemporaryAge, left by killed runs: plain files only, never through
+// a link. Nothing here may fail the run.
+void RemoveStaleTemporaries(int dir_fd, const std::string& name) {
+    const int fd = openat(dir_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* stream = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (stream == nullptr) {
+        if (fd >= 0) {
             close(fd);
-            fd = -1;
-            error = EAGAIN;
+        }
+        return;
+    }
+    const std::time_t limit =
+        std::time(nullptr) -
+        std::chrono::duration_cast<std::chrono::seconds>(kStaleTemporaryAge).count();
+    while (const dirent* entry = readdir(stream)) {
+        struct stat st {};
+        if (IsTemporaryOfKind(entry->d_name, name) &&
+            fstatat(dir_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+            st.st_uid == geteuid() && st.st_mtime < limit) {
+            unlinkat(dir_fd, entry->d_name, 0);
         }
     }
-    close(handle);
-    if (fd < 0) {
-        return error == EINTR ? Stopped() : ErrorFromErrno(error, path);
+    closedir(stream);
+}
+
+}  // namespace
+
+Status PosixFileService::Pause(const Target& target) const {
+    if (options_.stop != nullptr && options_.stop->load() != 0) {
+        return Interrupted(options_.stop->load());
     }
-    return fd;
+    if (std::chrono::steady_clock::now() >= target.deadline) {
+        return HeldByAnotherProcess(target.path);
+    }
+    std::this_thread::sleep_for(kPoll);
+    return std::nullopt;
 }
 
-Outcome<std::unique_ptr<OutputFile>> PosixFileService::Open(const std::string& path,
+// An existing regular file, opened for reading and writing without ever
+// blocking on a planted FIFO; a lease another process holds on it (a Samba
+// oplock, an NFS delegation) is waited for until it is given up or broken.
+Outcome<Descriptor> PosixFileService::OpenExisting(const Target& target, struct stat& st) const {
+    Descriptor handle{openat(target.dir_fd, target.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC)};
+    if (!handle) {
+        return ErrorFromErrno(errno, target.path);
+    }
+    if (fstat(handle.get(), &st) != 0) {
+        return ErrorFromErrno(errno, target.path);
+    }
+    if (std::optional<Error> refusal = Refusal(st, target.dir, target.path)) {
+        return *refusal;
+    }
+    // The same inode again, now for writing: nothing can be swapped in. Read
+    // access too, to see whether the last line is complete.
+    const std::string same = "/proc/self/fd/" + std::to_string(handle.get());
+    int access = O_RDWR;
+    for (;;) {
+        Descriptor fd{open(same.c_str(), access | O_APPEND | O_CLOEXEC | O_NONBLOCK)};
+        if (!fd && errno == ENOENT) {
+            // No /proc: check that it is still the same file.
+            struct stat now {};
+            fd.Reset(openat(target.dir_fd, target.name.c_str(),
+                            access | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+            if (fd && (fstat(fd.get(), &now) != 0 || !SameFile(st, now))) {
+                return ErrorFromErrno(EAGAIN, target.path);
+            }
+        }
+        if (fd) {
+            if (fcntl(fd.get(), F_SETFL, O_APPEND) != 0) {
+                return ErrorFromErrno(errno, target.path);
+            }
+            return fd;
+        }
+        if (errno == EACCES && access == O_RDWR) {
+            access = O_WRONLY;  // a file this user may write but not read
+            continue;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            return ErrorFromErrno(errno, target.path);
+        }
+        if (Status paused = Pause(target)) {
+            return *paused;
+        }
+    }
+}
+
+Status PosixFileService::Lock(const Target& target, int fd) const {
+    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            return ErrorFromErrno(errno, target.path);
+        }
+        if (Status paused = Pause(target)) {
+            return paused;
+        }
+    }
+    return std::nullopt;
+}
+
+Status PosixFileService::CheckWritable(const Directory& directory, const std::string& name) {
+    const int dir_fd = DescriptorOf(directory);
+    const std::string path = directory.path() + name;
+    if (!name.empty() &&
+        faccessat(dir_fd, name.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) == 0) {
+        return std::nullopt;
+    }
+    if ((name.empty() || errno == ENOENT) && faccessat(dir_fd, ".", W_OK, AT_EACCESS) == 0) {
+        return std::nullopt;
+    }
+    return ErrorFromErrno(errno, path);
+}
+
+Outcome<std::unique_ptr<OutputFile>> PosixFileService::Open(const Directory& directory,
+                                                            const std::string& name,
                                                             OpenMode mode) {
-    return mode == OpenMode::kAppend ? OpenForAppend(path) : OpenForReplace(path);
+    Target target{DescriptorOf(directory),
+                  {},
+                  name,
+                  directory.path() + name,
+                  std::chrono::steady_clock::now() + options_.busy_wait};
+    if (fstat(target.dir_fd, &target.dir) != 0) {
+        return ErrorFromErrno(errno, target.path);
+    }
+    // A request to stop that came before is not kept waiting.
+    if (options_.stop != nullptr && options_.stop->load() != 0) {
+        return Interrupted(options_.stop->load());
+    }
+    return mode == OpenMode::kAppend ? OpenForAppend(target) : OpenForReplace(target);
 }
 
-Outcome<std::unique_ptr<OutputFile>> PosixFileService::OpenForAppend(const std::string& path) {
+Outcome<std::unique_ptr<OutputFile>> PosixFileService::OpenForAppend(const Target& target) {
     for (;;) {
         bool created = false;
-        Outcome<int> opened = OpenExisting(path);
+        struct stat st {};
+        Outcome<Descriptor> opened = OpenExisting(target, st);
         if (!opened.ok() && opened.error().number == errnum::kPathNotFound) {
-            const int fd =
-                open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                     0644);
-            if (fd < 0 && errno == EEXIST) {
+            Descriptor fd{openat(target.dir_fd, target.name.c_str(),
+                                 O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                 0644)};
+            if (!fd && errno == EEXIST) {
                 continue;  // made by another run meanwhile
             }
-            opened = fd >= 0 ? Outcome<int>(fd) : Outcome<int>(ErrorFromErrno(errno, path));
-            created = fd >= 0;
+            opened = fd ? Outcome<Descriptor>(std::move(fd))
+                        : Outcome<Descriptor>(ErrorFromErrno(errno, target.path));
+            created = true;
         }
         if (!opened.ok()) {
             return opened.error();
         }
-        Descriptor fd{opened.value()};
-        // Another run on the same directory finishes its block first.
-        while (flock(fd.get(), LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                return ErrorFromErrno(errno, path);
-            }
-            if (StopRequested()) {
-                return Stopped();
-            }
+        Descriptor fd = std::move(opened.value());
+        // Another run on the same directory finishes its write first.
+        if (Status locked = Lock(target, fd.get())) {
+            return *locked;
         }
         struct stat mine {};
         struct stat there {};
         if (fstat(fd.get(), &mine) != 0) {
-            return ErrorFromErrno(errno, path);
+            return ErrorFromErrno(errno, target.path);
         }
-        if (lstat(path.c_str(), &there) != 0) {
+        if (fstatat(target.dir_fd, target.name.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT) {
-                return ErrorFromErrno(errno, path);
+                return ErrorFromErrno(errno, target.path);
             }
             continue;
         }
@@ -220,43 +434,55 @@ Outcome<std::unique_ptr<OutputFile>> PosixFileService::OpenForAppend(const std::
         if (!SameFile(mine, there)) {
             continue;
         }
+        if (std::optional<Error> refusal = Refusal(mine, target.dir, target.path)) {
+            return *refusal;  // linked elsewhere while this run waited
+        }
         // The length is taken only now, so that whether the file is new is
         // decided by one run at a time.
+        char last = '\n';
+        const bool torn =
+            mine.st_size > 0 && pread(fd.get(), &last, 1, mine.st_size - 1) == 1 && last != '\n';
         return std::unique_ptr<OutputFile>(
-            std::make_unique<PosixOutputFile>(fd.Release(), path, mine.st_size, created, ""));
+            std::make_unique<AppendedFile>(std::move(fd), Duplicate(target.dir_fd), target.name,
+                                           target.path, mine.st_size, created, torn));
     }
 }
 
-Outcome<std::unique_ptr<OutputFile>> PosixFileService::OpenForReplace(const std::string& path) {
+Outcome<std::unique_ptr<OutputFile>> PosixFileService::OpenForReplace(const Target& target) {
     struct stat st {};
-    if (lstat(path.c_str(), &st) == 0) {
-        if (S_ISLNK(st.st_mode)) {
-            return Refused(path, "Refusing a symbolic link");
-        }
-        if (!S_ISREG(st.st_mode)) {
-            return Refused(path, "Not a regular file");
+    if (fstatat(target.dir_fd, target.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (std::optional<Error> refusal = Refusal(st, target.dir, target.path)) {
+            return *refusal;
         }
     } else if (errno != ENOENT) {
-        return ErrorFromErrno(errno, path);
+        return ErrorFromErrno(errno, target.path);
     }
-    // The day's report is written beside it and renamed over it when
-    // complete: the earlier report of the day stays until then.
-    const auto seed = static_cast<unsigned long long>(
-                          std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                      (static_cast<unsigned long long>(getpid()) << 20);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temporary = TemporarySibling(path, seed + attempt * 7919ull);
-        const int fd =
-            open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (fd >= 0) {
+    RemoveStaleTemporaries(target.dir_fd, target.name);
+    // The day's report is written aside and renamed over it when complete:
+    // the earlier report of the day stays until then. Unnamed, a killed run
+    // leaves nothing behind.
+    if (options_.unnamed_temporaries) {
+        Descriptor fd{openat(target.dir_fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644)};
+        if (fd) {
+            return std::unique_ptr<OutputFile>(std::make_unique<ReplacingFile>(
+                std::move(fd), target.dir, Duplicate(target.dir_fd), target.name, target.path, ""));
+        }
+    }
+    const unsigned long long seed = Seed();
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        std::string temporary = TemporaryName(target.name, seed + attempt * 7919ull);
+        Descriptor fd{openat(target.dir_fd, temporary.c_str(),
+                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)};
+        if (fd) {
             return std::unique_ptr<OutputFile>(
-                std::make_unique<PosixOutputFile>(fd, path, 0, true, std::move(temporary)));
+                std::make_unique<ReplacingFile>(std::move(fd), target.dir, Duplicate(target.dir_fd),
+                                                target.name, target.path, std::move(temporary)));
         }
         if (errno != EEXIST) {
-            return ErrorFromErrno(errno, path);
+            return ErrorFromErrno(errno, target.path);
         }
     }
-    return ErrorFromErrno(EEXIST, path);
+    return ErrorFromErrno(EEXIST, target.path);
 }
 
 }  // namespace sizewalk

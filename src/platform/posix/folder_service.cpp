@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/posix/directory.h"
 #include "platform/posix/errors.h"
 
 namespace sizewalk {
@@ -18,9 +19,19 @@ PosixFolderService::PosixFolderService(walk::WalkOptions options) : options_(std
     }
 }
 
-Outcome<std::unique_ptr<FolderListing>> PosixFolderService::GetFolder(const std::string& path,
+Outcome<std::unique_ptr<Directory>> PosixFolderService::OpenDirectory(const std::string& path) {
+    Descriptor fd{open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (!fd) {
+        return ErrorFromErrno(errno, path);
+    }
+    return std::unique_ptr<Directory>(std::make_unique<PosixDirectory>(std::move(fd), path));
+}
+
+Outcome<std::unique_ptr<FolderListing>> PosixFolderService::GetFolder(const Directory& directory,
                                                                       ProgressCallback progress) {
-    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string& path = directory.path();
+    // "." names the directory itself, whatever became of its path.
+    const int fd = openat(DescriptorOf(directory), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return ErrorFromErrno(errno, path);
     }

@@ -13,7 +13,10 @@ class PosixFolderService final : public FolderService {
   public:
     explicit PosixFolderService(walk::WalkOptions options = {});
 
-    Outcome<std::unique_ptr<FolderListing>> GetFolder(const std::string& path,
+    Outcome<std::unique_ptr<Directory>> OpenDirectory(const std::string& path) override;
+    // Lists and walks through a descriptor of its own, opened relative to
+    // the directory's (its reading position is the listing's alone).
+    Outcome<std::unique_ptr<FolderListing>> GetFolder(const Directory& directory,
                                                       ProgressCallback progress) override;
 
   private:

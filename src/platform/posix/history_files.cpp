@@ -68,14 +68,8 @@ class Replacement final : public ReplacementFile {
     Replacement& operator=(const Replacement&) = delete;
 
     Status Write(std::string_view bytes) override {
-        while (!bytes.empty()) {
-            const ssize_t n = write(fd_.get(), bytes.data(), bytes.size());
-            if (n < 0 && errno != EINTR) {
-                return ErrorFromErrno(errno, path_);
-            }
-            bytes.remove_prefix(static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-        }
-        return std::nullopt;
+        const int error = WriteAll(fd_.get(), bytes);
+        return error != 0 ? Status(ErrorFromErrno(error, path_)) : std::nullopt;
     }
 
     Status Commit() override {
@@ -184,7 +178,9 @@ Outcome<std::unique_ptr<ReplacementFile>> ReplaceFile(const std::string& path) {
                           std::chrono::steady_clock::now().time_since_epoch().count()) ^
                       (static_cast<unsigned long long>(getpid()) << 20);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string temporary = TemporarySibling(path, seed + attempt * 7919ull);
+        const std::size_t cut = path.rfind('/') + 1;
+        std::string temporary =
+            path.substr(0, cut) + TemporaryName(path.substr(cut), seed + attempt * 7919ull);
         // O_EXCL: never a file or link that is there already.
         Descriptor fd(
             open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));

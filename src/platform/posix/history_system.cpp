@@ -19,19 +19,6 @@
 namespace sizewalk {
 namespace {
 
-Status WriteAll(int fd, std::string_view bytes, const std::string& path) {
-    while (!bytes.empty()) {
-        const ssize_t n = write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return ErrorFromErrno(errno, path);
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return std::nullopt;
-}
 
 class PosixHistorySystem final : public HistorySystem {
   public:
@@ -69,13 +56,13 @@ class PosixHistorySystem final : public HistorySystem {
         if (fd < 0) {
             return ErrorFromErrno(errno, path);
         }
-        Status status = WriteAll(fd, content, path);
-        if (close(fd) != 0 && !status) {
-            status = ErrorFromErrno(errno, path);
+        int error = WriteAll(fd, content);
+        if (close(fd) != 0 && error == 0) {
+            error = errno;
         }
-        if (status) {
+        if (error != 0) {
             unlink(path.c_str());
-            return *status;
+            return ErrorFromErrno(error, path);
         }
         return path;
     }
@@ -98,12 +85,13 @@ class PosixConsole final : public Console {
     bool OutputIsTerminal() override { return isatty(STDOUT_FILENO) == 1; }
     bool OutputIsUtf8() override { return std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0; }
     Status Write(std::string_view bytes) override {
-        return WriteAll(STDOUT_FILENO, bytes, "standard output");
+        const int error = WriteAll(STDOUT_FILENO, bytes);
+        return error != 0 ? Status(ErrorFromErrno(error, "standard output")) : std::nullopt;
     }
     void WriteError(std::string_view line) override {
         std::string text(line);
         text += '\n';
-        WriteAll(STDERR_FILENO, text, "standard error");
+        WriteAll(STDERR_FILENO, text);
     }
 };
 

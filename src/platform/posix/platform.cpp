@@ -1,4 +1,5 @@
 // The real services of a POSIX system.
+#include <fcntl.h>
 #include <langinfo.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -17,6 +18,7 @@
 #include "platform/posix/errors.h"
 #include "platform/posix/file_service.h"
 #include "platform/posix/folder_service.h"
+#include "platform/posix/program_launcher.h"
 
 extern char** environ;
 
@@ -44,7 +46,8 @@ class XdgTextEditor final : public TextEditor {
         std::string argument = path;
         char* argv[] = {program.data(), argument.data(), nullptr};
         pid_t pid = 0;
-        const int err = posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ);
+        const DefaultSignals signals;
+        const int err = posix_spawnp(&pid, program.c_str(), nullptr, signals.get(), argv, environ);
         if (err != 0) {
             return StartFailure(RuntimeNumberForErrno(err), program, path, SystemText(err));
         }
@@ -83,7 +86,7 @@ LocaleSeparators ReadLocaleSeparators() {
 struct SystemPlatform::Impl {
     PosixFolderService folders{walk::WalkOptions{
         walk::ParseThreadCount(std::getenv("SIZEWALK_THREADS")), nullptr, &stop_requested}};
-    PosixFileService files{&stop_requested};
+    PosixFileService files{PosixFileOptions{&stop_requested}};
     StreamMessageBox stderr_messages{stderr};
     PosixClock clock;
     XdgTextEditor xdg_editor;
@@ -101,6 +104,17 @@ void SystemPlatform::SetMessageBoxes(MessageBoxService* messages) {
 
 void SystemPlatform::SetTextEditor(TextEditor* editor) {
     impl_->editor = editor != nullptr ? editor : &impl_->xdg_editor;
+}
+
+void PrepareProcess() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            // Takes the lowest free number, which is `fd`.
+            open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        }
+    }
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
 }
 
 void SystemPlatform::CatchStopSignals() {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <string_view>
 
@@ -28,6 +29,16 @@ std::vector<char*> ArgumentVector(std::string& path, std::vector<std::string>& a
 }
 
 }  // namespace
+
+DefaultSignals::DefaultSignals() {
+    posix_spawnattr_init(&attributes_);
+    sigset_t ignored;
+    sigemptyset(&ignored);
+    sigaddset(&ignored, SIGPIPE);
+    sigaddset(&ignored, SIGXFSZ);
+    posix_spawnattr_setsigdefault(&attributes_, &ignored);
+    posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGDEF);
+}
 
 std::vector<std::string> WindowProgramCandidates(const std::string& own_path) {
     const std::size_t slash = own_path.rfind('/');
@@ -68,7 +79,8 @@ Outcome<int> PosixProgramLauncher::Run(const std::string& path,
     posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&quiet, STDOUT_FILENO, STDERR_FILENO);
     pid_t pid = 0;
-    const int err = posix_spawn(&pid, path.c_str(), &quiet, nullptr, argv.data(), environ);
+    const DefaultSignals signals;
+    const int err = posix_spawn(&pid, path.c_str(), &quiet, signals.get(), argv.data(), environ);
     posix_spawn_file_actions_destroy(&quiet);
     if (err != 0) {
         return ErrorFromErrno(err, path);

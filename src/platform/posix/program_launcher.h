@@ -1,9 +1,25 @@
 // Starting programs on POSIX: execv and posix_spawn, never a shell.
 #pragma once
 
+#include <spawn.h>
+
 #include "platform/program_launcher.h"
 
 namespace sizewalk {
+
+// posix_spawn attributes that give a started program the default handling
+// of the signals this one ignores (PrepareProcess).
+class DefaultSignals {
+  public:
+    DefaultSignals();
+    ~DefaultSignals() { posix_spawnattr_destroy(&attributes_); }
+    DefaultSignals(const DefaultSignals&) = delete;
+    DefaultSignals& operator=(const DefaultSignals&) = delete;
+    const posix_spawnattr_t* get() const { return &attributes_; }
+
+  private:
+    posix_spawnattr_t attributes_;
+};
 
 class PosixProgramLauncher final : public ProgramLauncher {
   public:

@@ -5,6 +5,8 @@
 
 #include "platform/win32/errors.h"
 #include "platform/win32/long_path.h"
+#include "platform/win32/message_pump.h"
+#include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
 
 namespace sizewalk::win32 {
@@ -21,7 +23,16 @@ class Win32OutputFile final : public OutputFile {
           path_(std::move(path)),
           kept_(kept),
           is_new_(is_new),
-          deletable_(deletable) {}
+          deletable_(deletable) {
+        // A last line without its line end (a run cut off by a power cut)
+        // is ended before the new block.
+        char last = '\n';
+        DWORD read = 0;
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>((kept - 1) & 0xFFFFFFFF);
+        at.OffsetHigh = static_cast<DWORD>((kept - 1) >> 32);
+        torn_ = kept > 0 && ReadFile(handle, &last, 1, &read, &at) && read == 1 && last != '\n';
+    }
     ~Win32OutputFile() override {
         if (handle_ != INVALID_HANDLE_VALUE) {
             RollBack();
@@ -39,31 +50,30 @@ class Win32OutputFile final : public OutputFile {
 
     bool IsNew() const override { return is_new_; }
 
-    Status WriteLine(std::string_view line) override {
-        std::string buffer = ToCodePage(line, CP_ACP);
-        buffer += "\r\n";
-        std::size_t done = 0;
-        while (done < buffer.size()) {
+    Status Write(const std::vector<std::string>& lines) override {
+        std::string block = torn_ ? "\r\n" : "";
+        for (const std::string& line : lines) {
+            block += ToCodePage(line, CP_ACP);
+            block += "\r\n";
+        }
+        if (!SetFilePointerEx(handle_, LARGE_INTEGER{}, nullptr, FILE_END)) {
+            return Failed(GetLastError());
+        }
+        for (std::size_t done = 0; done < block.size();) {
             DWORD written = 0;
             const DWORD chunk =
-                static_cast<DWORD>(std::min<std::size_t>(buffer.size() - done, 1 << 20));
-            if (!WriteFile(handle_, buffer.data() + done, chunk, &written, nullptr)) {
-                return ErrorFromWin32(GetLastError(), path_);
+                static_cast<DWORD>(std::min<std::size_t>(block.size() - done, 1 << 20));
+            if (!WriteFile(handle_, block.data() + done, chunk, &written, nullptr)) {
+                return Failed(GetLastError());
             }
             done += written;
         }
-        return std::nullopt;
-    }
-
-    Status Commit() override {
         // Undoable until the data is on the disk.
         if (!FlushFileBuffers(handle_)) {
-            return ErrorFromWin32(GetLastError(), path_);
+            return Failed(GetLastError());
         }
-        const HANDLE handle = std::exchange(handle_, INVALID_HANDLE_VALUE);
-        if (!CloseHandle(handle)) {
-            return ErrorFromWin32(GetLastError(), path_);
-        }
+        // The data is on the disk: an error of CloseHandle changes nothing.
+        CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
         if (temporary_.empty()) {
             return std::nullopt;
         }
@@ -75,28 +85,39 @@ class Win32OutputFile final : public OutputFile {
             if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) ||
                 std::chrono::steady_clock::now() >= deadline) {
                 DeleteFileW(temporary_.c_str());
-                return ErrorFromWin32(error, path_);
+                return error == ERROR_SHARING_VIOLATION ? HeldByAnotherProcess(path_)
+                                                        : ErrorFromWin32(error, path_);
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            SleepDispatchingAllButInput(std::chrono::milliseconds(200));
         }
         return std::nullopt;
     }
 
   private:
-    void RollBack() {
+    // Rolls back and closes; the failure, saying so when the file could not
+    // be restored.
+    Error Failed(DWORD error) {
+        Error failure = ErrorFromWin32(error, path_);
+        if (!RollBack()) {
+            failure.description +=
+                ", and the file could not be restored: it may hold an incomplete report";
+        }
+        CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
+        return failure;
+    }
+
+    bool RollBack() {
         // Deleted while still open, so that no other run opens it meanwhile.
         if (deletable_ && (!temporary_.empty() || kept_ == 0)) {
             FILE_DISPOSITION_INFO dispose{TRUE};
             if (SetFileInformationByHandle(handle_, FileDispositionInfo, &dispose,
                                            sizeof dispose)) {
-                return;
+                return true;
             }
         }
         LARGE_INTEGER length{};
         length.QuadPart = kept_;
-        if (SetFilePointerEx(handle_, length, nullptr, FILE_BEGIN)) {
-            SetEndOfFile(handle_);
-        }
+        return SetFilePointerEx(handle_, length, nullptr, FILE_BEGIN) && SetEndOfFile(handle_);
     }
 
     HANDLE handle_;
@@ -104,6 +125,7 @@ class Win32OutputFile final : public OutputFile {
     LONGLONG kept_;
     bool is_new_;
     bool deletable_;
+    bool torn_ = false;
     std::wstring temporary_;
     std::wstring target_;
     std::chrono::milliseconds busy_wait_{0};
@@ -131,8 +153,10 @@ std::string ToCodePage(std::string_view utf8, unsigned code_page) {
     return text;
 }
 
-Outcome<std::unique_ptr<OutputFile>> Win32FileService::Open(const std::string& path,
+Outcome<std::unique_ptr<OutputFile>> Win32FileService::Open(const Directory& directory,
+                                                            const std::string& name_in_directory,
                                                             OpenMode mode) {
+    const std::string path = directory.path() + name_in_directory;
     Outcome<std::wstring> file = LongPath(path);
     if (!file.ok()) {
         return file.error();
@@ -149,14 +173,14 @@ Outcome<std::unique_ptr<OutputFile>> Win32FileService::Open(const std::string& p
     HANDLE handle = INVALID_HANDLE_VALUE;
     bool created = false;
     for (;;) {
-        handle =
-            CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, flags, nullptr);
+        handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             flags, nullptr);
         DWORD error = GetLastError();
         created = handle == INVALID_HANDLE_VALUE && error == ERROR_FILE_NOT_FOUND;
         if (created) {
             // Made by this run: it may have to go again.
-            handle = CreateFileW(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                 flags, nullptr);
+            handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                                 CREATE_NEW, flags, nullptr);
             error = GetLastError();
         }
         if (handle != INVALID_HANDLE_VALUE) {
@@ -164,11 +188,23 @@ Outcome<std::unique_ptr<OutputFile>> Win32FileService::Open(const std::string& p
         }
         const bool busy = error == ERROR_SHARING_VIOLATION || error == ERROR_FILE_EXISTS;
         if (!busy || std::chrono::steady_clock::now() >= deadline) {
-            return ErrorFromWin32(error, path);
+            return error == ERROR_SHARING_VIOLATION ? HeldByAnotherProcess(path)
+                                                    : ErrorFromWin32(error, path);
         }
         if (error == ERROR_SHARING_VIOLATION) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            // The window that started the run keeps painting meanwhile.
+            SleepDispatchingAllButInput(std::chrono::milliseconds(200));
         }
+    }
+    // A link is refused; a deduplicated or cloud file is written through its filter.
+    const Opened opened = ThroughFilters(handle, GENERIC_READ | GENERIC_WRITE, 0);
+    if (opened != Opened::kFile) {
+        const DWORD error = GetLastError();
+        if (opened == Opened::kLink) {
+            CloseHandle(handle);
+            return NotAPlainFile(path, "Refusing a link");
+        }
+        return ErrorFromWin32(error, path);
     }
     BY_HANDLE_FILE_INFORMATION info{};
     LARGE_INTEGER length{};
@@ -182,11 +218,11 @@ Outcome<std::unique_ptr<OutputFile>> Win32FileService::Open(const std::string& p
         (info.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
     std::unique_ptr<OutputFile> output = std::make_unique<Win32OutputFile>(
         handle, path, length.QuadPart, hidden || length.QuadPart == 0, created);
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        return NotAPlainFile(path, "Refusing a reparse point");
-    }
     if (GetFileType(handle) != FILE_TYPE_DISK) {
         return NotAPlainFile(path, "Not a regular file");
+    }
+    if (info.nNumberOfLinks > 1) {
+        return NotAPlainFile(path, "Refusing a file with several hard links");
     }
     if (!SetFilePointerEx(handle, LARGE_INTEGER{}, nullptr, FILE_END)) {
         return ErrorFromWin32(GetLastError(), path);
@@ -196,17 +232,29 @@ Outcome<std::unique_ptr<OutputFile>> Win32FileService::Open(const std::string& p
 
 Outcome<std::unique_ptr<OutputFile>> Win32FileService::OpenForReplace(const std::string& path,
                                                                       const std::wstring& name) {
-    const DWORD attributes = GetFileAttributesW(name.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
-        return NotAPlainFile(path, "Not a regular file");
+    const HANDLE existing = CreateFileW(
+        name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (existing != INVALID_HANDLE_VALUE) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        const bool known = GetFileInformationByHandle(existing, &info) && !IsLink(existing);
+        CloseHandle(existing);
+        if (!known || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            return NotAPlainFile(path, "Not a regular file");
+        }
+        if (info.nNumberOfLinks > 1) {
+            return NotAPlainFile(path, "Refusing a file with several hard links");
+        }
     }
+    const std::size_t cut = name.rfind(L'\\') + 1;
+    const std::wstring dir = name.substr(0, cut);
+    const std::string file_name = Narrow(name.substr(cut));
     // The day's report is written beside it and moved over it when complete:
     // the earlier report of the day stays until then.
     const unsigned long long seed =
         (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^ GetTickCount64();
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        std::wstring temporary = Wide(TemporarySibling(Narrow(name), seed + attempt * 7919ull));
+        std::wstring temporary = dir + Wide(TemporaryName(file_name, seed + attempt * 7919ull));
         const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
                                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {

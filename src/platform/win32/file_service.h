@@ -17,16 +17,22 @@ std::string ToCodePage(std::string_view utf8, unsigned code_page);
 // with CR LF. An appended file is opened without sharing, so two runs on one
 // directory never mix their lines: a run that finds the file open waits for
 // it up to `busy_wait`, then fails. A replaced file is written beside it and
-// moved over it on Commit, waiting as long for a program that holds it open.
-// A file that is a reparse point (a symbolic link) is never written. A
-// hidden or system file counts as new, as an ordinary directory search
-// does not show it.
+// moved over it, waiting as long for a program that holds it open (Windows
+// has no unnamed files: a run killed during that write leaves its
+// temporary). A link (a symbolic link, a junction) or a file with several
+// hard links is never written; a deduplicated or cloud file is written
+// through its filter. A hidden or system file counts as new, as an ordinary
+// directory search does not show it. Windows has no sticky directories: the
+// owner rule of shared directories does not apply.
 class Win32FileService final : public FileService {
   public:
-    explicit Win32FileService(std::chrono::milliseconds busy_wait = std::chrono::seconds(60))
+    explicit Win32FileService(std::chrono::milliseconds busy_wait = kBusyWait)
         : busy_wait_(busy_wait) {}
 
-    Outcome<std::unique_ptr<OutputFile>> Open(const std::string& path, OpenMode mode) override;
+    // Nothing is known before the file is opened.
+    Status CheckWritable(const Directory&, const std::string&) override { return std::nullopt; }
+    Outcome<std::unique_ptr<OutputFile>> Open(const Directory& directory, const std::string& name,
+                                              OpenMode mode) override;
 
   private:
     Outcome<std::unique_ptr<OutputFile>> OpenForReplace(const std::string& path,

@@ -6,6 +6,7 @@
 
 #include "platform/win32/errors.h"
 #include "platform/win32/long_path.h"
+#include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
 
 namespace sizewalk::win32 {
@@ -30,13 +31,6 @@ class FindHandle {
 
 bool IsDotOrDotDot(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
-}
-
-// A junction or symbolic link: something that stands for another name.
-// Other reparse points (deduplicated or cloud files) are ordinary data.
-bool IsLink(const WIN32_FIND_DATAW& entry) {
-    return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-           IsReparseTagNameSurrogate(entry.dwReserved0);
 }
 
 bool IsDirectory(const WIN32_FIND_DATAW& entry) {
@@ -151,8 +145,27 @@ class Win32Listing final : public FolderListing {
 
 }  // namespace
 
-Outcome<std::unique_ptr<FolderListing>> Win32FolderService::GetFolder(const std::string& path,
-                                                                      ProgressCallback progress) {
+namespace {
+
+class Win32Directory final : public Directory {
+  public:
+    Win32Directory(HANDLE handle, std::string path, std::wstring long_path)
+        : handle_(handle), path_(std::move(path)), long_path_(std::move(long_path)) {}
+    ~Win32Directory() override { CloseHandle(handle_); }
+    Win32Directory(const Win32Directory&) = delete;
+    Win32Directory& operator=(const Win32Directory&) = delete;
+    const std::string& path() const override { return path_; }
+    const std::wstring& long_path() const { return long_path_; }
+
+  private:
+    HANDLE handle_;
+    std::string path_;
+    std::wstring long_path_;
+};
+
+}  // namespace
+
+Outcome<std::unique_ptr<Directory>> Win32FolderService::OpenDirectory(const std::string& path) {
     Outcome<std::wstring> dir = LongPath(path);
     if (!dir.ok()) {
         return dir.error();
@@ -164,8 +177,26 @@ Outcome<std::unique_ptr<FolderListing>> Win32FolderService::GetFolder(const std:
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return ErrorFromWin32(ERROR_DIRECTORY, path);
     }
+    const HANDLE handle =
+        CreateFileW(dir.value().c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return ErrorFromWin32(GetLastError(), path);
+    }
+    return std::unique_ptr<Directory>(
+        std::make_unique<Win32Directory>(handle, path, std::move(dir.value())));
+}
+
+Outcome<std::unique_ptr<FolderListing>> Win32FolderService::GetFolder(const Directory& directory,
+                                                                      ProgressCallback progress) {
+    const std::string& path = directory.path();
+    const auto* opened = dynamic_cast<const Win32Directory*>(&directory);
+    if (opened == nullptr) {
+        return ErrorFromWin32(ERROR_INVALID_HANDLE, path);
+    }
+    std::wstring dir = opened->long_path();
     std::vector<std::pair<std::string, std::wstring>> entries;
-    const DWORD error = ForEachEntry(dir.value(), [&](const WIN32_FIND_DATAW& entry) {
+    const DWORD error = ForEachEntry(dir, [&](const WIN32_FIND_DATAW& entry) {
         if (IsDirectory(entry) && !IsLink(entry)) {
             entries.emplace_back(Narrow(entry.cFileName), entry.cFileName);
         }
@@ -185,7 +216,7 @@ Outcome<std::unique_ptr<FolderListing>> Win32FolderService::GetFolder(const std:
         display_dir += '\\';
     }
     return std::unique_ptr<FolderListing>(std::make_unique<Win32Listing>(
-        std::move(display_dir), std::move(dir.value()), std::move(names), std::move(wide_names),
+        std::move(display_dir), std::move(dir), std::move(names), std::move(wide_names),
         std::move(progress), report_interval_));
 }
 

@@ -20,7 +20,11 @@ class Win32FolderService final : public FolderService {
     explicit Win32FolderService(
         std::chrono::milliseconds report_interval = std::chrono::milliseconds(100))
         : report_interval_(report_interval) {}
-    Outcome<std::unique_ptr<FolderListing>> GetFolder(const std::string& path,
+    // Holds the directory open without delete sharing for as long as the
+    // run lasts, so that it cannot be renamed or replaced meanwhile (Win32
+    // has no calls relative to a directory handle: the rest goes by path).
+    Outcome<std::unique_ptr<Directory>> OpenDirectory(const std::string& path) override;
+    Outcome<std::unique_ptr<FolderListing>> GetFolder(const Directory& directory,
                                                       ProgressCallback progress) override;
 
   private:

@@ -9,6 +9,7 @@
 #include "platform/file_service.h"
 #include "platform/win32/errors.h"
 #include "platform/win32/long_path.h"
+#include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
 
 namespace sizewalk {
@@ -182,10 +183,10 @@ class Win32HistorySystem final : public HistorySystem {
             if (name == L"." || name == L"..") {
                 continue;
             }
-            names.push_back({Narrow(entry.cFileName),
-                             (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FileKind::kLink
-                             : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? FileKind::kDirectory
-                                                                            : FileKind::kRegular});
+            names.push_back({Narrow(entry.cFileName), win32::IsLink(entry) ? FileKind::kLink
+                                                      : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                                                          ? FileKind::kDirectory
+                                                          : FileKind::kRegular});
         } while (FindNextFileW(find, &entry));
         const DWORD error = GetLastError();
         FindClose(find);
@@ -222,14 +223,18 @@ class Win32HistorySystem final : public HistorySystem {
             }
             Sleep(50);
         }
+        const win32::Opened opened =
+            win32::ThroughFilters(handle, GENERIC_READ | READ_CONTROL, FILE_SHARE_READ);
+        if (opened == win32::Opened::kFailed) {
+            return ErrorFromWin32(GetLastError(), path);
+        }
         auto input = std::make_unique<Win32InputFile>(handle, path);
         BY_HANDLE_FILE_INFORMATION info{};
         LARGE_INTEGER size{};
         if (!GetFileInformationByHandle(handle, &info) || !GetFileSizeEx(handle, &size)) {
             return ErrorFromWin32(GetLastError(), path);
         }
-        if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-            GetFileType(handle) != FILE_TYPE_DISK) {
+        if (opened == win32::Opened::kLink || GetFileType(handle) != FILE_TYPE_DISK) {
             return Error{errnum::kPathFileAccess, RuntimeErrorText(errnum::kPathFileAccess) +
                                                       ": not a regular file: " + path};
         }
@@ -247,8 +252,10 @@ class Win32HistorySystem final : public HistorySystem {
         const unsigned long long seed =
             (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^ GetTickCount64();
         for (unsigned attempt = 0; attempt < 100; ++attempt) {
+            const std::size_t cut = target.value().find_last_of(L'\\') + 1;
             std::wstring temporary =
-                Wide(TemporarySibling(Narrow(target.value()), seed + attempt * 7919ull));
+                target.value().substr(0, cut) +
+                Wide(TemporaryName(Narrow(target.value().substr(cut)), seed + attempt * 7919ull));
             // CREATE_NEW: never a file or link that is there already.
             const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
                                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -276,13 +283,14 @@ class Win32HistorySystem final : public HistorySystem {
         if (dir.empty()) {
             return ErrorFromWin32(GetLastError(), "%TEMP%");
         }
+        RemoveOldPages(dir);
         for (int attempt = 0;; ++attempt) {
             const std::wstring name =
                 L"sizewalk-history-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                 std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(pages_++) + Wide(suffix);
             const std::string path = Narrow(dir + name);
-            const HANDLE handle = CreateFileW((dir + name).c_str(), GENERIC_WRITE, 0, nullptr,
-                                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            HANDLE handle = CreateFileW((dir + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
             if (handle == INVALID_HANDLE_VALUE) {
                 const DWORD error = GetLastError();
                 if (error == ERROR_FILE_EXISTS && attempt < 100) {
@@ -322,6 +330,28 @@ class Win32HistorySystem final : public HistorySystem {
     }
 
   private:
+    // The pages written more than a day ago, which the browser has long read:
+    // nothing else cleans %TEMP% as Linux cleans /tmp.
+    static void RemoveOldPages(const std::wstring& dir) {
+        WIN32_FIND_DATAW entry{};
+        const HANDLE find = FindFirstFileW((dir + L"sizewalk-history-*").c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE) {
+            return;
+        }
+        FILETIME now{};
+        GetSystemTimeAsFileTime(&now);
+        const auto ticks = [](const FILETIME& time) {  // 100 ns
+            return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+        };
+        do {
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && !win32::IsLink(entry) &&
+                ticks(now) - ticks(entry.ftLastWriteTime) > 24ull * 3600 * 10'000'000) {
+                DeleteFileW((dir + entry.cFileName).c_str());
+            }
+        } while (FindNextFileW(find, &entry));
+        FindClose(find);
+    }
+
     unsigned pages_ = 0;  // this process's temporary pages, for unique names
 };
 

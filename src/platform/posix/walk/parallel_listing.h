@@ -14,40 +14,37 @@
 
 #include "platform/folder_service.h"
 #include "platform/posix/walk/directory_calls.h"
+#include "platform/posix/walk/worker_count.h"
 #include "platform/stop_flag.h"
 
 namespace sizewalk::walk {
 
-inline constexpr unsigned kMaxThreads = 256;
-
-// Worker threads when nothing else is asked for: twice the cores, 4 to 32.
-// On a warm cache two per core walk as fast as one; on a cold cache the
-// extra ones keep the disk busy (README, "Performance").
-unsigned DefaultThreadCount();
-
 struct WalkOptions {
     // Worker threads; 0 means DefaultThreadCount().
     unsigned threads = 0;
-    // The system calls; empty means the real ones.
+    // The system calls: the real ones unless a test puts others here (the
+    // folder service fills it in when empty).
     std::shared_ptr<DirectoryCalls> calls;
     // When set, stops the walk; Size() then fails with errnum::kInterrupted.
+    // A worker held in the kernel may look at it after the listing is gone:
+    // it must live as long as the process (the run's flag is a global).
     const StopFlag* stop = nullptr;
 };
-
-// The thread count that `text` (an environment value, possibly null) asks
-// for: a decimal number from 1 to kMaxThreads, otherwise 0 (the default).
-unsigned ParseThreadCount(const char* text);
 
 // Takes over `dir_fd`, the open directory `path` on `device`, whose
 // immediate subdirectories are `names`, and starts measuring them.
 //
 // Size(i) may be called in any order but from one thread at a time; it
-// returns once tree i is measured (walking it on the calling thread when no
-// worker has started it yet). `progress`, when set, is called only on the
-// thread inside Size(), about ten times a second while it waits and once
-// before it returns; entries_done counts the trees measured so far, also
-// those measured ahead. Destroying the listing stops all outstanding work and
-// joins the threads.
+// returns once tree i is measured by the workers (or by the calling thread
+// when no worker could be started), or at once when the stop flag is set,
+// even while a worker hangs in a read. `progress`, when set, is called only
+// on the thread inside Size(), about ten times a second while it waits and
+// once before it returns; entries_done counts the trees measured so far, also
+// those measured ahead. An exception on a worker (std::bad_alloc on a huge
+// tree) stops the walk, and Size() throws it on the caller's thread, where the
+// run takes it as a fatal failure like any of its own. Destroying the listing
+// stops all outstanding work and joins the threads, but waits no longer than
+// a second: a worker held in the kernel is left behind, holding all it uses.
 std::unique_ptr<FolderListing> MakeParallelListing(int dir_fd, std::string path, dev_t device,
                                                    std::vector<std::string> names,
                                                    ProgressCallback progress,

@@ -1,0 +1,32 @@
+#include "platform/posix/walk/descriptor_budget.h"
+
+#include <sys/resource.h>
+
+#include <algorithm>
+
+#include "platform/posix/walk/worker_count.h"
+
+namespace sizewalk::walk {
+
+std::size_t UsableDescriptors() {
+    rlimit limit{};
+    rlim_t soft = kAssumedDescriptorLimit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0) {
+        soft = limit.rlim_cur;
+    }
+    const rlim_t usable = soft > kReservedDescriptors ? soft - kReservedDescriptors : 0;
+    return static_cast<std::size_t>(std::min<rlim_t>(usable, kMostUsableDescriptors));
+}
+
+std::size_t WalkerCount(std::size_t usable, unsigned wanted) {
+    const std::size_t workers =
+        std::clamp<std::size_t>(usable / kLeastPerWalker, 2, kMaxThreads + 1) - 1;
+    return std::min<std::size_t>(wanted, workers) + 1;
+}
+
+std::size_t FramesPerWalker(std::size_t usable, std::size_t walkers) {
+    const std::size_t per = usable / walkers;
+    return std::clamp<std::size_t>(per > 2 ? per - 2 : 0, 2, kMostFramesPerWalker);
+}
+
+}  // namespace sizewalk::walk

@@ -1,0 +1,81 @@
+#include "platform/posix/walk/walk_state.h"
+
+#include <sys/stat.h>
+
+#include <utility>
+
+namespace sizewalk::walk {
+namespace {
+
+FileId IdOf(const Descriptor& dir, dev_t device) {
+    struct stat st {};
+    return fstat(dir.get(), &st) == 0 ? FileId{st.st_dev, st.st_ino} : FileId{device, 0};
+}
+
+}  // namespace
+
+void Doorbell::Ring(bool all) {
+    {
+        std::lock_guard lock(mu_);
+        epoch_.fetch_add(1);
+    }
+    if (all) {
+        cv_.notify_all();
+    } else {
+        cv_.notify_one();
+    }
+}
+
+WalkState::WalkState(WalkTarget target)
+    : dir(std::move(target.dir)),
+      path(std::move(target.path)),
+      device(target.device),
+      names(std::move(target.names)),
+      calls(std::move(target.calls)),
+      dir_id(IdOf(dir, device)),
+      trees(names.size()),
+      stop_(target.stop),
+      done_(names.size(), false) {}
+
+void WalkState::Cancel() {
+    cancel_ = true;
+    idle.Ring(true);
+}
+
+void WalkState::Abort(std::exception_ptr failure) {
+    {
+        std::lock_guard lock(done_mu_);
+        if (!failure_) {
+            failure_ = std::move(failure);
+        }
+    }
+    done_cv_.notify_all();
+    Cancel();
+}
+
+void WalkState::RethrowFailure() {
+    std::lock_guard lock(done_mu_);
+    if (failure_) {
+        std::rethrow_exception(failure_);
+    }
+}
+
+void WalkState::TreeDone(std::size_t index) {
+    {
+        std::lock_guard lock(done_mu_);
+        done_[index] = true;
+        trees_done_.fetch_add(1);
+    }
+    done_cv_.notify_all();
+    if (AllDone()) {
+        idle.Ring(true);
+    }
+}
+
+bool WalkState::WaitForTree(std::size_t index, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(done_mu_);
+    return done_cv_.wait_for(lock, timeout, [&] { return done_[index] || failure_; }) &&
+           done_[index];
+}
+
+}  // namespace sizewalk::walk
