@@ -1,6 +1,6 @@
-// The history's files on a real file system: a run that writes is waited
-// for, a file is read to its size at opening, its owner is checked, and a
-// report file appears whole or not at all.
+// The history on a real file system: a run that writes is waited for, a
+// file is read to its size at opening, its owner is checked, a report file
+// appears whole or not at all; the program end to end.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -13,6 +13,7 @@
 #include <map>
 #include <set>
 
+#include "history/history.h"
 #include "platform/history_system.h"
 #include "platform/posix/history_files.h"
 #include "temp_dir.h"
@@ -96,18 +97,53 @@ TEST(PosixHistory, ReportFileReplacedWhole) {
     EXPECT_EQ(ReadFile(tmp.path() + "target"), "kept");
     EXPECT_FALSE(system->Replace(tmp.path() + "none/x.prom").ok());
 
-    // From the command line, and a missing directory leaves the file as it was.
-    tmp.File("a/x", 10);
-    ASSERT_EQ(RunProgram({SIZEWALK_BINARY, "3", tmp.path()}).exit_status, 0);
+}
+
+// The program reads back what its runs wrote, only from plain files (a FIFO
+// or a link under a tracking file's name is named), writes nothing into the
+// directory, and replaces the metrics file only with a whole report.
+TEST(PosixHistory, ReadsTheRunsBackAndWritesNothing) {
+    TempDir tmp;
+    tmp.File("alpha/a", 1000);
+    for (const char* style : {"1", "3", "3"}) {
+        ASSERT_EQ(RunProgram({SIZEWALK_BINARY, style, tmp.path()}).exit_status, 0);
+        tmp.File("alpha/b", style[0] == '1' ? 0 : 500);  // grows after the second run
+    }
+    ASSERT_EQ(mkfifo((tmp.path() + "Sizewalk_20031005.txt").c_str(), 0600), 0);
+    fs::create_symlink(tmp.fs() / "Sizewalk.txt", tmp.fs() / "Sizewalk_20031006.txt");
+    const auto snapshot = [&tmp] {
+        std::string entries;
+        for (const auto& entry : fs::directory_iterator(tmp.fs())) {
+            entries += entry.path().string() +
+                       std::to_string(entry.last_write_time().time_since_epoch().count());
+        }
+        return entries;
+    };
+    const std::string before = snapshot();
+    const testing::Result csv =
+        RunProgram({SIZEWALK_BINARY, "--history", tmp.path(), "--format=csv"});
+    EXPECT_EQ(csv.exit_status, 0);
+    EXPECT_NE(csv.output.find("\r\nalpha,1500,2"), std::string::npos) << csv.output;
+    EXPECT_NE(csv.output.find(",1,+500,"), std::string::npos) << csv.output;
+    EXPECT_NE(csv.output.find("Sizewalk_20031005.txt: not a regular file"), std::string::npos);
+    EXPECT_NE(csv.output.find("Sizewalk_20031006.txt: a symbolic link"), std::string::npos);
+    const auto page = history::WriteHistoryPage(tmp.path(), *MakeSystemHistory());
+    ASSERT_TRUE(page.ok() && page.value());
+    EXPECT_NE(ReadFile(*page.value()).find("<svg"), std::string::npos);
+    fs::remove(*page.value());
+    EXPECT_EQ(snapshot(), before);
+
+    TempDir out;
+    const std::string prom = out.path() + "sizewalk.prom";
     const auto run = [&](const std::string& dir) {
-        return RunProgram(
-                   {SIZEWALK_BINARY, "--history", dir, "--format=openmetrics", "--output=" + path})
+        return RunProgram({SIZEWALK_BINARY, "--history", dir, "--format=openmetrics",
+                           "--output=" + prom})
             .exit_status;
     };
     EXPECT_EQ(run(tmp.path()), 0);
-    EXPECT_TRUE(ReadFile(path).ends_with("# EOF\n"));
+    EXPECT_TRUE(ReadFile(prom).ends_with("# EOF\n"));
     EXPECT_EQ(run(tmp.path() + "missing/"), 1);
-    EXPECT_TRUE(ReadFile(path).ends_with("# EOF\n"));
+    EXPECT_TRUE(ReadFile(prom).ends_with("# EOF\n"));
     const testing::Result passwd = RunProgram({SIZEWALK_BINARY, "--history", "/etc/passwd"});
     EXPECT_EQ(passwd.output, "sizewalk: Not a directory: /etc/passwd/\n");
 }
