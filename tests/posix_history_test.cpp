@@ -94,6 +94,7 @@ TEST(PosixHistory, ReportFileReplacedWhole) {
     ASSERT_FALSE(file.value()->Commit());
     EXPECT_EQ(ReadFile(path), "whole");
     EXPECT_FALSE(fs::is_symlink(path));
+    EXPECT_NE(fs::status(path).permissions() & fs::perms::others_read, fs::perms::none);
     EXPECT_EQ(ReadFile(tmp.path() + "target"), "kept");
     EXPECT_FALSE(system->Replace(tmp.path() + "none/x.prom").ok());
 
