@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -210,80 +209,6 @@ TEST(HistoryFigures, ChangesGapsAndSpans) {
     EXPECT_EQ(names, "cde");
 }
 
-// Files in memory, in one directory; a file may be of another kind, held
-// by a run, or someone else's.
-class FakeHistorySystem final : public HistorySystem {
-  public:
-    std::string dir = "/srv/data/";
-    std::map<std::string, std::string> files, written;
-    std::map<std::string, FileKind> kinds;
-    std::set<std::string> busy, foreign;
-    LocalTime now{2026, 12, 1, 12, 0, 0};
-
-    // The directory ends with either separator (Windows adds its own).
-    Outcome<std::vector<ListedFile>> ListFiles(const std::string& path) override {
-        if (path.substr(0, path.size() - 1) != dir.substr(0, dir.size() - 1)) {
-            return MakeError(errnum::kPathNotFound, path);
-        }
-        std::vector<ListedFile> names;
-        for (const auto& [name, content] : files) {
-            names.push_back({name, kinds.contains(name) ? kinds[name] : FileKind::kRegular});
-        }
-        return names;
-    }
-    Outcome<std::unique_ptr<InputFile>> OpenForReading(const std::string& path,
-                                                       std::chrono::milliseconds) override {
-        const std::string name = path.substr(dir.size());
-        if (busy.contains(name)) {
-            return Error{errnum::kPathFileAccess, path + ": " + std::string(kFileBusy)};
-        }
-        return std::unique_ptr<InputFile>(
-            std::make_unique<MemoryInput>(files.at(name), !foreign.contains(name)));
-    }
-    Outcome<std::string> WriteTemporaryFile(std::string_view suffix,
-                                            std::string_view content) override {
-        return written.insert_or_assign("/tmp/page" + std::string(suffix), content).first->first;
-    }
-    Outcome<std::unique_ptr<ReplacementFile>> Replace(const std::string& path) override {
-        return std::unique_ptr<ReplacementFile>(std::make_unique<Replacement>(written[path]));
-    }
-    std::int64_t EpochSeconds(const LocalTime& t) override {
-        return std::int64_t{DaysFromCivil(t.year, t.month, t.day)} * 86400 + t.hour * 3600 +
-               t.minute * 60 + t.second;
-    }
-    LocalTime Now() override { return now; }
-
-  private:
-    class MemoryInput final : public InputFile {
-      public:
-        MemoryInput(std::string_view bytes, bool trusted) : bytes_(bytes), trusted_(trusted) {}
-        Outcome<std::size_t> Read(char* buffer, std::size_t size) override {
-            const std::size_t n = bytes_.copy(buffer, size);
-            bytes_.remove_prefix(n);
-            return n;
-        }
-        bool TrustedOwner() const override { return trusted_; }
-
-      private:
-        std::string_view bytes_;
-        bool trusted_;
-    };
-    // What it writes stands in the file only once committed.
-    struct Replacement final : ReplacementFile {
-        explicit Replacement(std::string& file) : file(file) {}
-        std::string& file;
-        std::string text;
-        Status Write(std::string_view bytes) override {
-            text += bytes;
-            return std::nullopt;
-        }
-        Status Commit() override {
-            file = text;
-            return std::nullopt;
-        }
-    };
-};
-
 class FakeConsole final : public Console {
   public:
     bool terminal = false;
@@ -315,10 +240,10 @@ class KnownHistory : public ::testing::Test {
                  {"31/10/2026", {"2000" + odd, beta_failed, "10,new"}},
                  {"03/11/2026", {"3000" + odd, beta_failed, "40,new"}}}) {
             for (const std::string& row : rows) {
-                system.files["Sizewalk.csv"] += date + "," + row + "\r\n";
+                files["/srv/data/Sizewalk.csv"] += date + "," + row + "\r\n";
             }
         }
-        system.files["Sizewalk.txt"] =
+        files["/srv/data/Sizewalk.txt"] =
             Lines({"Directory Size Track (bytes) for '/srv/data/' at 31-10-2026 08:00:00", "",
                    "1,900           =caf\xe9 \"x\"", " 0              beta" + kProblem, "",
                    "TOTAL: 1,900 bytes in 2 subdirectories", kRule, "",
@@ -334,7 +259,8 @@ class KnownHistory : public ::testing::Test {
         return console.out;
     }
 
-    FakeHistorySystem system;
+    std::map<std::string, std::string> files;
+    testing::MemoryHistory system{files};
     FakeConsole console;
 };
 
@@ -431,7 +357,6 @@ TEST_F(KnownHistory, HtmlPageForTheWindow) {
             path_data >> move;  // y
         }
     }
-    EXPECT_TRUE(page.starts_with("<!DOCTYPE html>"));
     for (const char* part :
          {"<title>Size history of /srv/data/</title>", "<svg", "stroke=\"#1f77b4\"",
           "stroke=\"#d62728\"", ">2026-10-01<", "KiB</text>", ">=caf\\xe9 &quot;x&quot;</text>",
@@ -442,12 +367,10 @@ TEST_F(KnownHistory, HtmlPageForTheWindow) {
     EXPECT_EQ(page.find("<script"), std::string::npos);
     EXPECT_EQ(page.find("http:", page.find("<svg") + 40), std::string::npos);
 
-    system.files.clear();
+    files.clear();
     const auto none = WriteHistoryPage("/srv/data/", system);
     ASSERT_TRUE(none.ok());
     EXPECT_FALSE(none.value());
-    EXPECT_EQ(NoHistoryText("/srv/data/"),
-              "No size history in /srv/data/ yet. Press Go to record the first one.");
 }
 
 // Names that look alike stay apart: a backslash and what it escapes, a
@@ -461,7 +384,7 @@ TEST_F(KnownHistory, LookalikeNamesStayApart) {
     for (const std::string& name : names) {
         csv += "05/10/2003,1," + CsvField(name) + "\r\n";
     }
-    system.files = {{"Sizewalk.csv", csv}};
+    files = {{"/srv/data/Sizewalk.csv", csv}};
     const std::string json = Run({"--format=json", "--sort=name"});
     for (const char* name : {R"("a\\tb")", R"("a\tb")", R"("caf\\xe9")", R"("caf\udce9")",
                              R"("=a,b\"")", R"("'=a,b")", R"("\u202ea")"}) {
@@ -487,9 +410,9 @@ TEST_F(KnownHistory, LookalikeNamesStayApart) {
 TEST_F(KnownHistory, ChangesToTheLargestSize) {
     const std::string largest = "340282366920938463463374607431768211455";
     const std::string per_day = "11342745564031282115445820247725607049";  // rounded up
-    system.files = {
-        {"Sizewalk.csv", Lines({"01/10/2026,0,grows", "01/10/2026," + largest + ",shrinks",
-                                "31/10/2026," + largest + ",grows", "31/10/2026,0,shrinks"})}};
+    files = {{"/srv/data/Sizewalk.csv",
+              Lines({"01/10/2026,0,grows", "01/10/2026," + largest + ",shrinks",
+                     "31/10/2026," + largest + ",grows", "31/10/2026,0,shrinks"})}};
     EXPECT_EQ(Run({"--format=csv"}),
               Lines({"name,latest_bytes,latest_date,measured,change_previous_run,change_7_days,"
                      "change_30_days,growth_per_day_30_days,new_since,gone_since",
@@ -500,7 +423,7 @@ TEST_F(KnownHistory, ChangesToTheLargestSize) {
     EXPECT_EQ(Run({"--format=html"}).find("e+"), std::string::npos);  // axis labels in YiB
     EXPECT_NE(
         Run({"--format=json"})
-            .find("\"change_30_days\": -" + largest + ", \"growth_per_day_30_days\": -" + per_day),
+            .find("\"change_30_days\": " + largest + ", \"growth_per_day_30_days\": " + per_day),
         std::string::npos);
 }
 
@@ -509,13 +432,18 @@ struct CommandCase {
     int status;
     std::string error;  // the start of standard error
     std::string csv = "05/10/2003,1,a\r\n";
-    std::function<void(FakeHistorySystem&)> setup = [](FakeHistorySystem&) {};
 };
 
 // Of the files there, only the tracking files count; a file that cannot be
-// read is named, and the rest reported.
+// read (a link, one a run holds, someone else's) is named, and the rest
+// reported.
 TEST(HistoryCommand, StatusesAndMessages) {
     const std::string dir = "sizewalk: /srv/My Data/";
+    const std::string not_read =
+        dir + "Sizewalk.txt: a symbolic link, not read\n" + dir +
+        "Sizewalk_20031001.txt: being written by a run for more than 10 seconds, not read\n" + dir +
+        "Sizewalk_20031002.txt: owned by another user (not by you, the directory's owner or "
+        "root), not read\n";
     const CommandCase cases[] = {
         {{"--history"}, 2, "sizewalk: the directory is missing\nusage: sizewalk --history DIR/"},
         {{"--history", "/srv/data/", "--format=xml"}, 2, "sizewalk: unknown format: --format=xml"},
@@ -525,40 +453,31 @@ TEST(HistoryCommand, StatusesAndMessages) {
          "sizewalk: the directory follows --history after a blank: sizewalk --history /srv/My "
          "Data/\n"},
         {{"--history", "/srv/none/"}, 1, "sizewalk: Path not found: /srv/none/\n"},
-        {{"--history", "/srv/My", "Data", "--bytes"}, 0, ""},
-        {{"--history /srv/My \"Data/\" --format=json"}, 0, ""},  // Windows' one command text
-        {{"--history", "--", "--odd/"}, 1, "sizewalk: Path not found: --odd/\n"},
-        {{"--history", "/srv/My Data/", "--output=/srv/m.prom"}, 0, ""},
+        {{"--history", "/srv/My", "Data", "--bytes"}, 0, not_read},
+        {{"--history /srv/My \"Data/\" --format=json"}, 0, not_read},  // Windows' one command text
+        {{"--history", "--", "--odd/"}, 1, "sizewalk: No size history in --odd/ yet"},
+        {{"--history", "/srv/My Data/", "--output=/srv/m.prom"}, 0, not_read},
         {{"--history", "/srv/My Data/"},
          1,
-         dir + "Sizewalk.csv: 1 line could not be read and was skipped (line 1)\n" +
+         dir + "Sizewalk.csv: 1 line could not be read and was skipped (line 1)\n" + not_read +
              "sizewalk: No size history in /srv/My Data/ yet: no Sizewalk.csv, Sizewalk.txt or "
              "Sizewalk_yyyyMMdd.txt with a run in it could be read.\n",
          "not a row\r\n"},
-        {{"--history", "/srv/My Data/"},
-         0,
-         dir + "Sizewalk.txt: a symbolic link, not read\n" + dir +
-             "Sizewalk_20031001.txt: being written by a run for more than 10 seconds, not read\n" +
-             dir +
-             "Sizewalk_20031002.txt: owned by another user (not by you, the directory's owner or "
-             "root), not read\n",
-         "05/10/2003,1,a\r\n",
-         [](FakeHistorySystem& system) {
-             for (const char* name :
-                  {"Sizewalk.txt", "Sizewalk_20031001.txt", "Sizewalk_20031002.txt"}) {
-                 system.files[name] = "";
-             }
-             system.kinds["Sizewalk.txt"] = FileKind::kLink;
-             system.busy.insert("Sizewalk_20031001.txt");
-             system.foreign.insert("Sizewalk_20031002.txt");
-         }},
     };
     for (const CommandCase& c : cases) {
-        FakeHistorySystem system;
-        system.dir = "/srv/My Data/";
-        system.files["Sizewalk.csv"] = c.csv;
-        system.files["notes.txt"] = "05/10/2003,1,a\r\n";
-        c.setup(system);
+        std::map<std::string, std::string> files = {{"/srv/My Data/Sizewalk.csv", c.csv},
+                                                    {"/srv/My Data/notes.txt", "05/10/2003,1,a"}};
+        testing::MemoryHistory system{files};
+        for (const char* name :
+             {"Sizewalk.txt", "Sizewalk_20031001.txt", "Sizewalk_20031002.txt"}) {
+            files[std::string("/srv/My Data/") + name] = "";
+        }
+        system.kinds["Sizewalk.txt"] = FileKind::kLink;
+        system.busy.insert("Sizewalk_20031001.txt");
+        system.foreign.insert("Sizewalk_20031002.txt");
+        if (c.arguments.back() == "/srv/none/") {
+            system.failure = MakeError(errnum::kPathNotFound, "/srv/none/");
+        }
         FakeConsole console;
         EXPECT_TRUE(IsHistoryCommand(c.arguments)) << c.arguments[0];
         EXPECT_EQ(RunHistoryCommand(c.arguments, system, console), c.status) << c.arguments[0];
