@@ -453,7 +453,7 @@ TEST(HistoryCommand, StatusesAndMessages) {
          "sizewalk: the directory follows --history after a blank: sizewalk --history /srv/My "
          "Data/\n"},
         {{"--history", "/srv/none/"}, 1, "sizewalk: Path not found: /srv/none/\n"},
-        {{"--history", "/srv/My", "Data", "--bytes"}, 0, not_read},
+        {{"--history", "/srv/My", "Data", "--bytes"}, 0, ""},          // Windows adds a backslash
         {{"--history /srv/My \"Data/\" --format=json"}, 0, not_read},  // Windows' one command text
         {{"--history", "--", "--odd/"}, 1, "sizewalk: No size history in --odd/ yet"},
         {{"--history", "/srv/My Data/", "--output=/srv/m.prom"}, 0, not_read},
