@@ -1,10 +1,8 @@
 // Reading the size history on POSIX systems.
 #include "platform/history_system.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <langinfo.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,7 +16,6 @@
 
 namespace sizewalk {
 namespace {
-
 
 class PosixHistorySystem final : public HistorySystem {
   public:
