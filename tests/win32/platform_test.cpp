@@ -18,6 +18,7 @@
 #include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
 #include "startup/program_win32.h"
+#include "win32/folders.h"
 
 // After windows.h.
 #include <shellapi.h>
@@ -27,44 +28,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A fresh directory under the temporary directory, removed afterwards.
-class TempDir {
-  public:
-    TempDir() {
-        static int counter = 0;
-        while (!fs::create_directory(path_ =
-                                         fs::temp_directory_path() /
-                                         ("sizewalk-test-" + std::to_string(GetCurrentProcessId()) +
-                                          "-" + std::to_string(++counter)))) {
-        }
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(fs::path(LR"(\\?\)" + path_.wstring()), ignored);
-    }
-    // The directory in UTF-8, ending with a backslash.
-    std::string path() const { return Narrow(path_.wstring()) + "\\"; }
-    const fs::path& fs() const { return path_; }
-    void File(const fs::path& relative, std::size_t size) const {
-        fs::create_directories((path_ / relative).parent_path());
-        std::ofstream(path_ / relative, std::ios::binary) << std::string(size, 'x');
-    }
-
-  private:
-    fs::path path_;
-};
-
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-Outcome<std::unique_ptr<FolderListing>> List(Win32FolderService& service, const std::string& dir) {
-    auto directory = service.OpenDirectory(dir);
-    if (!directory.ok()) {
-        return directory.error();
-    }
-    return service.GetFolder(*directory.value(), {});
 }
 
 // Which code gives which number is the switch's own table; the folder and
@@ -124,15 +90,7 @@ TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
         SCOPED_TRACE(path);
         Outcome<std::unique_ptr<FolderListing>> listing = List(service, path);
         ASSERT_TRUE(listing.ok()) << listing.error().description;
-        std::string sizes;
-        for (std::size_t i = 0; i < listing.value()->SubFolders().size(); ++i) {
-            const Outcome<ByteCount> size = listing.value()->Size(i);
-            sizes += listing.value()->SubFolders()[i] + "=" +
-                     (size.ok() ? std::to_string(static_cast<unsigned>(size.value()))
-                                : size.error().description) +
-                     " ";
-        }
-        EXPECT_EQ(sizes, "a=0 b=22 long=11 \xC3\xA9t\xC3\xA9=3 ");
+        EXPECT_EQ(Sizes(*listing.value()), "a=0 b=22 long=11 \xC3\xA9t\xC3\xA9=3 ");
     }
     for (const std::string& path : {dir.path() + "missing\\", dir.path() + "missing\\deeper\\",
                                     dir.path() + "loose file\\"}) {

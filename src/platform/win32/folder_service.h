@@ -14,7 +14,7 @@ struct WalkOptions {
     // directory's drive (walk/thread_choice.h).
     unsigned threads = 0;
     // The reads: FindFirstFileExW unless a test puts another here.
-    std::shared_ptr<DirectoryReader> reader;
+    std::shared_ptr<DirectoryReader> reader{};
     // How often progress is reported while a subdirectory is measured.
     std::chrono::milliseconds report_interval = std::chrono::milliseconds(100);
 };
