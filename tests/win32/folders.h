@@ -4,8 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <memory>
-#include <string>
 
 #include "platform/win32/folder_service.h"
 #include "platform/win32/win.h"
@@ -27,8 +25,6 @@ class TempDir {
         std::error_code ignored;
         std::filesystem::remove_all(std::filesystem::path(LR"(\\?\)" + path_.wstring()), ignored);
     }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
     // The directory in UTF-8, ending with a backslash.
     std::string path() const { return Narrow(path_.wstring()) + "\\"; }
     const std::filesystem::path& fs() const { return path_; }
@@ -54,22 +50,18 @@ inline Outcome<std::unique_ptr<FolderListing>> List(Win32FolderService& service,
     return service.GetFolder(*directory.value(), std::move(progress));
 }
 
-// "name=size " for each subdirectory, or "name=" and the failure: its
-// description, or "!" and the path it names below `dir` when given.
+// "name=size " for each subdirectory; after a failure "name=!" and the path
+// below `dir` that could not be read.
 inline std::string Sizes(FolderListing& listing, const std::string& dir = "") {
     std::string sizes;
     for (std::size_t i = 0; i < listing.SubFolders().size(); ++i) {
         const Outcome<ByteCount> size = listing.Size(i);
-        sizes += listing.SubFolders()[i] + "=";
-        if (size.ok()) {
-            sizes += std::to_string(static_cast<std::uint64_t>(size.value()));
-        } else if (const std::string& text = size.error().description;
-                   dir.empty() || text.find(dir) == std::string::npos) {
-            sizes += text;
-        } else {
-            sizes.append("!").append(text, text.find(dir) + dir.size());
+        std::string text = size.ok() ? std::to_string(static_cast<std::uint64_t>(size.value()))
+                                     : size.error().description;
+        if (!size.ok()) {
+            text = std::string("!").append(text, text.find(dir) + dir.size());
         }
-        sizes += " ";
+        sizes += listing.SubFolders()[i] + "=" + text + " ";
     }
     return sizes;
 }

@@ -48,14 +48,12 @@ class WalkQueue {
     WalkQueue(std::wstring dir, std::vector<std::wstring> names,
               std::shared_ptr<DirectoryReader> reader);
 
-    std::size_t size() const { return trees_.size(); }
-
     // A worker thread's life: reads directories of any tree until all are
     // measured or the walk is cancelled. An exception (out of memory)
     // aborts the walk.
     void WorkerLoop();
     // Measures tree `index` on this thread alone (no worker runs), calling
-    // `tick` after each directory.
+    // `tick` after each directory but the tree's last.
     void WalkTree(std::size_t index, const std::function<void()>& tick);
 
     // Waits up to `timeout` for tree `index`; whether it is measured.
