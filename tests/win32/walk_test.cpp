@@ -167,6 +167,9 @@ TEST(Win32Walk, ThreadsByDrive) {
     }
     // Wine's C: is a local disk.
     EXPECT_EQ(WalkThreadsFor(LR"(\\?\C:\)", nullptr), local);
+    ASSERT_TRUE(SetEnvironmentVariableW(L"SIZEWALK_THREADS", L"7"));
+    EXPECT_EQ(RequestedWalkThreads(), "7");
+    SetEnvironmentVariableW(L"SIZEWALK_THREADS", nullptr);
 }
 
 }  // namespace
