@@ -22,13 +22,12 @@ namespace {
 // A tree in memory below the directory `root`, from blank-separated entries:
 // "a/" a directory, "a/f=10" a file of 10 bytes; then "@TAG" makes either a
 // reparse point with that tag, and a directory is read in N ms with "~N",
-// fails with error N with "!N", runs out of memory with "%".
-class FakeReader final : public DirectoryReader {
-  public:
+// fails with error N with "!N", runs out of memory with "!-1".
+struct FakeReader final : public DirectoryReader {
     FakeReader(const std::string& root, const std::string& spec) : root_(LongPath(root).value()) {
         std::istringstream tokens(spec);
         for (std::string token; tokens >> token;) {
-            std::size_t at = std::min(token.find_first_of("=@~!%"), token.size());
+            std::size_t at = std::min(token.find_first_of("=@~!"), token.size());
             std::wstring name = Wide(token.substr(0, at));
             std::replace(name.begin(), name.end(), L'/', L'\\');
             WIN32_FIND_DATAW entry{};
@@ -45,7 +44,6 @@ class FakeReader final : public DirectoryReader {
                 entry.dwReserved0 = kind == '@' ? n : entry.dwReserved0;
                 dir.delay = kind == '~' ? n : dir.delay;
                 dir.error = kind == '!' ? n : dir.error;
-                dir.throws = dir.throws || kind == '%';
             }
             const std::size_t slash = name.rfind(L'\\');
             name.substr(slash + 1).copy(entry.cFileName, MAX_PATH - 1);
@@ -64,7 +62,7 @@ class FakeReader final : public DirectoryReader {
         Sleep(dir.delay);
         std::lock_guard lock(mu);
         --in_flight_;
-        if (dir.throws) {
+        if (dir.error == static_cast<DWORD>(-1)) {
             throw std::bad_alloc();
         }
         std::for_each(dir.entries.begin(), dir.entries.end(), visit);
@@ -74,13 +72,9 @@ class FakeReader final : public DirectoryReader {
     std::mutex mu;
     std::atomic<int> reads{0};
     int most = 0;  // reads in flight at once
-
-  private:
     struct Dir {
         std::vector<WIN32_FIND_DATAW> entries;
-        DWORD delay = 0;
-        DWORD error = ERROR_SUCCESS;
-        bool throws = false;
+        DWORD delay = 0, error = ERROR_SUCCESS;
     };
     const std::wstring root_;
     std::map<std::wstring, Dir> dirs_;
@@ -106,7 +100,7 @@ TEST(Win32Walk, LinksAndFailuresAsOneThreadMeetsThem) {
     for (const unsigned threads : {1u, 8u}) {
         EXPECT_EQ(Measure(spec, threads), "l=10 t=!t\\b\\y u=4 w=!w ") << threads;
         // Out of memory on a thread is out of memory in Size().
-        EXPECT_THROW(Measure("t/ t/a/%", threads), std::bad_alloc) << threads;
+        EXPECT_THROW(Measure("t/ t/a/!-1", threads), std::bad_alloc) << threads;
     }
 }
 
