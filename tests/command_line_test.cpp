@@ -2,6 +2,9 @@
 // are refused, and the exit status a scheduler sees; the help.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <regex>
+
 #include "common/globals.h"
 #include "common/identity.h"
 #include "common/reports.h"
@@ -155,6 +158,25 @@ TEST(CommandLine, HelpVersionAndNoArguments) {
     EXPECT_EQ(Main({}, fake.Get(), {}), kExitInvalidCommandLine);  // the help on standard error
     EXPECT_TRUE(fake.messages.shown.empty());
 }
+
+#ifdef SIZEWALK_README
+// The README's table of the letters is the list the reports take them from.
+TEST(ErrorReports, TheReadmeListsEveryPlace) {
+    std::vector<std::string> listed, places;
+    std::ifstream readme(SIZEWALK_README);
+    const std::regex row(R"(\| ([A-Z]) \| (.+) \|)");
+    std::smatch match;
+    for (std::string line; std::getline(readme, line);) {
+        if (std::regex_match(line, match, row)) {
+            listed.push_back(match[1].str() + " " + match[2].str());
+        }
+    }
+    for (const FailurePlace& place : kFailurePlaces) {
+        places.push_back(std::string(1, place.letter) + ' ' + std::string(place.where));
+    }
+    EXPECT_EQ(listed, places);
+}
+#endif
 
 }  // namespace
 }  // namespace sizewalk

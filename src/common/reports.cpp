@@ -6,12 +6,13 @@
 
 namespace sizewalk {
 
-std::string ErrorReport(const Error& error, char letter) {
-    return error.description + "\r\n\r\n(Message " + letter + std::to_string(error.number) + ")";
+std::string ErrorReport(const Error& error, const FailurePlace& place) {
+    return error.description + "\r\n\r\n(Message " + place.letter + std::to_string(error.number) +
+           ")";
 }
 
-void ShowErrorReport(MessageBoxService& messages, const Error& error, char letter) {
-    messages.Show(ErrorReport(error, letter), MessageIcon::kWarning, MessageTitle);
+void ShowErrorReport(MessageBoxService& messages, const Error& error, const FailurePlace& place) {
+    messages.Show(ErrorReport(error, place), MessageIcon::kWarning, MessageTitle);
 }
 
 Error ErrorFromException(const std::exception& exception) {

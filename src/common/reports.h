@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "common/failure_places.h"
 #include "platform/error.h"
 #include "platform/message_box.h"
 
@@ -18,10 +19,10 @@ inline constexpr int kExitIncomplete = 3;
 inline constexpr int kExitSignalBase = 128;
 
 // "<description>\r\n\r\n(Message <letter><number>)"
-std::string ErrorReport(const Error& error, char letter);
+std::string ErrorReport(const Error& error, const FailurePlace& place);
 
 // Shows the report with the warning icon under MessageTitle.
-void ShowErrorReport(MessageBoxService& messages, const Error& error, char letter);
+void ShowErrorReport(MessageBoxService& messages, const Error& error, const FailurePlace& place);
 
 // The failure behind an exception that escaped a routine.
 Error ErrorFromException(const std::exception& exception);

@@ -1,5 +1,5 @@
 // A routine's steps that end at the first failure, which the routine then
-// reports with its own letter.
+// reports with its own letter (common/failure_places.h).
 #pragma once
 
 #include <exception>
@@ -41,6 +41,17 @@ Status Attempt(Steps&& steps) {
     } catch (const std::exception& exception) {
         return ErrorFromException(exception);
     }
+}
+
+// Runs `steps` as a routine at `place`: the failure that ends them is
+// reported with the place's letter, and returned.
+template <typename Steps>
+Status RunReported(MessageBoxService& messages, const FailurePlace& place, Steps&& steps) {
+    Status failure = Attempt(std::forward<Steps>(steps));
+    if (failure) {
+        ShowErrorReport(messages, *failure, place);
+    }
+    return failure;
 }
 
 }  // namespace sizewalk

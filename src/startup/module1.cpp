@@ -6,6 +6,7 @@
 #include "common/globals.h"
 #include "common/identity.h"
 #include "common/reports.h"
+#include "common/steps.h"
 #include "common/text.h"
 #include "platform/paths.h"
 #include "startup/history_command.h"
@@ -122,10 +123,7 @@ std::string CommandTextFromArguments(const std::vector<std::string>& arguments) 
 
 bool ParseCommandLine(const std::string& text, MessageBoxService& messages) {
     std::string invalidity;
-    try {
-        invalidity = InvalidityOf(text);
-    } catch (const std::exception& exception) {
-        ShowErrorReport(messages, ErrorFromException(exception), 'C');
+    if (RunReported(messages, kCommandLine, [&] { invalidity = InvalidityOf(text); })) {
         invalidity = "unreadable";
     }
     if (invalidity.empty()) {
@@ -137,48 +135,55 @@ bool ParseCommandLine(const std::string& text, MessageBoxService& messages) {
     return false;
 }
 
+namespace {
+
+// Main's steps; returns the exit status.
+int Start(const std::vector<std::string>& arguments, const Platform& platform,
+          const WindowStart& window) {
+    const Identity& identity = BuiltInIdentity();
+    TitleLine = ComposeTitleLine(identity);
+    MessageTitle = ComposeMessageTitle(identity);
+    CommandText = CommandTextFromArguments(arguments);
+    if (CommandText.empty()) {
+        if (window) {
+            return window();
+        }
+        PrintHelp(stderr);
+        return kExitInvalidCommandLine;
+    }
+    // No valid command text begins with "-", so these two take nothing from it.
+    if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "--version")) {
+        if (arguments[0] == "--help") {
+            PrintHelp(stdout);
+        } else {
+            std::printf("%s\n", TitleLine.c_str());
+        }
+        return kExitSuccess;
+    }
+    if (!ParseCommandLine(CommandText, platform.messages)) {
+        return kExitInvalidCommandLine;
+    }
+    OutputStyle = static_cast<std::int16_t>(StyleChar[0] - '0');
+    TargetDir = PathParam;
+    switch (RunSizeTrack(platform)) {
+        case RunOutcome::kCompleted:
+            return kExitSuccess;
+        case RunOutcome::kCompletedWithProblems:
+            return kExitIncomplete;
+        case RunOutcome::kFatal:
+            break;
+    }
+    const int signal = platform.stop != nullptr ? platform.stop->load() : 0;
+    return signal != 0 ? kExitSignalBase + signal : kExitFatal;
+}
+
+}  // namespace
+
 int Main(const std::vector<std::string>& arguments, const Platform& platform,
          const WindowStart& window) {
-    try {
-        const Identity& identity = BuiltInIdentity();
-        TitleLine = ComposeTitleLine(identity);
-        MessageTitle = ComposeMessageTitle(identity);
-        CommandText = CommandTextFromArguments(arguments);
-        if (CommandText.empty()) {
-            if (window) {
-                return window();
-            }
-            PrintHelp(stderr);
-            return kExitInvalidCommandLine;
-        }
-        // No valid command text begins with "-", so these two take nothing from it.
-        if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "--version")) {
-            if (arguments[0] == "--help") {
-                PrintHelp(stdout);
-            } else {
-                std::printf("%s\n", TitleLine.c_str());
-            }
-            return kExitSuccess;
-        }
-        if (!ParseCommandLine(CommandText, platform.messages)) {
-            return kExitInvalidCommandLine;
-        }
-        OutputStyle = static_cast<std::int16_t>(StyleChar[0] - '0');
-        TargetDir = PathParam;
-        switch (RunSizeTrack(platform)) {
-            case RunOutcome::kCompleted:
-                return kExitSuccess;
-            case RunOutcome::kCompletedWithProblems:
-                return kExitIncomplete;
-            case RunOutcome::kFatal:
-                break;
-        }
-        const int signal = platform.stop != nullptr ? platform.stop->load() : 0;
-        return signal != 0 ? kExitSignalBase + signal : kExitFatal;
-    } catch (const std::exception& exception) {
-        ShowErrorReport(platform.messages, ErrorFromException(exception), 'A');
-        return kExitFatal;
-    }
+    int status = kExitFatal;
+    RunReported(platform.messages, kStartUp, [&] { status = Start(arguments, platform, window); });
+    return status;
 }
 
 }  // namespace sizewalk

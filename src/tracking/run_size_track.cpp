@@ -117,12 +117,10 @@ bool Run(const Platform& platform, const ProgressCallback& progress) {
 
 RunOutcome RunSizeTrack(const Platform& platform, const ProgressCallback& progress) {
     bool problems = false;
-    const Status failure = Attempt([&] { problems = Run(platform, progress); });
-    if (!failure) {
-        return problems ? RunOutcome::kCompletedWithProblems : RunOutcome::kCompleted;
+    if (RunReported(platform.messages, kTrackingRun, [&] { problems = Run(platform, progress); })) {
+        return RunOutcome::kFatal;
     }
-    ShowErrorReport(platform.messages, *failure, 'B');
-    return RunOutcome::kFatal;
+    return problems ? RunOutcome::kCompletedWithProblems : RunOutcome::kCompleted;
 }
 
 }  // namespace sizewalk

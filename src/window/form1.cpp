@@ -78,39 +78,35 @@ Form1::Form1(Form1Controls& controls, const WindowServices& services)
 }
 
 void Form1::Form_Load() {
-    const Status failure = Attempt([&] {
+    RunReported(messages(), kWindowLoad, [&] {
         controls_.SetCaption(TitleLine);
         Check(SetDirectory(drives_.CurrentRoot()));
         SetDirLabel(directories_.path());
     });
-    if (failure) {
-        ShowErrorReport(services_.platform.messages, *failure, 'G');
-    }
 }
 
 void Form1::cmbDrive_Change() {
-    const Status failure = Attempt([&] {
-        Check(SetDirectory(drives_.CurrentRoot()));
+    Status not_ready;
+    RunReported(messages(), kDriveChange, [&] {
+        Status failure = SetDirectory(drives_.CurrentRoot());
+        // Said by its description alone, and undone, instead of reported.
+        if (failure && failure->number == errnum::kDeviceUnavailable) {
+            not_ready = std::move(failure);
+            return;
+        }
+        Check(failure);
         SetDirLabel(directories_.path());
     });
-    if (!failure) {
-        return;
+    if (not_ready) {
+        messages().Show(not_ready->description, MessageIcon::kWarning, MessageTitle);
+        // Back to the volume of the directory shown before: a change, so
+        // this handler runs again, nested, on that volume.
+        SetDriveHolding(dir_caption_);
     }
-    if (failure->number != errnum::kDeviceUnavailable) {
-        ShowErrorReport(services_.platform.messages, *failure, 'E');
-        return;
-    }
-    services_.platform.messages.Show(failure->description, MessageIcon::kWarning, MessageTitle);
-    // Back to the volume of the directory shown before: a change, so this
-    // handler runs again, nested, on that volume.
-    SetDriveHolding(dir_caption_);
 }
 
 void Form1::lstDir_Change() {
-    const Status failure = Attempt([&] { SetDirLabel(directories_.path()); });
-    if (failure) {
-        ShowErrorReport(services_.platform.messages, *failure, 'F');
-    }
+    RunReported(messages(), kDirectoryChange, [&] { SetDirLabel(directories_.path()); });
 }
 
 void Form1::DriveListOpening() {
@@ -130,10 +126,7 @@ void Form1::DirectoryOpened(std::size_t index) {
         return;
     }
     const std::string path = directories_.entries()[index].path;
-    const Status failure = Attempt([&] { Check(SetDirectory(path)); });
-    if (failure) {
-        ShowErrorReport(services_.platform.messages, *failure, 'F');
-    }
+    RunReported(messages(), kDirectoryChange, [&] { Check(SetDirectory(path)); });
 }
 
 Status Form1::SetDirectory(const std::string& path) {
@@ -162,7 +155,7 @@ void Form1::SetDirLabel(const std::string& caption) {
 
 void Form1::btnGo_Click() {
     bool fatal = false;
-    const Status failure = Attempt([&] {
+    RunReported(messages(), kGo, [&] {
         for (int i = 0; i < 3; ++i) {
             if (controls_.StyleSelected(i)) {
                 OutputStyle = static_cast<std::int16_t>(i + 1);
@@ -210,8 +203,6 @@ void Form1::btnGo_Click() {
     if (fatal) {
         // The run has reported it; the program ends as it stands.
         services_.end_program(kExitFatal);
-    } else if (failure) {
-        ShowErrorReport(services_.platform.messages, *failure, 'D');
     }
 }
 
@@ -230,52 +221,38 @@ void Form1::Progress(std::size_t done) {
 }
 
 void Form1::lblWebSite_Click() {
-    const Status failure =
-        Attempt([&] { Check(services_.urls.OpenUrl(BuiltInIdentity().website)); });
-    if (failure) {
-        ShowErrorReport(services_.platform.messages, *failure, 'F');
-    }
+    RunReported(messages(), kWebSiteLink,
+                [&] { Check(services_.urls.OpenUrl(BuiltInIdentity().website)); });
 }
 
 void Form1::lblAbout_Click() {
-    const Status failure = Attempt([&] {
+    RunReported(messages(), kAbout, [&] {
         const Identity& identity = BuiltInIdentity();
-        services_.platform.messages.Show(AboutText(TitleLine, identity.contact),
-                                         MessageIcon::kInformation,
-                                         "About " + identity.product_name);
+        messages().Show(AboutText(TitleLine, identity.contact), MessageIcon::kInformation,
+                        "About " + identity.product_name);
     });
-    if (failure) {
-        ShowErrorReport(services_.platform.messages, *failure, 'H');
-    }
 }
 
 void Form1::lblHelp_Click() {
-    const Status failure = Attempt(
-        [&] { services_.platform.messages.Show(HelpText(), MessageIcon::kNone, MessageTitle); });
-    if (failure) {
-        ShowErrorReport(services_.platform.messages, *failure, 'I');
-    }
+    RunReported(messages(), kHelp,
+                [&] { messages().Show(HelpText(), MessageIcon::kNone, MessageTitle); });
 }
 
 void Form1::lblHistory_Click() {
-    const Status failure = Attempt([&] {
+    RunReported(messages(), kHistoryLink, [&] {
         // lblDir is empty only when Form_Load failed; the list still has a path.
         const std::string dir =
             history::WithSeparator(dir_caption_.empty() ? directories_.path() : dir_caption_);
         const std::optional<std::string> page =
             Take(history::WriteHistoryPage(dir, services_.history));
         if (!page) {
-            services_.platform.messages.Show(history::NoHistoryText(dir), MessageIcon::kInformation,
-                                             MessageTitle);
+            messages().Show(history::NoHistoryText(dir), MessageIcon::kInformation, MessageTitle);
             return;
         }
         // The page stays in the temporary directory: the browser reads it
         // after this returns.
         Check(services_.urls.OpenFile(*page));
     });
-    if (failure) {
-        ShowErrorReport(services_.platform.messages, *failure, 'J');
-    }
 }
 
 }  // namespace sizewalk

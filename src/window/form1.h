@@ -1,7 +1,7 @@
 // The main window's behaviour, whatever toolkit draws it: the choice of
 // volume, directory and output style, and the commands Go, About, Help, the
 // size history and the web-site link. Each handler reports its own failures
-// with its letter.
+// with its letter (common/failure_places.h).
 #pragma once
 
 #include <cstddef>
@@ -64,6 +64,7 @@ class Form1 {
     void SetDriveHolding(const std::string& path);
     void SetDirLabel(const std::string& caption);
     void Progress(std::size_t done);
+    MessageBoxService& messages() { return services_.platform.messages; }
 
     Form1Controls& controls_;
     WindowServices services_;
