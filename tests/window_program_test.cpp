@@ -105,5 +105,22 @@ TEST(WindowProgram, MessagesGoToTheStreamAndToBoxesUntilOneFails) {
     }
 }
 
+// The window program reads back what sizewalk asks of it, each icon by its name.
+TEST(WindowProgram, MessageBoxRequestsReadBack) {
+    const std::pair<MessageIcon, const char*> icons[] = {
+        {MessageIcon::kNone, "none"},
+        {MessageIcon::kWarning, "warning"},
+        {MessageIcon::kInformation, "information"}};
+    for (const auto& [icon, name] : icons) {
+        const std::vector<std::string> arguments = MessageBoxArguments({icon, "T", "a\nb"});
+        EXPECT_EQ(arguments, (std::vector<std::string>{"--message-box", name, "T", "a\nb"}));
+        const auto request = MessageBoxRequested(arguments);
+        ASSERT_TRUE(request);
+        EXPECT_EQ(std::tuple(request->icon, request->title, request->text),
+                  std::tuple(icon, "T", "a\nb"));
+    }
+    EXPECT_FALSE(MessageBoxRequested({"--message-box", "warning", "T"}));
+}
+
 }  // namespace
 }  // namespace sizewalk

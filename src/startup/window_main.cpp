@@ -1,13 +1,13 @@
-// The window program: the window, or (--message-box ICON TITLE TEXT) one
-// modal message box for an unattended run of sizewalk, which starts it.
+// The window program: the window, or one modal message box for an
+// unattended run of sizewalk, which starts it (MessageBoxRequested).
 #include <QApplication>
 #include <QIcon>
 #include <QLoggingCategory>
 #include <clocale>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +17,7 @@
 #include "platform/posix/history_files.h"
 #include "platform/posix/volumes.h"
 #include "startup/module1.h"
+#include "startup/window_program.h"
 #include "window/qt/qt_services.h"
 #include "window/qt/window.h"
 
@@ -69,8 +70,7 @@ int RunWindow(int& argc, char** argv, sizewalk::SystemPlatform& system) {
 
 // Exits at once with a non-zero status when the display does not answer, so
 // that the unattended run waiting for the box goes on.
-int ShowMessageBox(char* program, const std::string& icon, const std::string& title,
-                   const std::string& text) {
+int ShowMessageBox(char* program, const sizewalk::MessageBoxRequest& request) {
     using namespace sizewalk;
     // The message is on standard error already; Qt's own complaints about a
     // display that does not answer would only bury it.
@@ -85,14 +85,8 @@ int ShowMessageBox(char* program, const std::string& icon, const std::string& ti
         return 1;
     }
     QApplication::setWindowIcon(WindowIcon());
-    MessageIcon shown = MessageIcon::kNone;
-    if (icon == "warning") {
-        shown = MessageIcon::kWarning;
-    } else if (icon == "information") {
-        shown = MessageIcon::kInformation;
-    }
     QtMessageBoxes boxes;
-    boxes.Show(text, shown, title);
+    boxes.Show(request.text, request.icon, request.title);
     return 0;
 }
 
@@ -101,8 +95,10 @@ int ShowMessageBox(char* program, const std::string& icon, const std::string& ti
 int main(int argc, char** argv) {
     sizewalk::PrepareProcess();
     std::setlocale(LC_ALL, "");
-    if (argc == 5 && std::strcmp(argv[1], "--message-box") == 0) {
-        return ShowMessageBox(argv[0], argv[2], argv[3], argv[4]);
+    const std::optional<sizewalk::MessageBoxRequest> box =
+        sizewalk::MessageBoxRequested(std::vector<std::string>(argv + 1, argv + argc));
+    if (box) {
+        return ShowMessageBox(argv[0], *box);
     }
     if (argc != 1) {
         std::fputs("sizewalk-window: started by sizewalk; run sizewalk instead.\n", stderr);

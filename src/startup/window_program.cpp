@@ -1,24 +1,40 @@
 #include "startup/window_program.h"
 
+#include <utility>
+
 #include "common/reports.h"
 #include "startup/module1.h"
 
 namespace sizewalk {
 namespace {
 
-const char* IconName(MessageIcon icon) {
-    switch (icon) {
-        case MessageIcon::kWarning:
-            return "warning";
-        case MessageIcon::kInformation:
-            return "information";
-        case MessageIcon::kNone:
-            break;
-    }
-    return "none";
-}
+constexpr std::string_view kMessageBoxOption = "--message-box";
+constexpr std::pair<MessageIcon, std::string_view> kIconNames[] = {
+    {MessageIcon::kNone, "none"},
+    {MessageIcon::kWarning, "warning"},
+    {MessageIcon::kInformation, "information"},
+};
 
 }  // namespace
+
+std::vector<std::string> MessageBoxArguments(const MessageBoxRequest& request) {
+    std::string_view icon = kIconNames[0].second;
+    for (const auto& [known, name] : kIconNames) {
+        icon = known == request.icon ? name : icon;
+    }
+    return {std::string(kMessageBoxOption), std::string(icon), request.title, request.text};
+}
+
+std::optional<MessageBoxRequest> MessageBoxRequested(const std::vector<std::string>& arguments) {
+    if (arguments.size() != 4 || arguments[0] != kMessageBoxOption) {
+        return std::nullopt;
+    }
+    MessageBoxRequest request{MessageIcon::kNone, arguments[2], arguments[3]};
+    for (const auto& [icon, name] : kIconNames) {
+        request.icon = name == arguments[1] ? icon : request.icon;
+    }
+    return request;
+}
 
 int StartWindowProgram(ProgramLauncher& launcher, const std::vector<std::string>& arguments,
                        std::FILE* stream) {
@@ -50,7 +66,7 @@ void WindowProgramMessages::Show(const std::string& text, MessageIcon icon,
         return;
     }
     boxes_wanted_ = false;
-    const std::vector<std::string> arguments = {"--message-box", IconName(icon), title, text};
+    const std::vector<std::string> arguments = MessageBoxArguments({icon, title, text});
     for (const std::string& path : WindowProgramCandidates(launcher_.OwnPath())) {
         const Outcome<int> shown = launcher_.Run(path, arguments);
         if (shown.ok() || shown.error().number != errnum::kPathNotFound) {

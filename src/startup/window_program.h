@@ -3,13 +3,28 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/message_box.h"
 #include "platform/program_launcher.h"
 
 namespace sizewalk {
+
+// What sizewalk asks of the window program for a message box:
+// "--message-box ICON TITLE TEXT", ICON one of "none", "warning",
+// "information".
+struct MessageBoxRequest {
+    MessageIcon icon = MessageIcon::kNone;
+    std::string title;
+    std::string text;
+};
+std::vector<std::string> MessageBoxArguments(const MessageBoxRequest& request);
+// The request the window program's arguments (after its name) make, if they
+// are one; an icon it does not know is none.
+std::optional<MessageBoxRequest> MessageBoxRequested(const std::vector<std::string>& arguments);
 
 // Replaces this process with the window program. Returns only when it could
 // not be started: then says why (one line) and prints the help text on

@@ -9,8 +9,8 @@
 namespace sizewalk {
 namespace {
 
-constexpr FontSpec kLinkFont{8.25, false, false, true};
-constexpr FontSpec kBoldFont{8.25, true, false, false};
+constexpr FontSpec kLinkFont{kDialogFontPoints, false, false, true};
+constexpr FontSpec kBoldFont{kDialogFontPoints, true, false, false};
 constexpr FontSpec kDefaultFont{};
 
 using K = ControlKind;

@@ -49,6 +49,13 @@ struct ControlSpec {
 
 inline constexpr int kClientWidthTwips = 5955;
 inline constexpr int kClientHeightTwips = 5430;
+// The size of the dialog font, "MS Sans Serif": the labels', the options'
+// and, on Windows, the window's default font.
+inline constexpr double kDialogFontPoints = 8.25;
+// Each level of the directory list is set in this far (8 pixels at 96 dpi):
+// the list shows every parent of the current directory, and a wider step
+// would push a deep path's names out of the list's width.
+inline constexpr int kDirectoryIndentTwips = 120;
 // Light yellow, and the blue of the links and the wait notice.
 inline constexpr unsigned char kBackground[3] = {255, 255, 192};
 inline constexpr unsigned char kBlue[3] = {0, 0, 255};

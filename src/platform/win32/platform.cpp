@@ -7,6 +7,7 @@
 #include "platform/win32/errors.h"
 #include "platform/win32/file_service.h"
 #include "platform/win32/folder_service.h"
+#include "platform/win32/message_box.h"
 #include "platform/win32/win.h"
 
 namespace sizewalk {
@@ -57,13 +58,7 @@ class Win32MessageBox final : public MessageBoxService {
         if (!OnVisibleDesktop() || MessagesToStandardErrorOnly() || StandardErrorIsConsole()) {
             return;
         }
-        UINT type = MB_OK | MB_TASKMODAL | MB_SETFOREGROUND;
-        if (icon == MessageIcon::kWarning) {
-            type |= MB_ICONWARNING;
-        } else if (icon == MessageIcon::kInformation) {
-            type |= MB_ICONINFORMATION;
-        }
-        MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(), type);
+        ShowSystemMessageBox(nullptr, text, icon, title, MB_TASKMODAL | MB_SETFOREGROUND);
     }
     void Notice(const std::string& line) override { stderr_.Notice(line); }
 

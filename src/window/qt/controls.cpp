@@ -51,7 +51,7 @@ DirectoryList::DirectoryList(QWidget* parent) : QTreeWidget(parent) {
     setHeaderHidden(true);
     setRootIsDecorated(false);
     setItemsExpandable(false);
-    setIndentation(12);
+    setIndentation(TwipsToPixels(kDirectoryIndentTwips, logicalDpiX()));
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
         emit openRequested(item->data(0, kIndexRole).toInt());

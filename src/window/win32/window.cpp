@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "platform/win32/message_box.h"
 #include "window/win32/icons.h"
 
 namespace sizewalk::win32 {
@@ -74,14 +75,8 @@ int DpiOf(HWND window) {
 }  // namespace
 
 void WindowMessageBoxes::Show(const std::string& text, MessageIcon icon, const std::string& title) {
-    UINT type = MB_OK;
-    if (icon == MessageIcon::kWarning) {
-        type |= MB_ICONWARNING;
-    } else if (icon == MessageIcon::kInformation) {
-        type |= MB_ICONINFORMATION;
-    }
-    MessageBoxW(owner_ != nullptr && IsWindow(owner_) ? owner_ : nullptr, Wide(text).c_str(),
-                Wide(title).c_str(), type);
+    ShowSystemMessageBox(owner_ != nullptr && IsWindow(owner_) ? owner_ : nullptr, text, icon,
+                         title);
 }
 
 std::wstring FontFace(int dpi) {
@@ -132,8 +127,8 @@ int Win32Window::Pixels(int twips) const {
 }
 
 HFONT Win32Window::Font(const FontSpec& wanted) {
-    // The window's own default is the same face, regular, at 8.25 points.
-    const double points = wanted.points == 0 ? 8.25 : wanted.points;
+    // The window's own default is the same face, regular, at the dialog font's size.
+    const double points = wanted.points == 0 ? kDialogFontPoints : wanted.points;
     HFONT font = CreateFontW(-static_cast<int>(std::lround(points * dpi_ / 72.0)), 0, 0, 0,
                              wanted.bold ? FW_BOLD : FW_NORMAL, wanted.italic, wanted.underline,
                              FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
@@ -432,9 +427,10 @@ void Win32Window::Draw(const DRAWITEMSTRUCT& item) {
         });
     } else if (item.hwndItem == lstDir && item.itemID < entries_shown_.size()) {
         const DirectoryEntry& entry = entries_shown_[item.itemID];
-        DrawListEntry(
-            item, scale, static_cast<int>(std::lround(entry.depth * 8 * scale)), Wide(entry.text),
-            [&](HDC dc, int left, int top) { DrawFolder(dc, left, top, scale, entry.open); });
+        DrawListEntry(item, scale, static_cast<int>(entry.depth) * Pixels(kDirectoryIndentTwips),
+                      Wide(entry.text), [&](HDC dc, int left, int top) {
+                          DrawFolder(dc, left, top, scale, entry.open);
+                      });
     } else {
         FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_WINDOW));
     }
