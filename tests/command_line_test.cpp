@@ -51,7 +51,8 @@ TEST(CommandLine, TableOfTexts) {
         // The second character is dropped unseen, even when it is not a blank.
         {{"2x|x|"}, kExitSuccess, "|x|"},
         {{"2|srv|data|"}, kExitSuccess, "srv|data|"},
-        {{"2\xC3\xA9|x|"}, kExitSuccess, "|x|"},  // a two-byte separator
+        {{"2\xC3\xA9|x|"}, kExitSuccess, "|x|"},        // a two-byte separator
+        {{"1\xA0|"}, short_status, short_detail("|")},  // a code page's letter is one too
         {{"2", "||server|share|"}, kExitSuccess, "||server|share|"},
         {{"1", "|"}, short_status, short_detail("|")},  // the root
         {{"3", ".|"}, short_status, short_detail(".|")},

@@ -362,7 +362,7 @@ TEST(PosixRun, APathSwappedMidRunChangesNothing) {
         const Platform platform{folders,     files,       fake.messages, fake.clock,
                                 fake.editor, fake.locale, nullptr};
         EXPECT_EQ(Main({std::to_string(style), tmp.path() + "dir/"}, platform, {}), 0);
-        const std::string name = TrackingFileName(style, fake.clock.now);
+        const std::string name = TrackingFileName(*StyleNumbered(style), fake.clock.now);
         EXPECT_FALSE(fs::exists(tmp.fs() / "elsewhere" / name));
         EXPECT_NE(testing::ReadFile(tmp.fs() / "moved" / name).find("a"), std::string::npos);
     }

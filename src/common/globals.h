@@ -15,9 +15,11 @@ inline std::string MessageTitle;
 inline std::string CommandText;
 // The directory to process, ending with the path separator.
 inline std::string TargetDir;
-// 1: append to the running text file, 2: the day's text file, 3: CSV rows.
+// The number of a TrackingStyle (common/tracking_file/layout.h): 1 appends
+// to the running text file, 2 writes the day's, 3 appends CSV rows.
 inline std::int16_t OutputStyle = 0;
-// The parts of the last command line of five characters or more.
+// The parts of the last command line long enough to have them (3
+// characters or more, on Windows 5: ParseCommandLine).
 inline std::string StyleChar;
 inline std::string PathParam;
 

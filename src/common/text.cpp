@@ -1,5 +1,7 @@
 #include "common/text.h"
 
+#include <algorithm>
+
 namespace sizewalk {
 
 std::size_t Utf8Length(std::string_view text, std::size_t pos) {
@@ -35,10 +37,14 @@ std::size_t Utf8Length(std::string_view text, std::size_t pos) {
     return length;
 }
 
+std::size_t CharacterBytes(std::string_view text, std::size_t pos) {
+    return std::max<std::size_t>(Utf8Length(text, pos), 1);
+}
+
 std::size_t CharacterCount(std::string_view text) {
     std::size_t count = 0;
-    for (const char c : text) {
-        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    for (std::size_t pos = 0; pos < text.size(); pos += CharacterBytes(text, pos)) {
+        ++count;
     }
     return count;
 }

@@ -11,8 +11,12 @@ namespace sizewalk {
 // where the bytes there are no UTF-8.
 std::size_t Utf8Length(std::string_view text, std::size_t pos);
 
-// The characters of a UTF-8 text: every byte that does not continue a
-// sequence counts once.
+// The bytes of the character at `pos`: a well-formed UTF-8 sequence, or one
+// byte that begins none (a code page's letter, a stray byte).
+std::size_t CharacterBytes(std::string_view text, std::size_t pos);
+
+// The characters of a text, as CharacterBytes steps through them: what a
+// command line counts, and the columns a report takes.
 std::size_t CharacterCount(std::string_view text);
 
 // Whether the one UTF-8 character `character` is a control that a terminal

@@ -24,11 +24,11 @@ std::string Change(const std::optional<ByteChange>& value, bool exact) {
 }
 
 std::string PadLeft(std::string_view text, std::size_t width) {
-    return std::string(width - std::min(width, Columns(text)), ' ') + std::string(text);
+    return std::string(width - std::min(width, CharacterCount(text)), ' ') + std::string(text);
 }
 
 std::string PadRight(std::string_view text, std::size_t width) {
-    return std::string(text) + std::string(width - std::min(width, Columns(text)), ' ');
+    return std::string(text) + std::string(width - std::min(width, CharacterCount(text)), ' ');
 }
 
 // The last runs of the history as one character each: the size relative to
@@ -87,7 +87,7 @@ void WriteTable(const ReportData& data, Output& out) {
     std::vector<std::size_t> widths(cells[0].size(), 0);
     for (const auto& line : cells) {
         for (std::size_t c = 0; c < line.size(); ++c) {
-            widths[c] = std::max(widths[c], Columns(line[c]));
+            widths[c] = std::max(widths[c], CharacterCount(line[c]));
         }
     }
     for (std::size_t r = 0; r < cells.size(); ++r) {

@@ -25,20 +25,13 @@ std::string Shown(std::string_view name) {
     return EscapeText(name, Escaping::kShown);
 }
 
-std::size_t Columns(std::string_view text) {
-    return CharacterCount(text);
-}
-
 std::string Truncated(std::string_view text, std::size_t columns) {
-    if (Columns(text) <= columns) {
+    if (CharacterCount(text) <= columns) {
         return std::string(text);
     }
     std::size_t end = 0;
     for (std::size_t kept = 0; kept + 1 < columns; ++kept) {
-        ++end;
-        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-            ++end;
-        }
+        end += CharacterBytes(text, end);
     }
     return std::string(text.substr(0, end)) + "…";
 }

@@ -13,8 +13,6 @@ namespace sizewalk::history {
 // and two names never look the same.
 std::string Shown(std::string_view name);
 
-// The screen columns of UTF-8 text: each character counts once.
-std::size_t Columns(std::string_view text);
 // At most `columns` characters, the last of them "…" when it was cut.
 std::string Truncated(std::string_view text, std::size_t columns);
 

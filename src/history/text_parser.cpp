@@ -15,20 +15,6 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// The number of characters of `text` when it is UTF-8, else its bytes.
-std::size_t Width(std::string_view text) {
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t length = Utf8Length(text, i);
-        if (length == 0) {
-            return text.size();
-        }
-        i += length;
-        ++count;
-    }
-    return count;
-}
-
 // The text reports: an optional header (title, rule, empty line), then
 // blocks of a head line with the date and time, an empty line, one entry
 // per subdirectory (size at column 1, name at column 17), an empty line,
@@ -173,7 +159,7 @@ class TextParser final : public LineParser {
                 // A field too wide for the name beside it, or, with blanks
                 // between groups, maybe a field and a name of digits: the
                 // next line tells.
-                if (!found_size || Width(line) > kNameAt) {
+                if (!found_size || CharacterCount(line) > kNameAt) {
                     wrapped_ = value;
                     beside_.reset();
                     if (found_size) {
@@ -183,7 +169,7 @@ class TextParser final : public LineParser {
                 }
                 break;
             }
-            const std::size_t width = Width(line.substr(0, pos));
+            const std::size_t width = CharacterCount(line.substr(0, pos));
             if (width <= kNameAt) {
                 const std::size_t name_at = pos + kNameAt - width;
                 if (line.size() > name_at &&

@@ -11,6 +11,8 @@ namespace sizewalk {
 namespace {
 
 constexpr std::string_view kCommand = "--history";
+constexpr std::string_view kOutputOption = "--output=";
+constexpr std::string_view kFormatOption = "--format=";
 constexpr std::string_view kUsage =
     "usage: sizewalk --history DIR/ [--format=table|csv|json|openmetrics|html] [--bytes] "
     "[--sort=change|size|name] [--output=FILE]";
@@ -62,11 +64,11 @@ std::optional<Request> Parse(const std::vector<std::string>& arguments, std::str
             directory.push_back(word);
         } else if (word == "--") {
             options_end = true;
-        } else if (word.starts_with("--output=") && word.size() > 9) {
-            request.output = word.substr(9);
+        } else if (word.starts_with(kOutputOption) && word.size() > kOutputOption.size()) {
+            request.output = word.substr(kOutputOption.size());
         } else if (word == "--bytes") {
             request.options.exact_bytes = true;
-        } else if (word.starts_with("--format=")) {
+        } else if (word.starts_with(kFormatOption)) {
             static const std::pair<std::string_view, history::Format> kFormats[] = {
                 {"table", history::Format::kTable},
                 {"csv", history::Format::kCsv},
@@ -75,7 +77,7 @@ std::optional<Request> Parse(const std::vector<std::string>& arguments, std::str
                 {"html", history::Format::kHtml}};
             request.format.reset();
             for (const auto& [name, format] : kFormats) {
-                if (word.substr(9) == name) {
+                if (word.substr(kFormatOption.size()) == name) {
                     request.format = format;
                 }
             }
@@ -106,11 +108,14 @@ std::optional<Request> Parse(const std::vector<std::string>& arguments, std::str
 }  // namespace
 
 bool IsHistoryCommand(const std::vector<std::string>& arguments) {
-    return !arguments.empty() &&
-           (arguments[0] == kCommand ||
-            (arguments[0].size() > 9 && arguments[0].starts_with(kCommand) &&
-             (arguments[0][9] == '=' ||
-              (arguments.size() == 1 && (arguments[0][9] == ' ' || arguments[0][9] == '\t')))));
+    if (arguments.empty() || !arguments[0].starts_with(kCommand)) {
+        return false;
+    }
+    // "--history", "--history=..." (answered with a hint), or the whole
+    // command in one argument.
+    const std::string_view after = std::string_view(arguments[0]).substr(kCommand.size());
+    return after.empty() || after[0] == '=' ||
+           (arguments.size() == 1 && (after[0] == ' ' || after[0] == '\t'));
 }
 
 int RunHistoryCommand(const std::vector<std::string>& arguments, HistorySystem& system,

@@ -8,27 +8,13 @@
 #include "common/reports.h"
 #include "common/steps.h"
 #include "common/text.h"
+#include "common/tracking_file/layout.h"
 #include "platform/paths.h"
 #include "startup/history_command.h"
 #include "tracking/run_size_track.h"
 
 namespace sizewalk {
 namespace {
-
-// The byte length of the character at `pos`: a UTF-8 sequence when it is
-// one, otherwise a single byte (names are untrusted bytes).
-std::size_t CharacterLength(const std::string& text, std::size_t pos) {
-    const std::size_t length = Utf8Length(text, pos);
-    return length == 0 ? 1 : length;
-}
-
-std::size_t CharactersOf(const std::string& text) {
-    std::size_t count = 0;
-    for (std::size_t pos = 0; pos < text.size(); pos += CharacterLength(text, pos)) {
-        ++count;
-    }
-    return count;
-}
 
 #ifdef _WIN32
 // The shortest line names the shortest absolute path, "C:\".
@@ -43,17 +29,17 @@ constexpr const char* kForm = "sizewalk 2 /srv/data/";
 // What is wrong with command text T, or nothing; sets StyleChar and PathParam
 // once T is long enough. The rules in this order: length, style, path.
 std::string InvalidityOf(const std::string& text) {
-    if (CharactersOf(text) < kShortestLine) {
+    if (CharacterCount(text) < kShortestLine) {
         return "the command line is too short";
     }
-    const std::size_t style_length = CharacterLength(text, 0);
-    const std::size_t path_start = style_length + CharacterLength(text, style_length);
+    const std::size_t style_length = CharacterBytes(text, 0);
+    const std::size_t path_start = style_length + CharacterBytes(text, style_length);
     StyleChar = text.substr(0, style_length);
     PathParam = text.substr(path_start);
     if (StyleChar.size() != 1 || StyleChar[0] < '0' || StyleChar[0] > '9') {
         return "no style digit at the start";
     }
-    if (StyleChar != "1" && StyleChar != "2" && StyleChar != "3") {
+    if (!StyleNumbered(StyleChar[0] - '0')) {
         return "the style must be 1, 2 or 3, not " + StyleChar;
     }
     if (PathParam.back() != kPathSeparator) {
@@ -163,7 +149,7 @@ int Start(const std::vector<std::string>& arguments, const Platform& platform,
     if (!ParseCommandLine(CommandText, platform.messages)) {
         return kExitInvalidCommandLine;
     }
-    OutputStyle = static_cast<std::int16_t>(StyleChar[0] - '0');
+    OutputStyle = StyleNumber(*StyleNumbered(StyleChar[0] - '0'));
     TargetDir = PathParam;
     switch (RunSizeTrack(platform)) {
         case RunOutcome::kCompleted:

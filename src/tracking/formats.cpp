@@ -4,6 +4,10 @@
 
 namespace sizewalk {
 
+bool TakesHeader(TrackingStyle style, bool new_file) {
+    return style == TrackingStyle::kDayText || (style == TrackingStyle::kRunningText && new_file);
+}
+
 std::string RuleLine() {
     return std::string(kRuleLength, '-');
 }

@@ -16,6 +16,11 @@
 
 namespace sizewalk {
 
+// Whether a block of `style` starts with the header (title, rule, empty
+// line): the day's report always, the running report in a new or empty
+// file, the rows never.
+bool TakesHeader(TrackingStyle style, bool new_file);
+
 // 50 hyphens.
 std::string RuleLine();
 

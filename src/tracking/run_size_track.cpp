@@ -1,5 +1,7 @@
 #include "tracking/run_size_track.h"
 
+#include <optional>
+
 #include "common/globals.h"
 #include "common/reports.h"
 #include "common/steps.h"
@@ -74,17 +76,19 @@ void StopIfAsked(const Platform& platform) {
 
 // Whether the run completed with problems.
 bool Run(const Platform& platform, const ProgressCallback& progress) {
-    const int style = OutputStyle;
-    if (style < 1 || style > 3) {
+    const std::optional<TrackingStyle> chosen = StyleNumbered(OutputStyle);
+    if (!chosen) {
         throw StepFailure{MakeError(errnum::kInvalidArgument)};
     }
+    const TrackingStyle style = *chosen;
     // Opened once: what is measured is where the file is written.
     const std::unique_ptr<Directory> directory = Take(platform.folders.OpenDirectory(TargetDir));
     // A file that cannot be written fails now, not after hours of walking.
     // The day's file is named only when the report is complete.
-    const OpenMode mode = style == 2 ? OpenMode::kReplace : OpenMode::kAppend;
+    const bool day_file = style == TrackingStyle::kDayText;
+    const OpenMode mode = day_file ? OpenMode::kReplace : OpenMode::kAppend;
     Check(platform.files.CheckWritable(*directory,
-                                       style == 2 ? "" : TrackingFileName(style, LocalTime{})));
+                                       day_file ? "" : TrackingFileName(style, LocalTime{})));
     bool problems = false;
     std::vector<Entry> entries;
     {
@@ -97,12 +101,13 @@ bool Run(const Platform& platform, const ProgressCallback& progress) {
     // The report is complete before the file is touched, and dated by one
     // reading of the clock: its name, its head line and its rows.
     const LocalTime now = platform.clock.Now();
-    std::vector<std::string> lines = style == 3 ? CsvRows(entries, now, platform.locale)
-                                                : TextReport(entries, now, platform.locale);
+    std::vector<std::string> lines = style == TrackingStyle::kCsvRows
+                                         ? CsvRows(entries, now, platform.locale)
+                                         : TextReport(entries, now, platform.locale);
     const std::string name = TrackingFileName(style, now);
     std::unique_ptr<OutputFile> file = Take(platform.files.Open(*directory, name, mode));
     // Decided under the file's lock, so that of two first runs one writes it.
-    if (style == 2 || (style == 1 && file->IsNew())) {
+    if (TakesHeader(style, file->IsNew())) {
         lines.insert(lines.begin(), {TitleLine, RuleLine(), ""});
     }
     Check(file->Write(lines));

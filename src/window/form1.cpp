@@ -7,6 +7,7 @@
 #include "common/identity.h"
 #include "common/reports.h"
 #include "common/steps.h"
+#include "common/tracking_file/layout.h"
 #include "history/history.h"
 #include "platform/paths.h"
 #include "tracking/run_size_track.h"
@@ -156,9 +157,9 @@ void Form1::SetDirLabel(const std::string& caption) {
 void Form1::btnGo_Click() {
     bool fatal = false;
     RunReported(messages(), kGo, [&] {
-        for (int i = 0; i < 3; ++i) {
-            if (controls_.StyleSelected(i)) {
-                OutputStyle = static_cast<std::int16_t>(i + 1);
+        for (std::size_t i = 0; i < std::size(kTrackingStyles); ++i) {
+            if (controls_.StyleSelected(static_cast<int>(i))) {
+                OutputStyle = StyleNumber(kTrackingStyles[i]);
             }
         }
         TargetDir = directories_.path();

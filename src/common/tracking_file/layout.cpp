@@ -29,15 +29,25 @@ bool SameName(std::string_view a, std::string_view b, bool ignore_case) {
 
 }  // namespace
 
-std::string TrackingFileName(int style, const LocalTime& today) {
-    switch (style) {
-        case 1:
-            return std::string(kRunningTextFile);
-        case 2:
-            return std::string(kDayFileStart) + CompactDate(today) + std::string(kDayFileEnd);
-        default:
-            return std::string(kCsvFile);
+std::optional<TrackingStyle> StyleNumbered(int number) {
+    for (const TrackingStyle style : kTrackingStyles) {
+        if (StyleNumber(style) == number) {
+            return style;
+        }
     }
+    return std::nullopt;
+}
+
+std::string TrackingFileName(TrackingStyle style, const LocalTime& today) {
+    switch (style) {
+        case TrackingStyle::kRunningText:
+            return std::string(kRunningTextFile);
+        case TrackingStyle::kDayText:
+            return std::string(kDayFileStart) + CompactDate(today) + std::string(kDayFileEnd);
+        case TrackingStyle::kCsvRows:
+            break;
+    }
+    return std::string(kCsvFile);
 }
 
 bool IsDayFileName(std::string_view name, bool ignore_case) {

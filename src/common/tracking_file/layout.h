@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,8 +23,23 @@ enum class Layout {
     kText,  // text reports
 };
 
-// The file name for a style (1, 2 or 3); style 2 carries `today`.
-std::string TrackingFileName(int style, const LocalTime& today);
+// The output styles, by the numbers the command line and OutputStyle give.
+enum class TrackingStyle : std::int16_t {
+    kRunningText = 1,  // a text report appended to Sizewalk.txt
+    kDayText = 2,      // the day's text report, replaced whole
+    kCsvRows = 3,      // rows appended to Sizewalk.csv
+};
+// In the order of the window's options.
+inline constexpr TrackingStyle kTrackingStyles[] = {
+    TrackingStyle::kRunningText, TrackingStyle::kDayText, TrackingStyle::kCsvRows};
+// The style numbered `number`, if there is one.
+std::optional<TrackingStyle> StyleNumbered(int number);
+constexpr std::int16_t StyleNumber(TrackingStyle style) {
+    return static_cast<std::int16_t>(style);
+}
+
+// The file name for a style; the day's report's carries `today`.
+std::string TrackingFileName(TrackingStyle style, const LocalTime& today);
 // The layout of a tracking file by its name; nothing for any other file.
 std::optional<Layout> TrackingLayout(std::string_view file_name, bool ignore_case);
 // Whether `file_name` is a day report's.
