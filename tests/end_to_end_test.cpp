@@ -105,7 +105,7 @@ TEST(EndToEnd, RowsMatchTheTreeBuildersMeasurementOfAnEdgeTree) {
 // What a scheduler sees of each outcome: the status, and one line each on
 // standard error, nothing the window program's toolkit says; with a display
 // also a box (the window program, where built), unless
-// SIZEWALK_MESSAGES=stderr. A failed run writes nothing.
+// SIZEWALK_MESSAGES=stderr or on a terminal. A failed run writes nothing.
 TEST(EndToEnd, ExitStatusesAndMessages) {
     TempDir tmp;
     const std::string dir = tmp.path();
@@ -124,7 +124,8 @@ TEST(EndToEnd, ExitStatusesAndMessages) {
     }
     // `messages`: run with a display and SIZEWALK_MESSAGES set to it.
     const auto check = [&](const std::vector<std::string>& arguments, int status,
-                           const std::string& output, const char* messages = nullptr) {
+                           const std::string& output, const char* messages = nullptr,
+                           testing::Output to = testing::Output::kFile) {
         std::vector<std::string> argv = program;
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         std::vector<std::string> environment;
@@ -132,11 +133,13 @@ TEST(EndToEnd, ExitStatusesAndMessages) {
             environment = {"DISPLAY=:99", "SIZEWALK_TEST_RECORD=" + record,
                            "SIZEWALK_MESSAGES=" + std::string(messages)};
         }
-        const Result run = RunProgram(argv, environment);
+        Result run = RunProgram(argv, environment, {}, to);
+        std::erase(run.output, '\r');  // a terminal's line ends
         EXPECT_EQ(run.exit_status, status);
         EXPECT_EQ(run.output, output);
         EXPECT_EQ(fs::exists(tmp.fs() / "Sizewalk.csv"), status == 3);
-        const bool box = SIZEWALK_WITH_WINDOW && messages != nullptr && *messages == '\0';
+        const bool box = SIZEWALK_WITH_WINDOW && messages != nullptr && *messages == '\0' &&
+                         to != testing::Output::kTerminal;
         EXPECT_EQ(ReadFile(record).find("--message-box|warning|"), box ? 0u : std::string::npos);
         fs::remove(record);
     };
@@ -144,6 +147,8 @@ TEST(EndToEnd, ExitStatusesAndMessages) {
     for (const char* messages : {static_cast<const char*>(nullptr), "", "stderr"}) {
         check({"2", dir + "missing/"}, 1, not_found, messages);
     }
+    // Standard error a terminal, where the message is read: no box.
+    check({"2", dir + "missing/"}, 1, not_found, "", testing::Output::kTerminal);
     EXPECT_FALSE(fs::exists(tmp.fs() / "missing"));
     check({"2", dir + "x"}, 2,
           "sizewalk: Invalid parameters in command line!\n"
@@ -157,7 +162,7 @@ TEST(EndToEnd, ExitStatusesAndMessages) {
     // Standard error a pipe nobody reads: the same status, the whole block.
     const std::string block = ReadFile(tmp.fs() / "Sizewalk.csv");
     program.insert(program.end(), {"3", dir});
-    EXPECT_EQ(RunProgram(program, {}, {}, true).exit_status, 3);
+    EXPECT_EQ(RunProgram(program, {}, {}, testing::Output::kBrokenPipe).exit_status, 3);
     EXPECT_EQ(ReadFile(tmp.fs() / "Sizewalk.csv"), block + block);
     fs::permissions(tmp.fs() / "private/inner", fs::perms::owner_all);
 }
@@ -229,6 +234,11 @@ TEST(EndToEnd, AFileSizeLimitFailsTheWrite) {
     const std::string too_large = "sizewalk: File too large: " + csv;
     EXPECT_EQ(RunProgram(limited).output, too_large + " (Message B75)\n");
     EXPECT_EQ(ReadFile(csv), before);
+    // An empty file that was there stays: it is not the run's to remove.
+    std::ofstream{tmp.path() + "Sizewalk.txt"};
+    EXPECT_EQ(RunProgram({"prlimit", "--fsize=10", SIZEWALK_BINARY, "1", tmp.path()}).exit_status,
+              1);
+    EXPECT_TRUE(fs::exists(tmp.fs() / "Sizewalk.txt"));
     if (RunProgram({"chattr", "+a", csv}).exit_status != 0) {
         GTEST_SKIP() << "no append-only files here";
     }

@@ -144,6 +144,31 @@ TEST(Engine, ChangesAndFailuresDuringTheWalk) {
     }
 }
 
+// A file system that gives no entry types (DT_UNKNOWN, as some network and
+// FUSE ones do): every entry is stat'ed, and links are still not followed.
+class NoEntryTypes : public walk::DirectoryCalls {
+    long ReadEntries(int fd, void* buffer, std::size_t size) override {
+        const long length = DirectoryCalls::ReadEntries(fd, buffer, size);
+        for (auto* at = static_cast<char*>(buffer); at < static_cast<char*>(buffer) + length;) {
+            auto* entry = reinterpret_cast<dirent64*>(at);
+            entry->d_type = DT_UNKNOWN;
+            at += entry->d_reclen;
+        }
+        return length;
+    }
+};
+
+TEST(Engine, LinksWhereTheFileSystemGivesNoEntryTypes) {
+    TempDir tmp;
+    tmp.File("a/d/f", 2);
+    tmp.File("target/f", 100);
+    for (const char* link : {"link", "a/dir-link"}) {
+        fs::create_symlink(tmp.fs() / "target", tmp.fs() / link);
+    }
+    fs::create_symlink(tmp.fs() / "target/f", tmp.fs() / "a/d/file-link");
+    EXPECT_EQ(Measure(tmp.path(), {2, std::make_shared<NoEntryTypes>()}), "a\t2\ntarget\t100\n");
+}
+
 void WriteAt(int dir, const char* name, std::string_view bytes) {
     const int fd = openat(dir, name, O_WRONLY | O_CREAT | O_TRUNC, 0644);
     EXPECT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));

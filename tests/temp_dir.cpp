@@ -3,6 +3,7 @@
 #include "common/tracking_file/fields.h"
 
 #include <fcntl.h>
+#include <pty.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #include <system_error>
+#include <utility>
 
 extern char** environ;
 
@@ -69,14 +71,18 @@ std::string ReadFile(const std::filesystem::path& path) {
 }
 
 Result RunProgram(std::vector<std::string> argv, const std::vector<std::string>& environment,
-                  const std::function<void(pid_t)>& while_running, bool broken_pipe) {
+                  const std::function<void(pid_t)>& while_running, Output output) {
     TempDir out_dir;
     const std::string out = out_dir.path() + "out";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    int pipe_ends[2] = {-1, -1};
-    if (broken_pipe && pipe2(pipe_ends, O_CLOEXEC) == 0) {
-        close(pipe_ends[0]);
+    int pipe_ends[2] = {-1, -1};  // or the terminal's sides
+    if (output == Output::kBrokenPipe && pipe2(pipe_ends, O_CLOEXEC) == 0) {
+        close(std::exchange(pipe_ends[0], -1));
+        posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], 1);
+    } else if (output == Output::kTerminal &&
+               openpty(&pipe_ends[0], &pipe_ends[1], nullptr, nullptr, nullptr) == 0) {
+        fcntl(pipe_ends[0], F_SETFD, FD_CLOEXEC);
         posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], 1);
     } else {
         posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
@@ -115,6 +121,13 @@ Result RunProgram(std::vector<std::string> argv, const std::vector<std::string>&
         close(pipe_ends[1]);
     }
     result.output = ReadFile(out);
+    if (pipe_ends[0] >= 0) {  // what the terminal shows, until its other side is gone
+        char buffer[4096];
+        for (ssize_t n = 0; (n = read(pipe_ends[0], buffer, sizeof buffer)) > 0;) {
+            result.output.append(buffer, static_cast<std::size_t>(n));
+        }
+        close(pipe_ends[0]);
+    }
     return result;
 }
 

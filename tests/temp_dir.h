@@ -48,12 +48,16 @@ struct Result {
     std::string output;  // standard output and standard error
 };
 
+// Where a program's standard output and error go: a file read afterwards, a
+// pipe that nobody reads any more, a terminal (a pseudo-terminal).
+enum class Output { kFile, kBrokenPipe, kTerminal };
+
 // Runs argv[0], found on PATH, without a display (a message box could wait
 // for a click that never comes) unless `environment` ("NAME=value") gives
 // one; calls `while_running` with its process id before waiting for it.
-// With `broken_pipe` its output goes to a pipe that nobody reads any more.
 Result RunProgram(std::vector<std::string> argv, const std::vector<std::string>& environment = {},
-                  const std::function<void(pid_t)>& while_running = {}, bool broken_pipe = false);
+                  const std::function<void(pid_t)>& while_running = {},
+                  Output output = Output::kFile);
 
 // Whether /proc/locks shows a lock or lease on `path` that someone waits
 // for; waits up to ten seconds for it.

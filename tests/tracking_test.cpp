@@ -175,6 +175,13 @@ TEST(Formats, GroupingFollowsTheLocale) {
         locale.grouping = grouping;
         EXPECT_EQ(FormatGrouped(value, locale), expected);
     }
+    // With one group only a size field can be 16 characters wide: the name
+    // follows at column 17. One of 17 puts the name on the next line.
+    const LocaleSeparators one_group{"'", "\3" + no_more_groups};
+    EXPECT_EQ(EntryLines(FormatGrouped(123456789012345, one_group), "n", one_group),
+              std::vector<std::string>{"123456789012'345n"});
+    EXPECT_EQ(EntryLines(FormatGrouped(1234567890123456, one_group), "n", one_group),
+              (std::vector<std::string>{"1234567890123'456", std::string(16, ' ') + "n"}));
 }
 
 // The separators of glibc's D_FMT and T_FMT, of real locales and made-up

@@ -253,6 +253,15 @@ TEST(Form1, AboutHelpAndFailuresEachWithItsHandlersLetter) {
               std::tuple(std::vector<int>{kExitFatal}, 0, true, false));
 }
 
+// Rounded, not cut, at the DPIs of 125% and 150%: the window, the directory
+// list, a label, a level of the list.
+TEST(Form1, PixelsAtOtherDpis) {
+    EXPECT_EQ(
+        std::vector({TwipsToPixels(5955, 120), TwipsToPixels(1890, 120), TwipsToPixels(5955, 144),
+                     TwipsToPixels(255, 144), TwipsToPixels(kDirectoryIndentTwips, 144)}),
+        std::vector({496, 158, 596, 26, 12}));
+}
+
 TEST(Form1, TextsOfTheListsAndTheWebLink) {
     EXPECT_EQ(std::vector({DriveText({"C:\\", "SYSTEM"}),
                            DriveText({"Z:\\", "\\\\server\\share", VolumeKind::kNetwork}),
