@@ -2,6 +2,7 @@
 // are refused, and the exit status a scheduler sees; the help.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <regex>
 
@@ -79,43 +80,41 @@ TEST(CommandLine, TableOfTexts) {
     };
     for (const Row& row : rows) {
         std::vector<std::string> arguments = row.arguments;
-        for (std::string& a : arguments) {
-            a = Native(a);
-        }
+        std::transform(arguments.begin(), arguments.end(), arguments.begin(), Native);
         const std::string text = CommandTextFromArguments(arguments);
         SCOPED_TRACE("command text: [" + text + "]");
         testing::FakePlatform fake;
-        fake.folders.folders[Native(row.detail)] = {{"a", ByteCount{1}}};
-        fake.folders.folders[Native("|x|")] = {{"a", ByteCount{1}}};
+        for (const std::string& dir : {row.detail, std::string("|x|")}) {
+            fake.folders.folders[Native(dir)] = {{"a", ByteCount{1}}};
+        }
         fake.folders.folders[Native("|bad|")] = {{"b", MakeError(errnum::kPermissionDenied, "b")}};
         fake.stop = row.stop;
         OutputStyle = 0;
         EXPECT_EQ(Main(arguments, fake.Get(), {}), row.exit_status);
-        const auto& shown = fake.messages.shown;
+        const auto& [shown, notices] = std::tie(fake.messages.shown, fake.messages.notices);
         if (row.exit_status == kExitSuccess || row.exit_status == kExitIncomplete) {
-            EXPECT_EQ(OutputStyle, text[0] - '0');
-            EXPECT_EQ(TargetDir, Native(row.detail));
-            EXPECT_TRUE(shown.empty());
-            EXPECT_EQ(fake.messages.notices.size(), row.exit_status == kExitIncomplete ? 1u : 0u);
-            EXPECT_TRUE(fake.editor.opened.empty()) << "an unattended run opens no editor";
+            // An unattended run opens no editor.
+            EXPECT_EQ(std::tuple(OutputStyle, TargetDir, shown.size(), notices.size(),
+                                 fake.editor.opened.size()),
+                      std::tuple(text[0] - '0', Native(row.detail), 0u,
+                                 row.exit_status == kExitIncomplete ? 1u : 0u, 0u));
             continue;
         }
-        EXPECT_TRUE(fake.files.contents.empty());
         ASSERT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0].icon, MessageIcon::kWarning);
-        EXPECT_EQ(shown[0].title, MessageTitle);
+        EXPECT_EQ(std::tuple(fake.files.contents.size(), shown[0].icon, shown[0].title),
+                  std::tuple(0u, MessageIcon::kWarning, MessageTitle));
         if (row.exit_status != kExitInvalidCommandLine) {
             EXPECT_EQ(shown[0].text, Native(row.detail));
             continue;
         }
-        EXPECT_EQ(OutputStyle, 0);
-        EXPECT_EQ(shown[0].text, kInvalidParametersText);
         // Standard error also says which rule failed, and the form.
         const std::string form =
             kShortPaths ? ": sizewalk 2 /srv/data/" : ": sizewalk 2 D:\\Data\\";
-        ASSERT_EQ(fake.messages.notices.size(), 1u);
-        const std::string& notice = fake.messages.notices[0];
-        EXPECT_TRUE(notice.starts_with(Native(row.detail)) && notice.ends_with(form)) << notice;
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_EQ(std::tuple(OutputStyle, shown[0].text, notices[0].starts_with(Native(row.detail)),
+                             notices[0].ends_with(form)),
+                  std::tuple(0, kInvalidParametersText, true, true))
+            << notices[0];
     }
 }
 
@@ -163,17 +162,13 @@ TEST(CommandLine, HelpVersionAndNoArguments) {
 #ifdef SIZEWALK_README
 // The README's table of the letters is the list the reports take them from.
 TEST(ErrorReports, TheReadmeListsEveryPlace) {
-    std::vector<std::string> listed, places;
+    std::string listed, places;
     std::ifstream readme(SIZEWALK_README);
-    const std::regex row(R"(\| ([A-Z]) \| (.+) \|)");
-    std::smatch match;
     for (std::string line; std::getline(readme, line);) {
-        if (std::regex_match(line, match, row)) {
-            listed.push_back(match[1].str() + " " + match[2].str());
-        }
+        listed += std::regex_match(line, std::regex(R"(\| [A-Z] \| .+ \|)")) ? line + "\n" : "";
     }
     for (const FailurePlace& place : kFailurePlaces) {
-        places.push_back(std::string(1, place.letter) + ' ' + std::string(place.where));
+        places += "| " + std::string(1, place.letter) + " | " + std::string(place.where) + " |\n";
     }
     EXPECT_EQ(listed, places);
 }

@@ -95,9 +95,10 @@ TEST(WindowProgram, MessagesGoToTheStreamAndToBoxesUntilOneFails) {
         messages.Show("second", MessageIcon::kNone, "Title");
         messages.Notice("a\nb");
         EXPECT_EQ(launcher.calls.size(), runs);
-        if (!launcher.calls.empty()) {
-            const std::vector<std::string> expected = {"--message-box", "warning", "Title", text};
-            EXPECT_EQ(launcher.calls.front().second, expected);
+        if (runs > 0) {
+            const auto request = MessageBoxRequested(launcher.calls.front().second);
+            EXPECT_EQ(std::pair(request->icon, request->text),
+                      std::pair(MessageIcon::kWarning, text));
         }
         EXPECT_EQ(err.text(),
                   "sizewalk: Path not found: /a 'b' $HOME/ (Message B76)\\x09c\\x1b[0m\\x7f\n"
@@ -105,19 +106,16 @@ TEST(WindowProgram, MessagesGoToTheStreamAndToBoxesUntilOneFails) {
     }
 }
 
-// The window program reads back what sizewalk asks of it, each icon by its name.
+// What sizewalk asks of the window program reads back, each icon by its name.
 TEST(WindowProgram, MessageBoxRequestsReadBack) {
-    const std::pair<MessageIcon, const char*> icons[] = {
-        {MessageIcon::kNone, "none"},
-        {MessageIcon::kWarning, "warning"},
-        {MessageIcon::kInformation, "information"}};
-    for (const auto& [icon, name] : icons) {
+    for (const auto& [icon, name] : {std::pair(MessageIcon::kNone, "none"),
+                                     {MessageIcon::kWarning, "warning"},
+                                     {MessageIcon::kInformation, "information"}}) {
         const std::vector<std::string> arguments = MessageBoxArguments({icon, "T", "a\nb"});
+        const std::optional<MessageBoxRequest> request = MessageBoxRequested(arguments);
         EXPECT_EQ(arguments, (std::vector<std::string>{"--message-box", name, "T", "a\nb"}));
-        const auto request = MessageBoxRequested(arguments);
-        ASSERT_TRUE(request);
-        EXPECT_EQ(std::tuple(request->icon, request->title, request->text),
-                  std::tuple(icon, "T", "a\nb"));
+        EXPECT_TRUE(request && std::tie(request->icon, request->title, request->text) ==
+                                   std::tuple(icon, "T", "a\nb"));
     }
     EXPECT_FALSE(MessageBoxRequested({"--message-box", "warning", "T"}));
 }
