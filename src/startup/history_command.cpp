@@ -162,7 +162,7 @@ int RunHistoryCommand(const std::vector<std::string>& arguments, HistorySystem& 
         file = std::move(opened.value());
     }
     Status written;
-    history::Report(dir, h, options, [&](std::string_view text) {
+    history::Report(dir, h, options, system, [&](std::string_view text) {
         if (!written) {
             written = file ? file->Write(text) : console.Write(text);
         }
