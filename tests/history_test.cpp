@@ -479,13 +479,16 @@ TEST_F(KnownHistory, ForecastWhenItIsFull) {
         std::string expected;
     };
     const Case cases[] = {
-        {.growers =
-             {{"backup", 300, 6, 0, -60}, {"home", 50, 2}, {"media", 90, -0.5}, {"projects", 9, 1}},
-         .expected = "/srv/data/ is on a file system with 412.0 GiB free; at +8.9 GiB/day over "
+        {.growers = {{"backup", 300, 6, 0, -60},
+                     {"home", 50, 2},
+                     {"media", 90, -0.5},
+                     {"projects", 9, 1},
+                     {"tmp", 1, 0.1}},
+         .expected = "/srv/data/ is on a file system with 412.0 GiB free; at +9.0 GiB/day over "
                      "the last 30 days it is full in 46 days (2027-01-16), mostly from backup "
-                     "(68%), home (21%), projects (11%).\nbackup +8589934592 +6832115316\n"
+                     "(67%), home (21%), projects (11%).\nbackup +8589934592 +6832115316\n"
                      "home +2147483648 +2147483648\nmedia -536870912 -536870912\n"
-                     "projects +1073741824 +1073741824\n"},
+                     "projects +1073741824 +1073741824\ntmp +107374182 +107374182\n"},
         {.growers = {{"home", 50, -0.001}},
          .last = 7,
          .expected = "/srv/data/ is on a file system with 412.0 GiB free; at -1.0 MiB/day over "
