@@ -47,49 +47,43 @@ class Timeline {
 // counted from the last run and each size taken relative to the first one,
 // so that sizes past 2^64 keep their changes of a few bytes. Two passes: the
 // means first, then the sums of the deviations, which do not cancel out.
+// `points` is room to reuse.
 std::optional<ByteChange> FittedGrowth(const History& history, const Series& series,
-                                       std::uint32_t first) {
+                                       std::uint32_t first,
+                                       std::vector<std::pair<long double, long double>>& points) {
     const std::int32_t last_day = history.runs.back().when.day;
-    const auto begin =
-        std::lower_bound(series.runs.begin(), series.runs.end(), first) - series.runs.begin();
+    points.clear();
     std::optional<ByteCount> base;
-    const auto point = [&](std::size_t p, long double& x, long double& y) {
-        const std::optional<ByteCount> value = history.ValueOf(series.values[p]);
-        if (!value) {
-            return false;
-        }
-        const When& when = history.runs[series.runs[p]].when;
-        x = static_cast<long double>(when.day - last_day) +
-            static_cast<long double>(std::max(when.seconds, 0)) / 86400;
-        const ByteChange change = ByteChange::Between(*value, base.value_or(*value));
-        base = base.value_or(*value);
-        y = static_cast<long double>(change.magnitude) * (change.negative ? -1 : 1);
-        return true;
-    };
-    long double n = 0;
     long double mean_x = 0;
     long double mean_y = 0;
-    long double x = 0;
-    long double y = 0;
-    for (auto p = static_cast<std::size_t>(begin); p < series.runs.size(); ++p) {
-        if (point(p, x, y)) {
-            ++n;
-            mean_x += x;
-            mean_y += y;
+    for (auto p = static_cast<std::size_t>(
+             std::lower_bound(series.runs.begin(), series.runs.end(), first) - series.runs.begin());
+         p < series.runs.size(); ++p) {
+        const std::optional<ByteCount> value = history.ValueOf(series.values[p]);
+        if (!value) {
+            continue;
         }
+        const When& when = history.runs[series.runs[p]].when;
+        const long double x = static_cast<long double>(when.day - last_day) +
+                              static_cast<long double>(std::max(when.seconds, 0)) / 86400;
+        const ByteChange change = ByteChange::Between(*value, base.value_or(*value));
+        base = base.value_or(*value);
+        const long double y =
+            static_cast<long double>(change.magnitude) * (change.negative ? -1 : 1);
+        points.emplace_back(x, y);
+        mean_x += x;
+        mean_y += y;
     }
-    if (n < 3) {
+    if (points.size() < 3) {
         return std::nullopt;
     }
-    mean_x /= n;
-    mean_y /= n;
+    mean_x /= static_cast<long double>(points.size());
+    mean_y /= static_cast<long double>(points.size());
     long double xx = 0;
     long double xy = 0;
-    for (auto p = static_cast<std::size_t>(begin); p < series.runs.size(); ++p) {
-        if (point(p, x, y)) {
-            xx += (x - mean_x) * (x - mean_x);
-            xy += (x - mean_x) * (y - mean_y);
-        }
+    for (const auto& [x, y] : points) {
+        xx += (x - mean_x) * (x - mean_x);
+        xy += (x - mean_x) * (y - mean_y);
     }
     if (xx == 0) {
         return std::nullopt;  // all at one time
@@ -114,6 +108,7 @@ std::vector<Figures> ComputeFigures(const History& history, SortKey order) {
     const std::optional<std::uint32_t> month = timeline.RunDaysBefore(30);
     // The runs of the last 30 days: those after the last one of the day before.
     const std::uint32_t window = timeline.RunDaysBefore(31).value_or(kNoRun) + 1;
+    std::vector<std::pair<long double, long double>> points;
     std::vector<Figures> all;
     all.reserve(history.series.size());
     for (std::uint32_t i = 0; i < history.series.size(); ++i) {
@@ -144,7 +139,7 @@ std::vector<Figures> ComputeFigures(const History& history, SortKey order) {
             }
         }
         if (f.listed) {
-            f.growth_fit = FittedGrowth(history, series, window);
+            f.growth_fit = FittedGrowth(history, series, window, points);
         }
         f.growth = f.change_30_days.value_or(ByteChange{});
         if (!f.change_30_days) {
