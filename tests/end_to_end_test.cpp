@@ -226,12 +226,10 @@ TEST(EndToEnd, ForecastOnATmpfsOfKnownSize) {
         GTEST_SKIP() << "mounting a tmpfs needs root";
     }
     const std::string dir = tmpfs.path();
-    fs::create_directory(dir + "grows");
     fs::create_directory(dir + "mounted");
     ASSERT_EQ(mount("tmpfs", (dir + "mounted").c_str(), "tmpfs", 0, "size=64k"), 0);
     fs::create_directory_symlink("/", dir + "link");  // on this one, never followed
-    std::ofstream csv(dir + "Sizewalk.csv");
-    for (int day = 4; day >= 0; --day) {
+    for (std::ofstream csv(dir + "Sizewalk.csv"); const int day : {4, 3, 2, 1, 0}) {
         const std::time_t at = std::time(nullptr) - day * 86400;
         char date[16];
         std::strftime(date, sizeof date, "%d/%m/%Y", std::localtime(&at));
@@ -240,7 +238,6 @@ TEST(EndToEnd, ForecastOnATmpfsOfKnownSize) {
                 << "\r\n";
         }
     }
-    csv.close();
     const Result json = RunProgram({SIZEWALK_BINARY, "--history", dir, "--format=json"});
     struct statvfs space {};
     ASSERT_EQ(statvfs(dir.c_str(), &space), 0);

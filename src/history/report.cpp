@@ -317,17 +317,15 @@ void WriteOpenMetrics(const ReportData& data, Output& out) {
     if (f.free) {
         out << "# TYPE sizewalk_filesystem_free_bytes gauge\n"
                "# UNIT sizewalk_filesystem_free_bytes bytes\n"
-               "# HELP sizewalk_filesystem_free_bytes Space left to unprivileged users on the file "
-               "system that holds the directory.\n"
+               "# HELP sizewalk_filesystem_free_bytes Free space of the directory's file system.\n"
                "sizewalk_filesystem_free_bytes{"
             << directory << "} " << Decimal(*f.free) << "\n";
     }
     // The family's head before its first sample, if any.
     const char* growth =
         "# TYPE sizewalk_growth_bytes_per_day gauge\n"
-        "# HELP sizewalk_growth_bytes_per_day Growth per day fitted to the last 30 days' "
-        "measurements; without a subdirectory, the sum over those on the directory's file "
-        "system.\n";
+        "# HELP sizewalk_growth_bytes_per_day Growth per day fitted to the last 30 days; summed "
+        "without a subdirectory label.\n";
     for (const Figures& row : data.rows) {
         if (row.growth_fit) {
             out << std::exchange(growth, "") << "sizewalk_growth_bytes_per_day" << labels(row)
@@ -341,8 +339,7 @@ void WriteOpenMetrics(const ReportData& data, Output& out) {
     if (f.full_in_seconds) {
         out << "# TYPE sizewalk_full_in_seconds gauge\n"
                "# UNIT sizewalk_full_in_seconds seconds\n"
-               "# HELP sizewalk_full_in_seconds When the file system that holds the directory "
-               "is full at the fitted growth of its subdirectories.\n"
+               "# HELP sizewalk_full_in_seconds Until the directory's file system is full.\n"
                "sizewalk_full_in_seconds{"
             << directory << "} " << Fixed(*f.full_in_seconds, 0) << "\n";
     }
