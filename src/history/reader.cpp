@@ -196,7 +196,11 @@ class CsvParser : public ParserBase {
             }
             // Otherwise a name that merely begins with a quote.
         }
-        const Measurement m = *size == 0 ? Measured(name, 0) : Measurement{name, size};
+        Measurement m = *size == 0 ? Measured(name, 0) : Measurement{name, size};
+        if (kCsvNamesEscaped && m.name.find('\\') != std::string_view::npos) {
+            unescaped_ = UnescapeText(m.name);
+            m.name = unescaped_;
+        }
         if (m.name.empty()) {
             SkipLine(number);
         } else {
@@ -244,6 +248,7 @@ class CsvParser : public ParserBase {
     std::string last_date_text_;
     std::int32_t last_day_ = 0;
     std::string unquoted_;
+    std::string unescaped_;
 };
 
 // The text reports: an optional header (title, rule, empty line), then

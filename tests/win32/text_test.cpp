@@ -1,8 +1,11 @@
 // The Windows layer's text handling: UTF-16 names, the command text inside
-// the process command line, and the locale's separators.
+// the process command line, the locale's separators, and lines of a code
+// page read as UTF-8.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 #include <tuple>
 
 #include "platform/win32/text.h"
@@ -100,6 +103,34 @@ TEST(Win32Text, SeparatorsInDateAndTimeFormats) {
     };
     for (const auto& [format, is_date, expected] : cases) {
         EXPECT_EQ(is_date ? DateSeparatorOf(format) : TimeSeparatorOf(format), expected) << format;
+    }
+}
+
+// Each line that is not UTF-8 is converted whole, however the file is read.
+TEST(Win32Text, LinesOfACodePageReadAsUtf8) {
+    class Bytes final : public InputFile {
+      public:
+        explicit Bytes(std::string_view bytes) : bytes_(bytes) {}
+        Outcome<std::size_t> Read(char* buffer, std::size_t size) override {
+            const std::size_t n = std::min(size, bytes_.size());
+            std::memcpy(buffer, bytes_.data(), n);
+            bytes_.remove_prefix(n);
+            return n;
+        }
+
+      private:
+        std::string_view bytes_;
+    };
+    for (const std::size_t block : {1, 3, 100}) {
+        Utf8Lines lines(
+            std::make_unique<Bytes>("caf\xE9\r\n\xC3\xA9t\xC3\xA9\n\nM\xFCller"),
+            [](std::string_view line) { return std::string("[").append(line) + "]"; }, block);
+        std::string read;
+        char buffer[2];
+        for (std::size_t n = 1; n > 0; read.append(buffer, n)) {
+            n = lines.Read(buffer, sizeof buffer).value();
+        }
+        EXPECT_EQ(read, "[caf\xE9\r\n]\xC3\xA9t\xC3\xA9\n\n[M\xFCller]") << block;
     }
 }
 

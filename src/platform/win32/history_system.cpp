@@ -2,6 +2,7 @@
 #include "platform/history_system.h"
 
 #include "platform/win32/errors.h"
+#include "platform/win32/file_service.h"
 #include "platform/win32/long_path.h"
 #include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
@@ -104,7 +105,10 @@ class Win32HistorySystem final : public HistorySystem {
             return Error{errnum::kPathFileAccess, RuntimeErrorText(errnum::kPathFileAccess) +
                                                       ": not a regular file: " + path};
         }
-        return input;
+        // The files are written in the system's code page.
+        return std::unique_ptr<InputFile>(std::make_unique<win32::Utf8Lines>(
+            std::move(input),
+            [](std::string_view line) { return win32::FromCodePage(line, CP_ACP); }));
     }
 
     Outcome<std::string> WriteTemporaryFile(std::string_view suffix,
