@@ -71,9 +71,7 @@ class MemoryFileService final : public FileService {
     // writer escapes every other character.
     bool ascii_only = false;
 
-    bool Holds(std::string_view character) const override {
-        return !ascii_only || static_cast<unsigned char>(character[0]) < 0x80;
-    }
+    bool Holds(std::string_view c) const override { return !ascii_only || (c[0] & 0x80) == 0; }
     Status CheckWritable(const Directory&, const std::string&) override { return fail_open; }
     Outcome<std::unique_ptr<OutputFile>> Open(const Directory& directory, const std::string& name,
                                               OpenMode mode) override {

@@ -3,9 +3,7 @@
 // page read as UTF-8.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <climits>
-#include <cstring>
 #include <tuple>
 
 #include "platform/win32/text.h"
@@ -108,22 +106,17 @@ TEST(Win32Text, SeparatorsInDateAndTimeFormats) {
 
 // Each line that is not UTF-8 is converted whole, however the file is read.
 TEST(Win32Text, LinesOfACodePageReadAsUtf8) {
-    class Bytes final : public InputFile {
-      public:
-        explicit Bytes(std::string_view bytes) : bytes_(bytes) {}
+    struct Bytes final : InputFile {
+        std::string_view rest = "caf\xE9\r\n\xC3\xA9t\xC3\xA9\n\nM\xFCller";
         Outcome<std::size_t> Read(char* buffer, std::size_t size) override {
-            const std::size_t n = std::min(size, bytes_.size());
-            std::memcpy(buffer, bytes_.data(), n);
-            bytes_.remove_prefix(n);
+            const std::size_t n = rest.copy(buffer, size);
+            rest.remove_prefix(n);
             return n;
         }
-
-      private:
-        std::string_view bytes_;
     };
     for (const std::size_t block : {1, 3, 100}) {
         Utf8Lines lines(
-            std::make_unique<Bytes>("caf\xE9\r\n\xC3\xA9t\xC3\xA9\n\nM\xFCller"),
+            std::make_unique<Bytes>(),
             [](std::string_view line) { return std::string("[").append(line) + "]"; }, block);
         std::string read;
         char buffer[2];
