@@ -35,12 +35,11 @@ class OutputFile {
     // that this run holds it.
     virtual bool IsNew() const = 0;
     // Writes `lines` (as the files hold them: FileService::Encode), each
-    // ended with CR LF, in one write (appended after a
-    // CR LF where the file's last line has none, so that a torn line stays
-    // on its own) and makes them final: the data on the disk, and the
-    // directory entry of a file created or replaced. A failure leaves the
-    // file as it was, or its description says that it could not be
-    // restored.
+    // ended with CR LF, in one write (appended after a CR LF where the
+    // file's last line has none, so that a torn line stays on its own) and
+    // makes them final: the data on the disk, and the directory entry of a
+    // file created or replaced. A failure leaves the file as it was, or its
+    // description says that it could not be restored.
     virtual Status Write(const std::vector<std::string>& lines) = 0;
 };
 

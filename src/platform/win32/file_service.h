@@ -24,14 +24,17 @@ bool InCodePage(std::string_view utf8, unsigned code_page);
 std::string GroupSymbolFor(std::string symbol, unsigned code_page);
 
 // Lines are written in an 8-bit code page (`code_page`, the system's by
-// default), each ended with CR LF; the characters it lacks, escaped. An appended file is opened
-// without sharing, so two runs on one directory never mix their lines: a run that finds the file
-// open waits for it up to `busy_wait`, then fails. A replaced file is written beside it and moved
-// over it, waiting as long for a program that holds it open (Windows has no unnamed files: a run
-// killed during that write leaves its temporary). A link (a symbolic link, a junction) or a file
-// with several hard links is never written; a deduplicated or cloud file is written through its
-// filter. A hidden or system file counts as new, as an ordinary directory search does not show it.
-// Windows has no sticky directories: the owner rule of shared directories does not apply.
+// default), each ended with CR LF; the writer escapes what it lacks. An
+// appended file is opened without sharing, so two runs on one directory
+// never mix their lines: a run that finds the file open waits for it up to
+// `busy_wait`, then fails. A replaced file is written beside it and moved
+// over it, waiting as long for a program that holds it open (Windows has no
+// unnamed files: a run killed during that write leaves its temporary). A
+// link (a symbolic link, a junction) or a file with several hard links is
+// never written; a deduplicated or cloud file is written through its
+// filter. A hidden or system file counts as new, as an ordinary directory
+// search does not show it. Windows has no sticky directories: the owner
+// rule of shared directories does not apply.
 class Win32FileService final : public FileService {
   public:
     explicit Win32FileService(std::chrono::milliseconds busy_wait = kBusyWait,
