@@ -71,7 +71,10 @@ std::vector<std::string> TextReport(const std::vector<Entry>& entries, const Loc
     return lines;
 }
 
-// A CSV name's quoting is decided on the bytes the file holds.
+// A CSV name's quoting is decided on the bytes the file holds. (No
+// character of a Windows code page has a comma, a quote, CR or LF among its
+// bytes, or a guard character first, so the reader, which sees characters,
+// decides alike.)
 std::vector<std::string> CsvRows(const std::vector<Entry>& entries, const LocalTime& now,
                                  const Platform& platform, const Holds& holds) {
     std::vector<std::string> rows;

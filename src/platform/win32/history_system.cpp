@@ -105,7 +105,11 @@ class Win32HistorySystem final : public HistorySystem {
             return Error{errnum::kPathFileAccess, RuntimeErrorText(errnum::kPathFileAccess) +
                                                       ": not a regular file: " + path};
         }
-        // The files are written in the system's code page.
+        // The files are written in the system's code page; where that is
+        // UTF-8, a line that is not keeps its bytes.
+        if (GetACP() == CP_UTF8) {
+            return input;
+        }
         return std::unique_ptr<InputFile>(std::make_unique<win32::Utf8Lines>(
             std::move(input),
             [](std::string_view line) { return win32::FromCodePage(line, CP_ACP); }));
