@@ -29,6 +29,7 @@ namespace sizewalk::win32 {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 // A fresh directory under the temporary directory, removed afterwards.
 class TempDir {
@@ -282,25 +283,39 @@ TEST(Win32Files, NobodyElseOpensTheFileWhileARunWritesIt) {
     EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.csv"), "row\r\n");
 }
 
-// Reading the history: plain files only, read whole; the window's page in
-// a new temporary file.
-TEST(Win32History, ListsReadsAndWritesAPage) {
+// Reading the history: each entry's kind; a file read to its size at
+// opening, once no run holds it, and its owner; the window's page in a new
+// temporary file; a report file replaced whole.
+TEST(Win32History, ListsReadsAndWrites) {
     TempDir tmp;
     tmp.File("Sizewalk.csv", 3 << 20);
     tmp.File("Sizewalk_20031005.txt/inner", 1);
     const std::unique_ptr<HistorySystem> system = MakeSystemHistory();
     const auto names = system->ListFiles(tmp.path());
     ASSERT_TRUE(names.ok());
-    EXPECT_EQ(names.value(), std::vector<std::string>{"Sizewalk.csv"});
-    const auto file = system->OpenForReading(tmp.path() + "Sizewalk.csv");
+    ASSERT_EQ(names.value().size(), 2u);
+    EXPECT_EQ(names.value()[0].kind, FileKind::kRegular);
+    EXPECT_EQ(names.value()[1].kind, FileKind::kDirectory);
+    const std::wstring csv = Wide(tmp.path() + "Sizewalk.csv");
+    const HANDLE run =
+        CreateFileW(csv.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(run, INVALID_HANDLE_VALUE);
+    const auto busy = system->OpenForReading(tmp.path() + "Sizewalk.csv", 200ms);
+    ASSERT_FALSE(busy.ok());
+    EXPECT_TRUE(busy.error().description.ends_with(kFileBusy));
+    CloseHandle(run);
+    const auto file = system->OpenForReading(tmp.path() + "Sizewalk.csv", 200ms);
     ASSERT_TRUE(file.ok());
+    EXPECT_TRUE(file.value()->TrustedOwner());
+    // No run writes while it is read.
+    EXPECT_FALSE(std::ofstream(tmp.fs() / "Sizewalk.csv", std::ios::app));
     std::string buffer(1 << 20, '\0');
     std::size_t total = 0;
     for (std::size_t n = 1; n > 0; total += n) {
         n = file.value()->Read(buffer.data(), buffer.size()).value();
     }
     EXPECT_EQ(total, std::size_t{3} << 20);
-    EXPECT_FALSE(system->OpenForReading(tmp.path() + "Sizewalk_20031005.txt").ok());
+    EXPECT_FALSE(system->OpenForReading(tmp.path() + "Sizewalk_20031005.txt", 0ms).ok());
     EXPECT_FALSE(system->ListFiles(tmp.path() + "missing\\").ok());
 
     // Earlier pages go when they are a day old; other files stay.
@@ -321,6 +336,15 @@ TEST(Win32History, ListsReadsAndWritesAPage) {
         EXPECT_EQ(fs::remove(temp / name), kept) << name;
     }
     fs::remove(fs::path(Wide(page.value())));
+
+    const std::string prom = tmp.path() + "sizewalk.prom";
+    system->Replace(prom).value()->Write("dropped");
+    EXPECT_FALSE(fs::exists(fs::path(Wide(prom))));
+    auto report = system->Replace(prom);
+    ASSERT_FALSE(report.value()->Write("whole"));
+    ASSERT_FALSE(report.value()->Commit());
+    EXPECT_EQ(ReadAll(fs::path(Wide(prom))), "whole");
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.fs()), fs::directory_iterator()), 3);
 }
 
 // Only links are refused as tracking files; a deduplicated, cloud-tiered or

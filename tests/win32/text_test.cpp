@@ -113,6 +113,7 @@ TEST(Win32Text, LinesOfACodePageReadAsUtf8) {
             rest.remove_prefix(n);
             return n;
         }
+        bool TrustedOwner() const override { return true; }
     };
     for (const std::size_t block : {1, 3, 100}) {
         Utf8Lines lines(

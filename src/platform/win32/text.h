@@ -52,6 +52,7 @@ class Utf8Lines final : public InputFile {
     Utf8Lines(std::unique_ptr<InputFile> file, Convert to_utf8, std::size_t block = 1 << 16)
         : file_(std::move(file)), to_utf8_(std::move(to_utf8)), block_(block) {}
     Outcome<std::size_t> Read(char* buffer, std::size_t size) override;
+    bool TrustedOwner() const override { return file_->TrustedOwner(); }
 
   private:
     std::unique_ptr<InputFile> file_;
