@@ -234,18 +234,16 @@ TEST(Win32Files, EveryNameReadsBackInEachStyle) {
         dir.File(fs::path(Wide(names[i])) / "f", 23940 * (i + 1));
         written[names[i]].assign(3, ByteCount(23940 * (i + 1)));
     }
-    wchar_t group[8] = {};  // the user's, put back
-    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, group, 8);
-    ASSERT_TRUE(SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, L"\u202F"));
     SystemPlatform system;
-    SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, group);
+    Platform platform = system.Get();  // the user's U+202F as the files can hold it:
+    platform.locale.digit_group = GroupSymbolFor("\u202F", CP_ACP);
     CommandText = "unattended";
     TargetDir = dir.path();
     for (const std::int16_t style : {1, 2, 3}) {
         OutputStyle = style;
-        ASSERT_EQ(RunSizeTrack(system.Get()), RunOutcome::kCompleted);
+        ASSERT_EQ(RunSizeTrack(platform), RunOutcome::kCompleted);
     }
-    // A no-break space (0xA0) for U+202F.
+    // The no-break space in Windows-1252.
     EXPECT_NE(ReadAll(dir.fs() / "Sizewalk.txt").find("\n23\240940 "), std::string::npos);
     const Outcome<history::History> h = history::LoadHistory(dir.path(), *MakeSystemHistory());
     ASSERT_TRUE(h.ok()) << h.error().description;
