@@ -21,6 +21,7 @@
 #include "platform/win32/win.h"
 #include "startup/program_win32.h"
 #include "tracking/run_size_track.h"
+#include "win32/folders.h"
 
 // After windows.h.
 #include <shellapi.h>
@@ -31,44 +32,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// A fresh directory under the temporary directory, removed afterwards.
-class TempDir {
-  public:
-    TempDir() {
-        static int counter = 0;
-        while (!fs::create_directory(path_ =
-                                         fs::temp_directory_path() /
-                                         ("sizewalk-test-" + std::to_string(GetCurrentProcessId()) +
-                                          "-" + std::to_string(++counter)))) {
-        }
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(fs::path(LR"(\\?\)" + path_.wstring()), ignored);
-    }
-    // The directory in UTF-8, ending with a backslash.
-    std::string path() const { return Narrow(path_.wstring()) + "\\"; }
-    const fs::path& fs() const { return path_; }
-    void File(const fs::path& relative, std::size_t size) const {
-        fs::create_directories((path_ / relative).parent_path());
-        std::ofstream(path_ / relative, std::ios::binary) << std::string(size, 'x');
-    }
-
-  private:
-    fs::path path_;
-};
-
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-Outcome<std::unique_ptr<FolderListing>> List(Win32FolderService& service, const std::string& dir) {
-    auto directory = service.OpenDirectory(dir);
-    if (!directory.ok()) {
-        return directory.error();
-    }
-    return service.GetFolder(*directory.value(), {});
 }
 
 // Which code gives which number is the switch's own table; the folder and
@@ -119,35 +85,34 @@ TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
     dir.File("b/deeper/two", 5);
     dir.File(fs::path(u8"\u00E9t\u00E9/three"), 3);
     dir.File("loose file", 100);  // not a subdirectory
+    // A file with several hard links counts once per name.
+    fs::create_hard_link(dir.fs() / "b/one", dir.fs() / "b/deeper/linked");
     fs::create_directory(dir.fs() / "a");
-    // A tree deeper than the old 260-character limit.
-    std::wstring deep = LR"(\\?\)" + (dir.fs() / "long").wstring();
+    fs::create_hard_link(dir.fs() / "b/one", dir.fs() / "a/linked");
+    // A tree deeper than the old 260-character limit (30 levels of 21).
+    fs::path deep = "long";
     for (int i = 0; i < 30; ++i) {
-        deep += L"\\" + std::wstring(20, static_cast<wchar_t>(L'a' + i % 26));
+        dir.File((deep /= std::string(20, static_cast<char>('a' + i % 26))) / "f", 1);
     }
-    ASSERT_GT(deep.size(), 600u);
-    fs::create_directories(deep);
-    std::ofstream(fs::path(deep) / "f", std::ios::binary) << std::string(11, 'x');
     // Hidden files count like any other.
     dir.File("b/hidden", 7);
     SetFileAttributesW((dir.fs() / "b" / "hidden").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    // 300 directories, 0 to 299 bytes.
+    for (int i = 0; i < 300; ++i) {
+        dir.File(fs::path("many") / std::to_string(i % 12) / std::to_string(i) / "f", i);
+    }
 
-    Win32FolderService service;
     // Forward slashes and ".." are resolved; the separator at the end is not needed.
     for (const std::string& path : {dir.path(), Narrow((dir.fs() / "a" / "..").wstring()) + "/"}) {
-        SCOPED_TRACE(path);
-        Outcome<std::unique_ptr<FolderListing>> listing = List(service, path);
-        ASSERT_TRUE(listing.ok()) << listing.error().description;
-        std::string sizes;
-        for (std::size_t i = 0; i < listing.value()->SubFolders().size(); ++i) {
-            const Outcome<ByteCount> size = listing.value()->Size(i);
-            sizes += listing.value()->SubFolders()[i] + "=" +
-                     (size.ok() ? std::to_string(static_cast<unsigned>(size.value()))
-                                : size.error().description) +
-                     " ";
+        for (const unsigned threads : {1u, 64u}) {
+            SCOPED_TRACE(path + ", threads " + std::to_string(threads));
+            Win32FolderService service({threads});
+            Outcome<std::unique_ptr<FolderListing>> listing = List(service, path);
+            ASSERT_TRUE(listing.ok()) << listing.error().description;
+            EXPECT_EQ(Sizes(*listing.value()), "a=10 b=32 long=30 many=44850 \xC3\xA9t\xC3\xA9=3 ");
         }
-        EXPECT_EQ(sizes, "a=0 b=22 long=11 \xC3\xA9t\xC3\xA9=3 ");
     }
+    Win32FolderService service;
     for (const std::string& path : {dir.path() + "missing\\", dir.path() + "missing\\deeper\\",
                                     dir.path() + "loose file\\"}) {
         Outcome<std::unique_ptr<FolderListing>> listing = List(service, path);
