@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "platform/posix/walk/worker_count.h"
+#include "platform/worker_count.h"
 
 namespace sizewalk::walk {
 
@@ -24,9 +24,9 @@ std::size_t WalkerCount(std::size_t usable, unsigned wanted) {
     return std::min<std::size_t>(wanted, workers) + 1;
 }
 
-std::size_t FramesPerWalker(std::size_t usable, std::size_t walkers) {
-    const std::size_t per = usable / walkers;
-    return std::clamp<std::size_t>(per > 2 ? per - 2 : 0, 2, kMostFramesPerWalker);
+std::size_t SpareFrames(std::size_t usable, std::size_t walkers) {
+    const std::size_t least = walkers * kLeastPerWalker;
+    return usable > least ? usable - least : 0;
 }
 
 }  // namespace sizewalk::walk
