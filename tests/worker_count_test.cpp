@@ -1,0 +1,68 @@
+// How many workers walk: what SIZEWALK_THREADS asks, the default by file
+// system and cores, and when a walk that waits on its disk takes on more.
+#include <gtest/gtest.h>
+
+#include <tuple>
+#include <vector>
+
+#include "platform/worker_count.h"
+
+namespace sizewalk {
+namespace {
+
+TEST(WorkerCount, AskedForOrByFileSystemAndCores) {
+    const std::vector<std::tuple<const char*, bool, unsigned, unsigned>> cases = {
+        // SIZEWALK_THREADS, network, cores: workers
+        {nullptr, false, 1, 4},   {nullptr, false, 2, 4}, {nullptr, false, 3, 6},
+        {nullptr, false, 64, 32}, {nullptr, true, 2, 64}, {nullptr, true, 64, 64},
+        {"1", true, 2, 1},        {"256", false, 2, 256}, {"257", true, 2, 64},
+        {"0", false, 2, 4},       {"", false, 8, 16},     {"8x", false, 2, 4},
+        {" 8", false, 2, 4},      {"-8", true, 2, 64},    {"99999999999999999999", false, 2, 4},
+    };
+    for (const auto& [text, network, cores, workers] : cases) {
+        EXPECT_EQ(StartingThreadCount(ParseThreadCount(text), network, cores), workers)
+            << (text ? text : "unset") << " network " << network << " cores " << cores;
+    }
+}
+
+// Four workers on two cores, 0.25 s intervals; files counted in each.
+TEST(WorkerCount, GrowsWhileTheWalkWaitsOnItsDisk) {
+    const WorkerGrowth four{4, false, 0, false};
+    const WorkerGrowth eight_judging{8, true, 400, false};
+    struct Row {
+        WorkerGrowth before;
+        WalkSample sample;
+        WorkerGrowth after;
+    };
+    const std::vector<Row> rows = {
+        // Blocked in the kernel, all busy: doubles, and remembers the rate.
+        {four, {0.25, 0.01, 100, true}, eight_judging},
+        // Just under a quarter of two cores: still waiting.
+        {four, {0.25, 0.124, 100, true}, eight_judging},
+        // Computing (a warm local walk), or a worker idle: stays.
+        {four, {0.25, 0.125, 100, true}, four},
+        {four, {0.25, 0.40, 100, true}, four},
+        {four, {0.25, 0.01, 100, false}, four},
+        // The doubling paid (400 -> 500 files/s): judged, doubles again.
+        {eight_judging, {0.25, 0.01, 125, true}, {16, true, 500, false}},
+        // It did not (less than 1.25 times): stops for good, keeps the workers.
+        {eight_judging, {0.25, 0.01, 124, true}, {8, false, 400, true}},
+        {{8, false, 400, true}, {0.25, 0.01, 1000, true}, {8, false, 400, true}},
+        // Paid, but now computing or idle: judged, stays.
+        {eight_judging, {0.25, 0.3, 200, true}, {8, false, 400, false}},
+        {eight_judging, {0.25, 0.01, 200, false}, {8, false, 400, false}},
+        // Up to 64, not beyond; more workers than cores count as the cores.
+        {{48, false, 0, false}, {0.25, 0.01, 100, true}, {64, true, 400, false}},
+        {{64, false, 0, false}, {0.25, 0.01, 100, true}, {64, false, 0, false}},
+        {{1, false, 0, false}, {0.25, 0.06, 100, true}, {2, true, 400, false}},
+        {{1, false, 0, false}, {0.25, 0.07, 100, true}, {1, false, 0, false}},
+    };
+    for (const Row& row : rows) {
+        const WorkerGrowth after = NextGrowth(row.before, row.sample, 2);
+        EXPECT_EQ(after, row.after) << row.before.workers << " workers, " << row.sample.cpu_seconds
+                                    << " s CPU, " << row.sample.files << " files";
+    }
+}
+
+}  // namespace
+}  // namespace sizewalk
