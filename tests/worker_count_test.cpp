@@ -25,7 +25,8 @@ TEST(WorkerCount, AskedForOrByFileSystemAndCores) {
     }
 }
 
-// Four workers on two cores, 0.25 s intervals; files counted in each.
+// Four workers on two cores, 0.25 s intervals: seconds of CPU used and
+// waited for, files counted, whether all were busy.
 TEST(WorkerCount, GrowsWhileTheWalkWaitsOnItsDisk) {
     const WorkerGrowth four{4, false, 0, false};
     const WorkerGrowth eight_judging{8, true, 400, false};
@@ -36,31 +37,34 @@ TEST(WorkerCount, GrowsWhileTheWalkWaitsOnItsDisk) {
     };
     const std::vector<Row> rows = {
         // Blocked in the kernel, all busy: doubles, and remembers the rate.
-        {four, {0.25, 0.01, 100, true}, eight_judging},
+        {four, {0.25, 0.01, 0, 100, true}, eight_judging},
         // Just under a quarter of two cores: still waiting.
-        {four, {0.25, 0.124, 100, true}, eight_judging},
-        // Computing (a warm local walk), or a worker idle: stays.
-        {four, {0.25, 0.125, 100, true}, four},
-        {four, {0.25, 0.40, 100, true}, four},
-        {four, {0.25, 0.01, 100, false}, four},
+        {four, {0.25, 0.124, 0, 100, true}, eight_judging},
+        // Computing (a warm local walk), also while waiting its turn on a
+        // loaded machine, or a worker idle: stays.
+        {four, {0.25, 0.125, 0, 100, true}, four},
+        {four, {0.25, 0.05, 0.08, 100, true}, four},
+        {four, {0.25, 0.40, 0, 100, true}, four},
+        {four, {0.25, 0.01, 0, 100, false}, four},
         // The doubling paid (400 -> 500 files/s): judged, doubles again.
-        {eight_judging, {0.25, 0.01, 125, true}, {16, true, 500, false}},
+        {eight_judging, {0.25, 0.01, 0, 125, true}, {16, true, 500, false}},
         // It did not (less than 1.25 times): stops for good, keeps the workers.
-        {eight_judging, {0.25, 0.01, 124, true}, {8, false, 400, true}},
-        {{8, false, 400, true}, {0.25, 0.01, 1000, true}, {8, false, 400, true}},
+        {eight_judging, {0.25, 0.01, 0, 124, true}, {8, false, 400, true}},
+        {{8, false, 400, true}, {0.25, 0.01, 0, 1000, true}, {8, false, 400, true}},
         // Paid, but now computing or idle: judged, stays.
-        {eight_judging, {0.25, 0.3, 200, true}, {8, false, 400, false}},
-        {eight_judging, {0.25, 0.01, 200, false}, {8, false, 400, false}},
+        {eight_judging, {0.25, 0.3, 0, 200, true}, {8, false, 400, false}},
+        {eight_judging, {0.25, 0.01, 0, 200, false}, {8, false, 400, false}},
         // Up to 64, not beyond; more workers than cores count as the cores.
-        {{48, false, 0, false}, {0.25, 0.01, 100, true}, {64, true, 400, false}},
-        {{64, false, 0, false}, {0.25, 0.01, 100, true}, {64, false, 0, false}},
-        {{1, false, 0, false}, {0.25, 0.06, 100, true}, {2, true, 400, false}},
-        {{1, false, 0, false}, {0.25, 0.07, 100, true}, {1, false, 0, false}},
+        {{48, false, 0, false}, {0.25, 0.01, 0, 100, true}, {64, true, 400, false}},
+        {{64, false, 0, false}, {0.25, 0.01, 0, 100, true}, {64, false, 0, false}},
+        {{1, false, 0, false}, {0.25, 0.06, 0, 100, true}, {2, true, 400, false}},
+        {{1, false, 0, false}, {0.25, 0.07, 0, 100, true}, {1, false, 0, false}},
     };
     for (const Row& row : rows) {
         const WorkerGrowth after = NextGrowth(row.before, row.sample, 2);
-        EXPECT_EQ(after, row.after) << row.before.workers << " workers, " << row.sample.cpu_seconds
-                                    << " s CPU, " << row.sample.files << " files";
+        EXPECT_EQ(after, row.after)
+            << row.before.workers << " workers, " << row.sample.cpu_seconds << " s CPU, "
+            << row.sample.queued_seconds << " s queued, " << row.sample.files << " files";
     }
 }
 

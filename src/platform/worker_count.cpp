@@ -39,7 +39,8 @@ WorkerGrowth NextGrowth(WorkerGrowth growth, const WalkSample& sample, unsigned 
         }
     }
     const double could_use = sample.seconds * std::min(std::max(cores, 1u), growth.workers);
-    if (!sample.all_busy || sample.cpu_seconds >= kWaitingCpuShare * could_use) {
+    const double wanted_cpu = sample.cpu_seconds + sample.queued_seconds;
+    if (!sample.all_busy || wanted_cpu >= kWaitingCpuShare * could_use) {
         return growth;
     }
     growth.workers = std::min(2 * growth.workers, kNetworkThreads);

@@ -27,13 +27,14 @@ unsigned StartingThreadCount(unsigned requested, bool network, unsigned cores);
 // Growing the workers of a walk whose requests take long although its file
 // system looks local (a cold disk, an iSCSI or cloud volume, a bind mount of
 // a share): sampled every kGrowthInterval, the workers double while all of
-// them are busy and the process leaves its CPU idle (its threads wait in the
-// kernel), up to kNetworkThreads, and stop for good once a doubling did not
-// raise the files counted per second. A warm local walk keeps its CPU busy
-// and never grows.
+// them are busy and the process neither uses the CPU nor waits for one (its
+// threads wait in the kernel), up to kNetworkThreads, and stop for good once
+// a doubling did not raise the files counted per second. A warm local walk
+// keeps its CPU busy, or waits its turn for it on a loaded machine, and
+// never grows.
 inline constexpr auto kGrowthInterval = std::chrono::milliseconds(250);
-// A walk that uses less than this share of the CPU its workers could use is
-// waiting, not computing.
+// A walk that runs or waits to run for less than this share of the CPU its
+// workers could use is waiting on its requests, not computing.
 inline constexpr double kWaitingCpuShare = 0.25;
 // A doubling that raised the files per second by less than this factor did
 // not pay.
@@ -41,10 +42,11 @@ inline constexpr double kWorthwhileSpeedup = 1.25;
 
 // One interval of a walk.
 struct WalkSample {
-    double seconds = 0;       // of wall time
-    double cpu_seconds = 0;   // of the process's CPU time (all its threads)
-    std::uint64_t files = 0;  // counted
-    bool all_busy = false;    // no worker waited for work
+    double seconds = 0;         // of wall time
+    double cpu_seconds = 0;     // of the process's CPU time (all its threads)
+    double queued_seconds = 0;  // its threads were ready to run, but others ran
+    std::uint64_t files = 0;    // counted
+    bool all_busy = false;      // no worker waited for work
 };
 
 struct WorkerGrowth {

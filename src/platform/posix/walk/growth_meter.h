@@ -1,5 +1,7 @@
-// What NextGrowth judges a walk by: every kGrowthInterval, the wall and CPU
-// time that passed, the files counted and whether any worker slept.
+// What NextGrowth judges a walk by: every kGrowthInterval, the wall time
+// that passed, the CPU time the process's threads used and waited for (the
+// kernel's schedstat of each), the files counted and whether any worker
+// slept.
 #pragma once
 
 #include <chrono>
@@ -21,6 +23,7 @@ class GrowthMeter {
     struct Reading {
         std::chrono::steady_clock::time_point wall;
         double cpu_seconds = 0;
+        double queued_seconds = 0;
         std::uint64_t files = 0;
         std::uint64_t naps = 0;
     };

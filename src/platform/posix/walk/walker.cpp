@@ -153,7 +153,8 @@ bool Walker::ReadTop() {
     for (;;) {
         const long length = state_.calls->ReadEntries(fd, batch, kEntryBufferSize);
         if (length < 0) {
-            tally.Fail(stack_.PathOf({}), errno);
+            const int error = errno;
+            tally.Fail(stack_.PathOf({}), error);
             return false;
         }
         if (length == 0) {
