@@ -31,32 +31,32 @@ struct node {
     fuse_ino_t parent;
     int dir;
     off_t size;
-    char *name;
-    fuse_ino_t *children;
+    char* name;
+    fuse_ino_t* children;
     size_t count, room;
 };
 
-static struct node *nodes; /* by inode number; 0 unused, 1 the root */
+static struct node* nodes; /* by inode number; 0 unused, 1 the root */
 static size_t node_count;
-static fuse_ino_t *table; /* (parent, name) -> inode, open addressing */
+static fuse_ino_t* table; /* (parent, name) -> inode, open addressing */
 static size_t table_mask;
 static double cache_seconds;
 static struct timespec delay;
 
-static void die(const char *what) {
+static void die(const char* what) {
     fprintf(stderr, "latencyfs: %s\n", what);
     exit(1);
 }
 
-static size_t slot_of(fuse_ino_t parent, const char *name) {
+static size_t slot_of(fuse_ino_t parent, const char* name) {
     uint64_t h = 1469598103934665603ull ^ parent;
-    for (const unsigned char *p = (const unsigned char *)name; *p; ++p) {
+    for (const unsigned char* p = (const unsigned char*)name; *p; ++p) {
         h = (h ^ *p) * 1099511628211ull;
     }
     return (size_t)(h ^ (h >> 29)) & table_mask;
 }
 
-static fuse_ino_t find(fuse_ino_t parent, const char *name) {
+static fuse_ino_t find(fuse_ino_t parent, const char* name) {
     for (size_t i = slot_of(parent, name);; i = (i + 1) & table_mask) {
         const fuse_ino_t ino = table[i];
         if (ino == 0 || (nodes[ino].parent == parent && strcmp(nodes[ino].name, name) == 0)) {
@@ -65,40 +65,43 @@ static fuse_ino_t find(fuse_ino_t parent, const char *name) {
     }
 }
 
-static void add_child(struct node *dir, fuse_ino_t child) {
+static void add_child(struct node* dir, fuse_ino_t child) {
     if (dir->count == dir->room) {
         dir->room = dir->room ? 2 * dir->room : 8;
         dir->children = realloc(dir->children, dir->room * sizeof *dir->children);
-        if (!dir->children) die("out of memory");
+        if (!dir->children)
+            die("out of memory");
     }
     dir->children[dir->count++] = child;
 }
 
-static void load(const char *path) {
-    FILE *in = fopen(path, "r");
+static void load(const char* path) {
+    FILE* in = fopen(path, "r");
     char line[4096];
     if (!in || !fgets(line, sizeof line, in) || strcmp(line, "latencyfs-tree 1\n") != 0) {
         die("cannot read the tree file");
     }
     size_t room = 1024;
     nodes = calloc(room, sizeof *nodes);
-    if (!nodes) die("out of memory");
+    if (!nodes)
+        die("out of memory");
     node_count = 2;
     nodes[1].dir = 1;
     nodes[1].name = "";
     while (fgets(line, sizeof line, in)) {
         unsigned long long parent = 0, size = 0;
         char type = 0, name[4096];
-        if (sscanf(line, "%llu %c %llu %4095s", &parent, &type, &size, name) != 4 ||
-            parent == 0 || parent >= node_count || !nodes[parent].dir) {
+        if (sscanf(line, "%llu %c %llu %4095s", &parent, &type, &size, name) != 4 || parent == 0 ||
+            parent >= node_count || !nodes[parent].dir) {
             die("bad line in the tree file");
         }
         if (node_count == room) {
             room *= 2;
             nodes = realloc(nodes, room * sizeof *nodes);
-            if (!nodes) die("out of memory");
+            if (!nodes)
+                die("out of memory");
         }
-        struct node *n = &nodes[node_count];
+        struct node* n = &nodes[node_count];
         memset(n, 0, sizeof *n);
         n->parent = parent;
         n->dir = type == 'D';
@@ -108,13 +111,16 @@ static void load(const char *path) {
     }
     fclose(in);
     size_t slots = 2;
-    while (slots < 2 * node_count) slots *= 2;
+    while (slots < 2 * node_count)
+        slots *= 2;
     table = calloc(slots, sizeof *table);
-    if (!table) die("out of memory");
+    if (!table)
+        die("out of memory");
     table_mask = slots - 1;
     for (fuse_ino_t ino = 2; ino < node_count; ++ino) {
         size_t i = slot_of(nodes[ino].parent, nodes[ino].name);
-        while (table[i]) i = (i + 1) & table_mask;
+        while (table[i])
+            i = (i + 1) & table_mask;
         table[i] = ino;
     }
 }
@@ -125,8 +131,8 @@ static void wait_a_round_trip(void) {
     }
 }
 
-static void fill_stat(fuse_ino_t ino, struct stat *st) {
-    const struct node *n = &nodes[ino];
+static void fill_stat(fuse_ino_t ino, struct stat* st) {
+    const struct node* n = &nodes[ino];
     memset(st, 0, sizeof *st);
     st->st_ino = ino;
     st->st_mode = n->dir ? S_IFDIR | 0755 : S_IFREG | 0644;
@@ -137,18 +143,21 @@ static void fill_stat(fuse_ino_t ino, struct stat *st) {
     st->st_mtim.tv_sec = st->st_ctim.tv_sec = st->st_atim.tv_sec = 1000000000;
 }
 
-static void fill_entry(fuse_ino_t ino, struct fuse_entry_param *e) {
+static void fill_entry(fuse_ino_t ino, struct fuse_entry_param* e) {
     memset(e, 0, sizeof *e);
     e->ino = ino;
     e->generation = 1;
     e->attr_timeout = cache_seconds;
     e->entry_timeout = cache_seconds;
-    if (ino != 0) fill_stat(ino, &e->attr);
+    if (ino != 0)
+        fill_stat(ino, &e->attr);
 }
 
-static int known(fuse_ino_t ino) { return ino >= 1 && ino < node_count; }
+static int known(fuse_ino_t ino) {
+    return ino >= 1 && ino < node_count;
+}
 
-static void on_lookup(fuse_req_t req, fuse_ino_t parent, const char *name) {
+static void on_lookup(fuse_req_t req, fuse_ino_t parent, const char* name) {
     wait_a_round_trip();
     const fuse_ino_t ino = known(parent) ? find(parent, name) : 0;
     if (ino == 0 && cache_seconds <= 0) {
@@ -160,7 +169,7 @@ static void on_lookup(fuse_req_t req, fuse_ino_t parent, const char *name) {
     fuse_reply_entry(req, &e);
 }
 
-static void on_getattr(fuse_req_t req, fuse_ino_t ino, struct fuse_file_info *fi) {
+static void on_getattr(fuse_req_t req, fuse_ino_t ino, struct fuse_file_info* fi) {
     (void)fi;
     wait_a_round_trip();
     if (!known(ino)) {
@@ -172,7 +181,7 @@ static void on_getattr(fuse_req_t req, fuse_ino_t ino, struct fuse_file_info *fi
     fuse_reply_attr(req, &st, cache_seconds);
 }
 
-static void on_opendir(fuse_req_t req, fuse_ino_t ino, struct fuse_file_info *fi) {
+static void on_opendir(fuse_req_t req, fuse_ino_t ino, struct fuse_file_info* fi) {
     wait_a_round_trip();
     if (!known(ino) || !nodes[ino].dir) {
         fuse_reply_err(req, known(ino) ? ENOTDIR : ENOENT);
@@ -187,12 +196,12 @@ static void list(fuse_req_t req, fuse_ino_t ino, size_t size, off_t off, int plu
         fuse_reply_err(req, ENOTDIR);
         return;
     }
-    char *buf = malloc(size);
+    char* buf = malloc(size);
     if (!buf) {
         fuse_reply_err(req, ENOMEM);
         return;
     }
-    const struct node *dir = &nodes[ino];
+    const struct node* dir = &nodes[ino];
     size_t used = 0;
     for (size_t i = (size_t)off; i < dir->count; ++i) {
         const fuse_ino_t child = dir->children[i];
@@ -208,7 +217,8 @@ static void list(fuse_req_t req, fuse_ino_t ino, size_t size, off_t off, int plu
             length = fuse_add_direntry(req, buf + used, size - used, nodes[child].name, &st,
                                        (off_t)i + 1);
         }
-        if (length > size - used) break; /* did not fit: the next read gets it */
+        if (length > size - used)
+            break; /* did not fit: the next read gets it */
         used += length;
     }
     fuse_reply_buf(req, buf, used);
@@ -216,18 +226,18 @@ static void list(fuse_req_t req, fuse_ino_t ino, size_t size, off_t off, int plu
 }
 
 static void on_readdir(fuse_req_t req, fuse_ino_t ino, size_t size, off_t off,
-                       struct fuse_file_info *fi) {
+                       struct fuse_file_info* fi) {
     (void)fi;
     list(req, ino, size, off, 0);
 }
 
 static void on_readdirplus(fuse_req_t req, fuse_ino_t ino, size_t size, off_t off,
-                           struct fuse_file_info *fi) {
+                           struct fuse_file_info* fi) {
     (void)fi;
     list(req, ino, size, off, 1);
 }
 
-static void on_releasedir(fuse_req_t req, fuse_ino_t ino, struct fuse_file_info *fi) {
+static void on_releasedir(fuse_req_t req, fuse_ino_t ino, struct fuse_file_info* fi) {
     (void)ino;
     (void)fi;
     wait_a_round_trip();
@@ -252,7 +262,7 @@ static void on_forget(fuse_req_t req, fuse_ino_t ino, uint64_t nlookup) {
     fuse_reply_none(req);
 }
 
-static void on_forget_multi(fuse_req_t req, size_t count, struct fuse_forget_data *forgets) {
+static void on_forget_multi(fuse_req_t req, size_t count, struct fuse_forget_data* forgets) {
     (void)count;
     (void)forgets;
     fuse_reply_none(req);
@@ -270,8 +280,9 @@ static const struct fuse_lowlevel_ops ops = {
     .forget_multi = on_forget_multi,
 };
 
-int main(int argc, char **argv) {
-    if (argc < 3) die("usage: latencyfs TREE MOUNTPOINT [--delay-us N] [--cache-s N] [--threads N]");
+int main(int argc, char** argv) {
+    if (argc < 3)
+        die("usage: latencyfs TREE MOUNTPOINT [--delay-us N] [--cache-s N] [--threads N]");
     long delay_us = 0;
     unsigned threads = 1024;
     for (int i = 3; i + 1 < argc; i += 2) {
@@ -289,13 +300,16 @@ int main(int argc, char **argv) {
     delay.tv_nsec = (delay_us % 1000000) * 1000;
     load(argv[1]);
 
-    char *fuse_argv[] = {argv[0], "-o", "fsname=latencyfs,subtype=latencyfs,ro", NULL};
+    char* fuse_argv[] = {argv[0], "-o", "fsname=latencyfs,subtype=latencyfs,ro", NULL};
     struct fuse_args args = FUSE_ARGS_INIT(3, fuse_argv);
-    struct fuse_session *se = fuse_session_new(&args, &ops, sizeof ops, NULL);
-    if (!se) die("cannot start a session");
-    if (fuse_set_signal_handlers(se) != 0) die("cannot catch signals");
-    if (fuse_session_mount(se, argv[2]) != 0) die("cannot mount");
-    struct fuse_loop_config *config = fuse_loop_cfg_create();
+    struct fuse_session* se = fuse_session_new(&args, &ops, sizeof ops, NULL);
+    if (!se)
+        die("cannot start a session");
+    if (fuse_set_signal_handlers(se) != 0)
+        die("cannot catch signals");
+    if (fuse_session_mount(se, argv[2]) != 0)
+        die("cannot mount");
+    struct fuse_loop_config* config = fuse_loop_cfg_create();
     fuse_loop_cfg_set_max_threads(config, threads);
     fuse_loop_cfg_set_idle_threads(config, threads); /* kept, not made anew for every burst */
     const int status = fuse_session_loop_mt(se, config);
