@@ -108,7 +108,7 @@ TEST(CommandLine, TableOfTexts) {
         EXPECT_EQ(shown[0].text, kInvalidParametersText);
         // Standard error also says which rule failed, and the form.
         const std::string form =
-            kShortPaths ? ": sizewalk 2 /srv/data/" : ": sizewalk.exe 2 D:\\Data\\";
+            kShortPaths ? ": sizewalk 2 /srv/data/" : ": sizewalk 2 D:\\Data\\";
         ASSERT_EQ(fake.messages.notices.size(), 1u);
         const std::string& notice = fake.messages.notices[0];
         EXPECT_TRUE(notice.starts_with(Native(row.detail)) && notice.ends_with(form)) << notice;
@@ -143,7 +143,8 @@ TEST(CommandLine, HelpVersionAndNoArguments) {
     EXPECT_EQ(out.find('\r'), std::string::npos);
     const std::string copyright = BuiltInIdentity().copyright;
     for (const std::string& part : std::vector<std::string>{
-             "\n  0  ", "\n  1  ", "\n  2  ", "\n  3  ", "\n  128+n  ", "SIZEWALK_MESSAGES=stderr",
+             "\n  0  ", "\n  1  ", "\n  2  ", "\n  3  ",
+             kShortPaths ? "\n  128+n  " : "Last Run Result", "SIZEWALK_MESSAGES=stderr",
              "\"'name\"", "\nSizewalk v2.0.2 ,  Copyright " + copyright + "\n"}) {
         EXPECT_NE(out.find(part), std::string::npos) << part;
     }

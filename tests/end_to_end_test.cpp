@@ -1,6 +1,6 @@
 // The built program on real trees: the rows it writes against the tree
 // builder's own measurement, what a scheduler sees, a full disk, a generated
-// locale, signals, message boxes and the history.
+// locale, signals and message boxes.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -16,7 +16,6 @@
 #include <sstream>
 #include <tuple>
 
-#include "history/history.h"
 #include "temp_dir.h"
 #include "tracking/formats.h"
 
@@ -307,42 +306,6 @@ TEST(EndToEnd, LeasesAreWaitedForUntilASignal) {
     EXPECT_EQ(run.output, "sizewalk: User interrupt occurred (signal 15) (Message B18)\n");
     EXPECT_EQ(ReadFile(path), before);
     EXPECT_TRUE(testing::SomeoneWaitsFor(path)) << "the run waited until the kernel broke it";
-}
-
-// The history reads back what the runs wrote, only from plain files (a FIFO
-// or a link under a tracking file's name is left out), and writes nothing
-// into the directory; the window's page goes to a temporary file.
-TEST(EndToEnd, HistoryReadsTheRunsBackAndWritesNothing) {
-    TempDir tmp;
-    tmp.File("alpha/a", 1000);
-    for (const char* style : {"1", "3", "3"}) {
-        ASSERT_EQ(RunProgram({SIZEWALK_BINARY, style, tmp.path()}).exit_status, 0);
-        tmp.File("alpha/b", style[0] == '1' ? 0 : 500);  // grows after the second run
-    }
-    ASSERT_EQ(mkfifo((tmp.fs() / "Sizewalk_20031005.txt").c_str(), 0600), 0);
-    fs::create_symlink(tmp.fs() / "Sizewalk.txt", tmp.fs() / "Sizewalk_20031006.txt");
-    const auto snapshot = [&tmp] {
-        std::string entries;
-        for (const auto& entry : fs::directory_iterator(tmp.fs())) {
-            entries += entry.path().string() +
-                       std::to_string(entry.last_write_time().time_since_epoch().count());
-        }
-        return entries;
-    };
-    const std::string before = snapshot();
-    const Result csv = RunProgram({SIZEWALK_BINARY, "--history", tmp.path(), "--format=csv"});
-    EXPECT_EQ(csv.exit_status, 0);
-    EXPECT_NE(csv.output.find("\r\nalpha,1500,2"), std::string::npos) << csv.output;
-    EXPECT_NE(csv.output.find(",1,+500,"), std::string::npos) << csv.output;
-    const auto page = history::WriteHistoryPage(tmp.path(), *MakeSystemHistory());
-    ASSERT_TRUE(page.ok() && page.value());
-    EXPECT_TRUE(page.value()->ends_with(".html"));
-    EXPECT_NE(ReadFile(*page.value()).find("<svg"), std::string::npos);
-    fs::remove(*page.value());
-    for (const char* name : {"Sizewalk_20031005.txt", "Sizewalk_20031006.txt"}) {
-        EXPECT_FALSE(MakeSystemHistory()->OpenForReading(tmp.path() + name).ok()) << name;
-    }
-    EXPECT_EQ(snapshot(), before);
 }
 
 }  // namespace

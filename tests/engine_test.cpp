@@ -24,7 +24,7 @@
 #include <thread>
 
 #include "platform/posix/folder_service.h"
-#include "platform/worker_count.h"
+#include "platform/walk_threads.h"
 #include "temp_dir.h"
 
 namespace sizewalk {
@@ -339,7 +339,7 @@ class SlowCalls : public walk::DirectoryCalls {
 // workers while all wait (more than it starts with). The sums stay exact.
 TEST(Engine, ManyRequestsInFlightWhereEachIsSlow) {
     using std::chrono::microseconds;
-    const unsigned starting = StartingThreadCount(0, false, std::thread::hardware_concurrency());
+    const unsigned starting = LocalWalkThreads();
     struct Row {
         unsigned threads;
         microseconds open, stat;

@@ -2,10 +2,15 @@
 // operating system or that need a failure on demand.
 #pragma once
 
+#include <algorithm>
 #include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "history/model.h"
+#include "platform/history_system.h"
 #include "platform/platform.h"
 
 namespace sizewalk::testing {
@@ -154,6 +159,86 @@ struct FakePlatform {
     StopFlag stop{0};
 
     Platform Get() { return Platform{folders, files, messages, clock, editor, locale, &stop}; }
+};
+
+// The size history's system in memory: tracking files by full path (Windows
+// joins a name with its own separator), any of them listed as another kind,
+// held by a run or someone else's (by name); pages and replaced files kept by
+// path.
+class MemoryHistory final : public HistorySystem {
+  public:
+    explicit MemoryHistory(std::map<std::string, std::string>& files) : files(files) {}
+    std::map<std::string, std::string>& files;
+    std::map<std::string, std::string> written;
+    std::map<std::string, FileKind> kinds;
+    std::set<std::string> busy, foreign;
+    Status failure;  // of every listing
+    LocalTime now{2026, 12, 1, 12, 0, 0};
+
+    Outcome<std::vector<ListedFile>> ListFiles(const std::string& dir) override {
+        std::vector<ListedFile> names;
+        for (const auto& [path, content] : files) {
+            const std::string name = path.substr(std::min(path.size(), dir.size()));
+            if (path.starts_with(dir.substr(0, dir.size() - 1)) && !name.empty() &&
+                name.find('/') == std::string::npos) {
+                names.push_back({name, kinds.contains(name) ? kinds[name] : FileKind::kRegular});
+            }
+        }
+        return failure ? Outcome<std::vector<ListedFile>>(*failure) : names;
+    }
+    Outcome<std::unique_ptr<InputFile>> OpenForReading(const std::string& path,
+                                                       std::chrono::milliseconds) override {
+        std::string key = path;
+        std::replace(key.begin(), key.end(), '\\', '/');
+        const std::string name = key.substr(key.rfind('/') + 1);
+        if (busy.contains(name)) {
+            return Error{errnum::kPathFileAccess, path + ": " + std::string(kFileBusy)};
+        }
+        return std::unique_ptr<InputFile>(
+            std::make_unique<Input>(files.at(key), !foreign.contains(name)));
+    }
+    Outcome<std::string> WriteTemporaryFile(std::string_view suffix,
+                                            std::string_view content) override {
+        const std::string path = "/tmp/page" + std::to_string(pages_++) + std::string(suffix);
+        written[path] = content;
+        return path;
+    }
+    Outcome<std::unique_ptr<ReplacementFile>> Replace(const std::string& path) override {
+        return std::unique_ptr<ReplacementFile>(std::make_unique<Replacement>(written[path]));
+    }
+    std::int64_t EpochSeconds(const LocalTime& t) override {
+        return std::int64_t{history::DaysFromCivil(t.year, t.month, t.day)} * 86400 +
+               t.hour * 3600 + t.minute * 60 + t.second;
+    }
+    LocalTime Now() override { return now; }
+
+  private:
+    struct Input final : InputFile {
+        Input(std::string_view bytes, bool trusted) : bytes(bytes), trusted(trusted) {}
+        std::string_view bytes;
+        bool trusted;
+        Outcome<std::size_t> Read(char* buffer, std::size_t size) override {
+            const std::size_t n = bytes.copy(buffer, size);
+            bytes.remove_prefix(n);
+            return n;
+        }
+        bool TrustedOwner() const override { return trusted; }
+    };
+    // What it writes stands in the file only once committed.
+    struct Replacement final : ReplacementFile {
+        explicit Replacement(std::string& file) : file(file) {}
+        std::string& file;
+        std::string text;
+        Status Write(std::string_view bytes) override {
+            text += bytes;
+            return std::nullopt;
+        }
+        Status Commit() override {
+            file = text;
+            return std::nullopt;
+        }
+    };
+    int pages_ = 0;
 };
 
 }  // namespace sizewalk::testing

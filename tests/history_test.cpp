@@ -2,6 +2,7 @@
 // figures of a small known history in every format; the command line.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <map>
 #include <set>
 #include <sstream>
@@ -14,6 +15,7 @@
 #include "history/history.h"
 #include "history/reader.h"
 #include "history/text.h"
+#include "platform/paths.h"
 #include "startup/history_command.h"
 
 namespace sizewalk {
@@ -23,7 +25,7 @@ using namespace history;
 using testing::Lines;
 
 // Each run on a line: its time, then name=bytes (? for a failed
-// measurement); then the skipped lines.
+// measurement); then what the file's summary says.
 std::string Dump(const History& h) {
     std::vector<std::string> runs(h.runs.size());
     for (std::size_t r = 0; r < h.runs.size(); ++r) {
@@ -32,26 +34,25 @@ std::string Dump(const History& h) {
     for (const Series& series : h.series) {
         for (std::size_t p = 0; p < series.runs.size(); ++p) {
             const auto value = h.ValueOf(series.values[p]);
-            runs[series.runs[p]] +=
-                " " + Shown(series.name) + "=" + (value ? Decimal(*value) : "?");
+            std::string& run = runs[series.runs[p]];
+            run += ' ';
+            run += Shown(series.name) + "=" + (value ? Decimal(*value) : "?");
         }
     }
     std::string text;
     for (const std::string& run : runs) {
         text += run + "\n";
     }
-    for (const FileSummary& file : h.files) {
-        if (file.skipped_lines > 0) {
-            text += "skipped " + std::to_string(file.skipped_lines) + " from line " +
-                    std::to_string(file.first_skipped_line) + "\n";
-        }
+    for (const std::string& note : FileNotes(h)) {
+        text += note + "\n";
     }
     return text;
 }
 
+// Read on 2026-12-08 at noon.
 History Parse(Layout layout, std::string_view bytes) {
-    HistoryBuilder builder;
-    builder.BeginFile("file");
+    HistoryBuilder builder(When{DaysFromCivil(2026, 12, 8), 12 * 3600});
+    builder.BeginFile("f");
     ParseTrackingBytes(bytes, layout, builder);
     return builder.Finish();
 }
@@ -59,10 +60,13 @@ History Parse(Layout layout, std::string_view bytes) {
 const std::string kProblem =
     " // Scanning Problem: Permission denied: /srv/data/x. Directory size reset to zero.";
 const std::string kRule(50, '-');
+const std::string kHead = "Directory Size Track (bytes) for 'C:\\Data\\' at ";
 
 // What, the layout, the bytes, the runs Dump() shows.
 const std::tuple<const char*, Layout, std::string, std::string> kParseCases[] = {
-    {"the original's unquoted commas; locales mixed; a repeated name starts a run", Layout::kCsv,
+    {"the original's unquoted commas; locales mixed; a name that repeats or sorts before the "
+     "row above starts a run",
+     Layout::kCsv,
      "05/10/2003,5,a,b\r\n"
      "05.10.2003,6,\"c\r\n"
      "05.10.2003,7,a,b\r\n"
@@ -71,45 +75,61 @@ const std::tuple<const char*, Layout, std::string, std::string> kParseCases[] = 
      "07\xe5\xb9\xb4"
      "12\xe5\xb9\xb4"
      "2026,18446744073709551616000,c\r\n",
-     "2003-10-05: a,b=5 \"c=6\n2003-10-05: a,b=7 d \"x\" y=9\n2026-12-07: c=8\n"
+     "2003-10-05: a,b=5\n2003-10-05: a,b=7 \"c=6 d \"x\" y=9\n2026-12-07: c=8\n"
      "2026-12-07: c=18446744073709551616000\n"},
-    {"the formula guard, a Latin-1 name, LF-only lines, a torn last line", Layout::kCsv,
+    {"a run across midnight, Windows' order (either case alike), a day skipped, the future",
+     Layout::kCsv,
+     Lines({"01/12/2026,1,a", "02/12/2026,2,b", "02/12/2026,3,0", "02/12/2026,4,a",
+            "02/12/2026,5,B", "02/12/2026,6,c", "03/12/2026,7,a", "05/12/2026,8,b",
+            "31/12/2036,9,c"}),
+     "2026-12-01: a=1 b=2\n2026-12-02: a=4 0=3 B=5 c=6\n2026-12-03: a=7\n2026-12-05: b=8\n"
+     "f: 1 run is dated after now and left out (a clock that was wrong?): 2036-12-31\n"},
+    {"the formula guard, a Latin-1 name, LF-only lines, a byte-order mark, a torn last line",
+     Layout::kCsv,
+     "\xEF\xBB\xBF"
      "05/10/2003,2,'=kept\n"
-     "05/10/2003,3,caf\xe9\n"
      "05/10/2003,4,\"'abc\"\n"
+     "05/10/2003,3,caf\xe9\n"
      "06/10/2003,4,tor",
-     "2003-10-05: '=kept=2 caf\\xe9=3 'abc=4\nskipped 1 from line 4\n"},
+     "2003-10-05: '=kept=2 'abc=4 caf\\xe9=3\nf: 1 line could not be read and was skipped "
+     "(line 4)\n"},
+    {"UTF-16", Layout::kCsv,
+     std::string("\xFF\xFE"
+                 "0\0"
+                 "5\0",
+                 6),
+     "f: is UTF-16 (an editor's \"Unicode\"), which no version writes; not read\n"},
     {"lines that cannot be read: glued rows, bad dates and sizes, no name", Layout::kCsv,
-     "05/10/2003,1,a\r\n"
-     "07/107/12/2026,0,a\r\n"
-     "31/02/2003,1,a\r\n"
-     "05/10/2003,x1,a\r\n"
-     "05/10/2003,1,\r\n"
-     "05/10/2003,0, // Scanning Problem: no name.\r\n"
-     "05/10/2003,340282366920938463463374607431768211456,a\r\n"
-     "\r\n"
-     "05/10/2003,2,b\r\n",
-     "2003-10-05: a=1 b=2\nskipped 7 from line 2\n"},
-    {"the original in code page 1252 with LF only: a block cut off, names with blanks, escapes",
+     Lines({"05/10/2003,1,a", "07/107/12/2026,0,a", "31/02/2003,1,a", "05/10/2003,x1,a",
+            "05/10/2003,1,", "05/10/2003,0, // Scanning Problem: no name.",
+            "05/10/2003,340282366920938463463374607431768211456,a", "", "05/10/2003,2,b"}),
+     "2003-10-05: a=1 b=2\nf: 7 lines could not be read and were skipped (the first is line "
+     "2)\n"},
+    {"the original in code page 1252 with LF only: a block cut off, names with blanks, "
+     "escapes, an undated block, a block still open",
      Layout::kText,
-     "Directory Size Track (bytes) for 'C:\\Data\\' at 5-10-2003 9:05:01\n\n"
-     "1\xa0"
-     "234\xa0"
-     "567       caf\xe9\n"
-     "12                two blanks\n"
-     "garbage\n"
-     "340,282,366,920,938,463,463,374,607,431,768,211,456 x\n"
-     "Directory Size Track (bytes) for 'C:\\Data\\' at 6-10-2003 10:30:06\n\n"
-     "5               caf\xe9\n"
-     "6               an earlier version's \\q\\x41\n\n"
-     "TOTAL: 5 bytes in 1 subdirectories\n" +
-         kRule + "\n\nnot a report\n",
+     kHead +
+         "5-10-2003 9:05:01\n\n1\xa0"
+         "234\xa0"
+         "567       caf\xe9\n"
+         "12                two blanks\n"
+         "garbage\n"
+         "340,282,366,920,938,463,463,374,607,431,768,211,456 x\n" +
+         kHead + "32-10-2003 10:30:06\n\n7               lost\n\nTOTAL: 7 bytes\n" + kRule +
+         "\n\n" + kHead +
+         "6-10-2003 10:30:06\n\n5               caf\xe9\n"
+         "6               an earlier version's \\q\\x41\n\n"
+         "TOTAL: 5 bytes in 1 subdirectories\n" +
+         kRule + "\n\nnot a report\n" + kHead +
+         "7-10-2003 10:30:06\n\n8               open\n\nTOTAL: 8 bytes in 1 subdirectories\n",
      "2003-10-05T09:05:01 (cut off): caf\\xe9=1234567   two blanks=12\n"
-     "2003-10-06T10:30:06: caf\\xe9=5 an earlier version's \\\\qA=6\nskipped 3 from line 5\n"},
+     "2003-10-06T10:30:06: caf\\xe9=5 an earlier version's \\\\qA=6\n"
+     "f: 6 lines could not be read and were skipped (the first is line 5)\n"},
     {"a read block ending inside a quoted name, a line longer than a block", Layout::kCsv,
      std::string((1 << 20) - 20, '\n') + "05/10/2003,7,\"a\r\nb\"\r\n" + std::string(3 << 20, 'x') +
-         "\r\n06/10/2003,1,c\r\n",
-     "2003-10-05: a\\r\\nb=7\n2003-10-06: c=1\nskipped 1048557 from line 1\n"},
+         "\r\n07/10/2003,1,c\r\n",
+     "2003-10-05: a\\r\\nb=7\n2003-10-07: c=1\n"
+     "f: 1048557 lines could not be read and were skipped (the first is line 1)\n"},
 };
 
 TEST(HistoryParse, ReadsEveryLayoutAsWritten) {
@@ -128,60 +148,66 @@ TEST(HistoryParse, TrackingFileNames) {
     }
 }
 
-// The 7- and 30-day changes compare with the last run on or before that day.
-TEST(HistoryFigures, ChangesOverSevenAndThirtyDays) {
-    const History h =
-        Parse(Layout::kCsv, Lines({"03/10/2026,1,a", "04/10/2026,2,a", "05/10/2026,4,a",
-                                   "27/10/2026,8,a", "28/10/2026,16,a", "03/11/2026,32,a"}));
-    const Figures f = ComputeFigures(h, SortKey::kName).at(0);
-    EXPECT_EQ(f.change_7_days, ByteChange{32 - 8});
-    EXPECT_EQ(f.change_30_days, ByteChange{32 - 2});
+// Rounding to one decimal carries into the next unit.
+TEST(HistoryText, HumanUnits) {
+    EXPECT_EQ(HumanSize(1023), "1023 B");
+    EXPECT_EQ(HumanSize(1048524), "1023.9 KiB");
+    EXPECT_EQ(HumanSize(1048525), "1.0 MiB");
+    EXPECT_EQ(HumanChange(-1048525), "-1.0 MiB");
 }
 
-// Files in memory, in one directory.
-class FakeHistorySystem final : public HistorySystem {
-  public:
-    std::string dir = "/srv/data/";
-    std::map<std::string, std::string> files, written;
+std::string Change(const std::optional<ByteChange>& change) {
+    return change ? SignedDecimal(*change) : "_";
+}
 
-    // The directory ends with either separator (Windows adds its own).
-    Outcome<std::vector<std::string>> ListFiles(const std::string& path) override {
-        if (path.substr(0, path.size() - 1) != dir.substr(0, dir.size() - 1)) {
-            return MakeError(errnum::kPathNotFound, path);
-        }
-        std::vector<std::string> names;
-        for (const auto& [name, content] : files) {
-            names.push_back(name);
-        }
-        return names;
-    }
-    Outcome<std::unique_ptr<InputFile>> OpenForReading(const std::string& path) override {
-        return std::unique_ptr<InputFile>(
-            std::make_unique<MemoryInput>(files.at(path.substr(dir.size()))));
-    }
-    Outcome<std::string> WriteTemporaryFile(std::string_view suffix,
-                                            std::string_view content) override {
-        return written.insert_or_assign("/tmp/page" + std::string(suffix), content).first->first;
-    }
-    std::int64_t EpochSeconds(const LocalTime& t) override {
-        return std::int64_t{DaysFromCivil(t.year, t.month, t.day)} * 86400 + t.hour * 3600 +
-               t.minute * 60 + t.second;
-    }
-
-  private:
-    class MemoryInput final : public InputFile {
-      public:
-        explicit MemoryInput(std::string_view bytes) : bytes_(bytes) {}
-        Outcome<std::size_t> Read(char* buffer, std::size_t size) override {
-            const std::size_t n = bytes_.copy(buffer, size);
-            bytes_.remove_prefix(n);
-            return n;
-        }
-
-      private:
-        std::string_view bytes_;
+// Each subdirectory's changes since the previous run, over 7 and 30 days,
+// and its notes: a figure spans what its label says or stays empty.
+TEST(HistoryFigures, ChangesGapsAndSpans) {
+    const std::string failed = "0," + kProblem.substr(1);
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        // The 7- and 30-day changes compare with the last run on or before that day.
+        {{"03/10/2026,1,a", "04/10/2026,2,a", "05/10/2026,4,a", "27/10/2026,8,a", "28/10/2026,16,a",
+          "03/11/2026,32,a"},
+         "a +16 +24 +30 \n"},
+        // A problem 7 days back, and today: no figure reaches past it.
+        {{"01/10/2026,1,a", "01/10/2026,1,b", "27/10/2026,0,a" + kProblem, "27/10/2026,2,b",
+          "02/11/2026,3,a", "02/11/2026,3,b", "03/11/2026,5,a", "03/11/2026,0,b" + kProblem},
+         "a +2 _ +4 \nb _ _ _ \n"},
+        // Back with a problem after a run without it: a gap, not 0.
+        {{"01/10/2026,4,a", "01/10/2026,1,b", "02/10/2026,1,b", "03/10/2026,0,a" + kProblem,
+          "03/10/2026,1,b"},
+         "a _ _ _ \nb 0 _ _ \n"},
     };
-};
+    for (const auto& [rows, expected] : cases) {
+        const History h = Parse(Layout::kCsv, Lines(rows));
+        std::string text;
+        for (const Figures& f : ComputeFigures(h, SortKey::kChange)) {
+            text += h.series[f.series].name + " " + Change(f.change_previous) + " " +
+                    Change(f.change_7_days) + " " + Change(f.change_30_days) + " " +
+                    (f.gone_since ? IsoWhen(h.runs[*f.gone_since].when) : "") + "\n";
+        }
+        EXPECT_EQ(text, expected) << rows.front();
+    }
+    const std::string a = "1               a";
+    const History h =
+        Parse(Layout::kText, Lines({kHead + "1-10-2026 1:00:00", "", a, "2               b", "",
+                                    "TOTAL: 3", kRule, kHead + "2-10-2026 1:00:00", "", a,
+                                    kHead + "3-10-2026 1:00:00", "", a, "", "TOTAL: 1", kRule}));
+    EXPECT_EQ(h.runs.size(), 3u);
+    // Gone since the first run that was not cut off; the run cut off tells no size.
+    const Figures b = ComputeFigures(h, SortKey::kName).at(1);
+    EXPECT_EQ(b.gone_since, 2u);
+    EXPECT_FALSE(b.change_previous);
+    // Where every figure ties, by name.
+    const History ties = Parse(
+        Layout::kText, Lines({kHead + "1-10-2026 1:00:00", "", "1               e",
+                              "1               d", "1               c", "", "TOTAL: 3", kRule}));
+    std::string names;
+    for (const Figures& f : ComputeFigures(ties, SortKey::kChange)) {
+        names += ties.series[f.series].name;
+    }
+    EXPECT_EQ(names, "cde");
+}
 
 class FakeConsole final : public Console {
   public:
@@ -214,28 +240,16 @@ class KnownHistory : public ::testing::Test {
                  {"31/10/2026", {"2000" + odd, beta_failed, "10,new"}},
                  {"03/11/2026", {"3000" + odd, beta_failed, "40,new"}}}) {
             for (const std::string& row : rows) {
-                system.files["Sizewalk.csv"] += date + "," + row + "\r\n";
+                files["/srv/data/Sizewalk.csv"] += date + "," + row + "\r\n";
             }
         }
-        system.files["Sizewalk.txt"] = Lines({
-            "Directory Size Track (bytes) for '/srv/data/' at 31-10-2026 08:00:00",
-            "",
-            "1,900           =caf\xe9 \"x\"",
-            " 0              beta" + kProblem,
-            "",
-            "TOTAL: 1,900 bytes in 2 subdirectories",
-            kRule,
-            "",
-            "Directory Size Track (bytes) for '/srv/data/' at 2-11-2026 10:00:00",
-            "",
-            "2,500           =caf\xe9 \"x\"",
-            "6,000           beta",
-            "20              new",
-            "",
-            "TOTAL: 8,520 bytes in 3 subdirectories",
-            kRule,
-            "",
-        });
+        files["/srv/data/Sizewalk.txt"] =
+            Lines({"Directory Size Track (bytes) for '/srv/data/' at 31-10-2026 08:00:00", "",
+                   "1,900           =caf\xe9 \"x\"", " 0              beta" + kProblem, "",
+                   "TOTAL: 1,900 bytes in 2 subdirectories", kRule, "",
+                   "Directory Size Track (bytes) for '/srv/data/' at 2-11-2026 10:00:00", "",
+                   "2,500           =caf\xe9 \"x\"", "6,000           beta", "20              new",
+                   "", "TOTAL: 8,520 bytes in 3 subdirectories", kRule, ""});
     }
 
     std::string Run(std::vector<std::string> options) {
@@ -245,7 +259,8 @@ class KnownHistory : public ::testing::Test {
         return console.out;
     }
 
-    FakeHistorySystem system;
+    std::map<std::string, std::string> files;
+    testing::MemoryHistory system{files};
     FakeConsole console;
 };
 
@@ -257,49 +272,35 @@ TEST_F(KnownHistory, EveryFormat) {
          "Sizewalk.csv and Sizewalk.txt\n"
          "   SIZE  AS OF       LAST RUN    7 DAYS   30 DAYS  PER DAY  TREND   NAME\n"
          "2.9 KiB  2026-11-03    +500 B  +1.5 KiB  +2.0 KiB    +61 B  _-:=+#  =caf\\xe9 \"x\"\n"
-         "5.9 KiB  2026-11-02       0 B   +1000 B   +1000 B    +30 B  _   #   beta  "
-         "(not measured in the last run)\n"
          "   40 B  2026-11-03     +20 B     +40 B     +40 B     +1 B     _-#  new  "
          "(new since 2026-10-31)\n"
          "  300 B  2026-10-27       0 B    -300 B    -300 B     -9 B  __      gone  "
-         "(gone since 2026-10-31)\n"},
+         "(gone since 2026-10-31)\n"
+         "5.9 KiB  2026-11-02                                         _   #   beta  "
+         "(not measured in the last run)\n"},
         {{"--sort=name", "--bytes"},  // CSV where the output is no terminal
          Lines({"name,latest_bytes,latest_date,measured,change_previous_run,change_7_days,"
                 "change_30_days,growth_per_day_30_days,new_since,gone_since",
                 "\"'=caf\\xe9 \"\"x\"\"\",3000,2026-11-03,1,+500,+1500,+2000,+61,,",
-                "beta,6000,2026-11-02T10:00:00,0,0,+1000,+1000,+30,,",
+                "beta,6000,2026-11-02T10:00:00,0,,,,,,",
                 "gone,300,2026-10-27,0,0,-300,-300,-9,,2026-10-31T08:00:00",
                 "new,40,2026-11-03,1,+20,+40,+40,+1,2026-10-31,"})},
-        {{"--format=json", "--sort=size"},
-         "{\"directory\": \"/srv/data/\", \"first_run\": \"2026-10-01\", \"last_run\": "
-         "\"2026-11-03\", \"runs\": 6, \"files\": [{\"name\": \"Sizewalk.csv\", \"runs\": 4, "
-         "\"skipped_lines\": 0}, {\"name\": \"Sizewalk.txt\", \"runs\": 2, \"skipped_lines\": "
-         "0}],\n"
-         "\"subdirectories\": [\n"
-         "{\"name\": \"beta\", \"latest_bytes\": 6000, \"latest_date\": \"2026-11-02T10:00:00\", "
-         "\"measured\": false, \"change_previous_run\": 0, \"change_7_days\": 1000, "
-         "\"change_30_days\": 1000, \"growth_per_day_30_days\": 30, \"new_since\": null, "
-         "\"gone_since\": null, \"series\": [[\"2026-10-01\", 5000], [\"2026-10-27\", null], "
-         "[\"2026-10-31T08:00:00\", null], [\"2026-10-31\", null], [\"2026-11-02T10:00:00\", "
-         "6000], [\"2026-11-03\", null]]},\n"
-         "{\"name\": \"=caf\\udce9 \\\"x\\\"\", \"latest_bytes\": 3000, \"latest_date\": "
-         "\"2026-11-03\", "
-         "\"measured\": true, \"change_previous_run\": 500, \"change_7_days\": 1500, "
-         "\"change_30_days\": 2000, \"growth_per_day_30_days\": 61, \"new_since\": null, "
-         "\"gone_since\": null, \"series\": [[\"2026-10-01\", 1000], [\"2026-10-27\", 1500], "
-         "[\"2026-10-31T08:00:00\", 1900], [\"2026-10-31\", 2000], [\"2026-11-02T10:00:00\", "
-         "2500], [\"2026-11-03\", 3000]]},\n"
-         "{\"name\": \"gone\", \"latest_bytes\": 300, \"latest_date\": \"2026-10-27\", "
-         "\"measured\": false, \"change_previous_run\": 0, \"change_7_days\": -300, "
-         "\"change_30_days\": -300, \"growth_per_day_30_days\": -9, \"new_since\": null, "
-         "\"gone_since\": \"2026-10-31T08:00:00\", \"series\": [[\"2026-10-01\", 300], "
-         "[\"2026-10-27\", 300]]},\n"
-         "{\"name\": \"new\", \"latest_bytes\": 40, \"latest_date\": \"2026-11-03\", "
-         "\"measured\": true, \"change_previous_run\": 20, \"change_7_days\": 40, "
-         "\"change_30_days\": 40, \"growth_per_day_30_days\": 1, \"new_since\": \"2026-10-31\", "
-         "\"gone_since\": null, \"series\": [[\"2026-10-31\", 10], [\"2026-11-02T10:00:00\", 20], "
-         "[\"2026-11-03\", 40]]}\n"
-         "]}\n"},
+        {
+            {"--format=json", "--sort=size"},
+            "{\"directory\": \"/srv/data/\", \"first_run\": \"2026-10-01\", \"last_run\": "
+            "\"2026-11-03\", \"runs\": 6, \"files\": [{\"name\": \"Sizewalk.csv\", \"runs\": 4, "
+            "\"skipped_lines\": 0}, {\"name\": \"Sizewalk.txt\", \"runs\": 2, \"skipped_lines\": "
+            "0}],\n"
+            "\"subdirectories\": [\n"
+            "{\"name\": \"beta\", \"latest_bytes\": 6000, \"latest_date\": "
+            "\"2026-11-02T10:00:00\", "
+            "\"measured\": false, \"change_previous_run\": null, \"change_7_days\": null, "
+            "\"change_30_days\": null, \"growth_per_day_30_days\": null, \"new_since\": null, "
+            "\"gone_since\": null, \"series\": [[\"2026-10-01\", 5000], [\"2026-10-27\", null], "
+            "[\"2026-10-31T08:00:00\", null], [\"2026-10-31\", null], [\"2026-11-02T10:00:00\", "
+            "6000], [\"2026-11-03\", null]]},\n"
+            // The others as in CSV.
+        },
         {{"--format=openmetrics", "--sort=name"},
          "# TYPE sizewalk_subdirectory_bytes gauge\n"
          "# UNIT sizewalk_subdirectory_bytes bytes\n"
@@ -324,18 +325,38 @@ TEST_F(KnownHistory, EveryFormat) {
     };
     console.terminal = true;
     for (const auto& [options, expected] : cases) {
-        EXPECT_EQ(Run(options), expected) << (options.empty() ? "" : options.back());
+        const std::string out = Run(options);
+        EXPECT_EQ(expected.ends_with(",\n") ? out.substr(0, expected.size()) : out, expected)
+            << (options.empty() ? "" : options.back());
         console.terminal = false;
     }
 }
 
 // The page for the window: a chart line per grower in its colour, the
 // table, nothing fetched from elsewhere.
+// Under a locale with a decimal comma too; the chart goes forward in time
+// (a CSV run, dated alone, after the text run of its day), a measurement
+// between two gaps is a dot.
 TEST_F(KnownHistory, HtmlPageForTheWindow) {
+    const bool german = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
     const auto path = WriteHistoryPage("/srv/data/", system);
+    std::setlocale(LC_ALL, "C");
     ASSERT_TRUE(path.ok() && path.value());
     const std::string& page = system.written.at(*path.value());
-    EXPECT_TRUE(page.starts_with("<!DOCTYPE html>"));
+    EXPECT_TRUE(german || kPathSeparator == '\\');
+    EXPECT_NE(page.find("viewBox=\"0 0 960 432.0\""), std::string::npos);
+    EXPECT_NE(page.find(" h0\""), std::string::npos);
+    for (std::size_t at = page.find("<path d=\""); at != std::string::npos;
+         at = page.find("<path d=\"", at + 1)) {
+        std::istringstream path_data(page.substr(at + 9, page.find('"', at + 9) - at - 9));
+        double last = 0;
+        for (std::string move; path_data >> move && move != "h0";) {
+            const double px = std::stod(move.substr(1));
+            EXPECT_TRUE(move[0] == 'M' || px >= last) << page.substr(at, 200);
+            last = px;
+            path_data >> move;  // y
+        }
+    }
     for (const char* part :
          {"<title>Size history of /srv/data/</title>", "<svg", "stroke=\"#1f77b4\"",
           "stroke=\"#d62728\"", ">2026-10-01<", "KiB</text>", ">=caf\\xe9 &quot;x&quot;</text>",
@@ -346,12 +367,10 @@ TEST_F(KnownHistory, HtmlPageForTheWindow) {
     EXPECT_EQ(page.find("<script"), std::string::npos);
     EXPECT_EQ(page.find("http:", page.find("<svg") + 40), std::string::npos);
 
-    system.files.clear();
+    files.clear();
     const auto none = WriteHistoryPage("/srv/data/", system);
     ASSERT_TRUE(none.ok());
     EXPECT_FALSE(none.value());
-    EXPECT_EQ(NoHistoryText("/srv/data/"),
-              "No size history in /srv/data/ yet. Press Go to record the first one.");
 }
 
 // Names that look alike stay apart: a backslash and what it escapes, a
@@ -360,12 +379,12 @@ TEST_F(KnownHistory, HtmlPageForTheWindow) {
 // OpenMetrics labels are the shown names of the CSV report).
 TEST_F(KnownHistory, LookalikeNamesStayApart) {
     const std::set<std::string> names = {"a\\tb",  "a\tb",  "caf\\xe9", "caf\xe9",
-                                         "=a,b\"", "'=a,b", "\u202Ea"};
+                                         "=a,b\"", "'=a,b", "\u202Ea",  "<script>"};
     std::string csv;
     for (const std::string& name : names) {
         csv += "05/10/2003,1," + CsvField(name) + "\r\n";
     }
-    system.files = {{"Sizewalk.csv", csv}};
+    files = {{"/srv/data/Sizewalk.csv", csv}};
     const std::string json = Run({"--format=json", "--sort=name"});
     for (const char* name : {R"("a\\tb")", R"("a\tb")", R"("caf\\xe9")", R"("caf\udce9")",
                              R"("=a,b\"")", R"("'=a,b")", R"("\u202ea")"}) {
@@ -381,6 +400,9 @@ TEST_F(KnownHistory, LookalikeNamesStayApart) {
         read.insert(UnescapeText(row[0] == '"' ? field : row));
     }
     EXPECT_EQ(read, names);
+    const std::string page = Run({"--format=html"});
+    EXPECT_EQ(page.find("<script"), std::string::npos);
+    EXPECT_NE(page.find(">&lt;script&gt;</td>"), std::string::npos);
 }
 
 // Changes of up to 2^128 - 1 bytes either way, and their growth per day,
@@ -388,9 +410,9 @@ TEST_F(KnownHistory, LookalikeNamesStayApart) {
 TEST_F(KnownHistory, ChangesToTheLargestSize) {
     const std::string largest = "340282366920938463463374607431768211455";
     const std::string per_day = "11342745564031282115445820247725607049";  // rounded up
-    system.files = {
-        {"Sizewalk.csv", Lines({"01/10/2026,0,grows", "01/10/2026," + largest + ",shrinks",
-                                "31/10/2026," + largest + ",grows", "31/10/2026,0,shrinks"})}};
+    files = {{"/srv/data/Sizewalk.csv",
+              Lines({"01/10/2026,0,grows", "01/10/2026," + largest + ",shrinks",
+                     "31/10/2026," + largest + ",grows", "31/10/2026,0,shrinks"})}};
     EXPECT_EQ(Run({"--format=csv"}),
               Lines({"name,latest_bytes,latest_date,measured,change_previous_run,change_7_days,"
                      "change_30_days,growth_per_day_30_days,new_since,gone_since",
@@ -398,9 +420,10 @@ TEST_F(KnownHistory, ChangesToTheLargestSize) {
                          largest + ",+" + per_day + ",,",
                      "shrinks,0,2026-10-31,1,-" + largest + ",-" + largest + ",-" + largest + ",-" +
                          per_day + ",,"}));
+    EXPECT_EQ(Run({"--format=html"}).find("e+"), std::string::npos);  // axis labels in YiB
     EXPECT_NE(
         Run({"--format=json"})
-            .find("\"change_30_days\": -" + largest + ", \"growth_per_day_30_days\": -" + per_day),
+            .find("\"change_30_days\": " + largest + ", \"growth_per_day_30_days\": " + per_day),
         std::string::npos);
 }
 
@@ -411,33 +434,57 @@ struct CommandCase {
     std::string csv = "05/10/2003,1,a\r\n";
 };
 
-// Of the files there, only the tracking files count.
+// Of the files there, only the tracking files count; a file that cannot be
+// read (a link, one a run holds, someone else's) is named, and the rest
+// reported.
 TEST(HistoryCommand, StatusesAndMessages) {
+    const std::string dir = "sizewalk: /srv/My Data/";
+    const std::string not_read =
+        dir + "Sizewalk.txt: a symbolic link, not read\n" + dir +
+        "Sizewalk_20031001.txt: being written by a run for more than 10 seconds, not read\n" + dir +
+        "Sizewalk_20031002.txt: owned by another user (not by you, the directory's owner or "
+        "root), not read\n";
     const CommandCase cases[] = {
         {{"--history"}, 2, "sizewalk: the directory is missing\nusage: sizewalk --history DIR/"},
         {{"--history", "/srv/data/", "--format=xml"}, 2, "sizewalk: unknown format: --format=xml"},
         {{"--history", "--sort=date", "/srv/data/"}, 2, "sizewalk: unknown option: --sort=date"},
+        {{"--history=/srv/My Data/"},
+         2,
+         "sizewalk: the directory follows --history after a blank: sizewalk --history /srv/My "
+         "Data/\n"},
         {{"--history", "/srv/none/"}, 1, "sizewalk: Path not found: /srv/none/\n"},
-        {{"--history", "/srv/My", "Data", "--bytes"}, 0, ""},
-        {{"--history /srv/My \"Data/\" --format=json"}, 0, ""},  // Windows' one command text
-        {{"--history", "--", "--odd/"}, 1, "sizewalk: Path not found: --odd/\n"},
+        {{"--history", "/srv/My", "Data", "--bytes"}, 0, ""},          // Windows adds a backslash
+        {{"--history /srv/My \"Data/\" --format=json"}, 0, not_read},  // Windows' one command text
+        {{"--history", "--", "--odd/"}, 1, "sizewalk: No size history in --odd/ yet"},
+        {{"--history", "/srv/My Data/", "--output=/srv/m.prom"}, 0, not_read},
         {{"--history", "/srv/My Data/"},
          1,
-         "sizewalk: /srv/My Data/Sizewalk.csv: 1 line could not be read and was skipped (line 1)\n"
-         "sizewalk: No size history in /srv/My Data/ yet: no Sizewalk.csv, Sizewalk.txt or "
-         "Sizewalk_yyyyMMdd.txt with a run in it.\n",
+         dir + "Sizewalk.csv: 1 line could not be read and was skipped (line 1)\n" + not_read +
+             "sizewalk: No size history in /srv/My Data/ yet: no Sizewalk.csv, Sizewalk.txt or "
+             "Sizewalk_yyyyMMdd.txt with a run in it could be read.\n",
          "not a row\r\n"},
     };
     for (const CommandCase& c : cases) {
-        FakeHistorySystem system;
-        system.dir = "/srv/My Data/";
-        system.files["Sizewalk.csv"] = c.csv;
-        system.files["notes.txt"] = "05/10/2003,1,a\r\n";
+        std::map<std::string, std::string> files = {{"/srv/My Data/Sizewalk.csv", c.csv},
+                                                    {"/srv/My Data/notes.txt", "05/10/2003,1,a"}};
+        testing::MemoryHistory system{files};
+        for (const char* name :
+             {"Sizewalk.txt", "Sizewalk_20031001.txt", "Sizewalk_20031002.txt"}) {
+            files[std::string("/srv/My Data/") + name] = "";
+        }
+        system.kinds["Sizewalk.txt"] = FileKind::kLink;
+        system.busy.insert("Sizewalk_20031001.txt");
+        system.foreign.insert("Sizewalk_20031002.txt");
+        if (c.arguments.back() == "/srv/none/") {
+            system.failure = MakeError(errnum::kPathNotFound, "/srv/none/");
+        }
         FakeConsole console;
         EXPECT_TRUE(IsHistoryCommand(c.arguments)) << c.arguments[0];
         EXPECT_EQ(RunHistoryCommand(c.arguments, system, console), c.status) << c.arguments[0];
         EXPECT_TRUE(console.err.starts_with(c.error)) << console.err;
-        EXPECT_EQ(console.out.empty(), c.status != 0);
+        const bool to_file = c.arguments.back().starts_with("--output=");
+        EXPECT_EQ(console.out.empty(), c.status != 0 || to_file);
+        EXPECT_EQ(system.written.contains("/srv/m.prom"), to_file);
     }
     for (const std::vector<std::string>& other :
          {std::vector<std::string>{"3", "--history"}, {"--history/"}, {"--historyx", "/srv/"}}) {

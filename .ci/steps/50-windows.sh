@@ -8,9 +8,47 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-scripts/build-windows
-
+# A throwaway certificate authority, a code-signing certificate from it for
+# the programs and the installer, and a timestamp authority: there is no
+# network here to reach a real one, so osslsigncode stamps with its own.
 build=$PWD/build-windows
+keys=$build/test-signing
+mkdir -p "$keys"
+printf '%s\n' '[code]' 'keyUsage=critical,digitalSignature' 'extendedKeyUsage=codeSigning' \
+    '[tsa]' 'keyUsage=critical,digitalSignature' 'extendedKeyUsage=critical,timeStamping' \
+    >"$keys/extensions.cnf"
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$keys/ca.key" -out "$keys/ca.pem" -days 2 \
+    -subj "/CN=Sizewalk Test CA" 2>/dev/null
+for who in code tsa; do
+    openssl req -newkey rsa:2048 -nodes -keyout "$keys/$who.key" -out "$keys/$who.csr" \
+        -subj "/CN=The Sizewalk Authors" 2>/dev/null
+    openssl x509 -req -in "$keys/$who.csr" -CA "$keys/ca.pem" -CAkey "$keys/ca.key" \
+        -CAcreateserial -days 2 -extfile "$keys/extensions.cnf" -extensions "$who" \
+        -out "$keys/$who.pem" 2>/dev/null
+done
+printf 'throwaway\n' >"$keys/password"
+openssl pkcs12 -export -inkey "$keys/code.key" -in "$keys/code.pem" -out "$keys/code.p12" \
+    -passout "file:$keys/password"
+scripts/build-windows -DSIZEWALK_SIGN_PKCS12="$keys/code.p12" \
+    -DSIZEWALK_SIGN_PASSWORD_FILE="$keys/password" \
+    -DSIZEWALK_SIGN_TSA="$keys/tsa.pem;$keys/tsa.key"
+
+echo "== Authenticode signatures"
+stage=$build/packaging/windows/stage
+msi=$(echo "$build"/packaging/windows/sizewalk-*-x64.msi)
+[ -f "$msi" ] || { echo "no installer was built" >&2; exit 1; }
+for signed in "$stage/sizewalk.exe" "$stage/sizewalk.com" "$msi"; do
+    report=$(osslsigncode verify -CAfile "$keys/ca.pem" -TSA-CAfile "$keys/ca.pem" -in "$signed" 2>&1) ||
+        true
+    if ! grep -q '^Signature verification: ok' <<<"$report" ||
+        ! grep -q '^Timestamp Server Signature verification: ok' <<<"$report" ||
+        ! grep -q 'Subject: /CN=The Sizewalk Authors' <<<"$report"; then
+        echo "$signed: no valid timestamped signature:" >&2
+        echo "$report" >&2
+        exit 1
+    fi
+done
+echo "signed and timestamped: sizewalk.exe, sizewalk.com, $(basename "$msi")"
 wine_run=$PWD/tests/win32/run-in-wine
 export LC_ALL=C.UTF-8  # Wine's locale: en-US, code page 1252
 unset DISPLAY WAYLAND_DISPLAY
@@ -102,18 +140,19 @@ fi
 echo "Windows end-to-end runs: Sizewalk.csv and Sizewalk.txt as expected"
 
 echo "== The installer under Wine"
-msi=$(echo "$build"/packaging/windows/sizewalk-*-x64.msi)
-[ -f "$msi" ] || { echo "no installer was built" >&2; exit 1; }
-msi_path="Z:${msi//\//\\}"
+msi_path() { echo "Z:${1//\//\\}"; }
 prefix=$build/wine-msi
-installed="$prefix/drive_c/Program Files/Sizewalk/sizewalk.exe"
-uninstall_entries() {
+installed="$prefix/drive_c/Program Files/Sizewalk"
+# The DisplayVersion of each installed Sizewalk.
+installed_versions() {
     SIZEWALK_WINE_TIMEOUT=60 "$wine_run" "$prefix" plain reg query \
         'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s </dev/null 2>/dev/null |
-        tr -d '\r' | grep -c 'DisplayName *REG_SZ *Sizewalk$' || true
+        tr -d '\r' | awk '/DisplayName +REG_SZ +Sizewalk$/ {found = 1}
+            found && /DisplayVersion/ {print $3; found = 0}' | sort | tr '\n' ' '
 }
-run_in "$prefix" msiexec /i "$msi_path" /qn
-[ -f "$installed" ] || { echo "not installed under Program Files\\Sizewalk" >&2; exit 1; }
+run_in "$prefix" msiexec /i "$(msi_path "$msi")" /qn
+[ -f "$installed/sizewalk.exe" ] && [ -f "$installed/sizewalk.com" ] ||
+    { echo "not installed under Program Files\\Sizewalk" >&2; exit 1; }
 shortcut=$(find "$prefix/drive_c" -name Sizewalk.lnk | head -1)
 # The shortcut starts the installed program, without arguments: the window.
 link_texts=""
@@ -122,18 +161,57 @@ if ! grep -q 'Sizewalk\\sizewalk\.exe$' <<<"$link_texts"; then
     echo "no Start-menu shortcut to the installed program: '$shortcut'" >&2
     exit 1
 fi
-[ "$(uninstall_entries)" = 1 ] || { echo "not among the installed programs" >&2; exit 1; }
+[ "$(installed_versions)" = "2.0.2 " ] || { echo "not among the installed programs" >&2; exit 1; }
 mkdir -p "$prefix/drive_c/msi-tree/one"
 head -c 42 /dev/zero >"$prefix/drive_c/msi-tree/one/f"
 run_in "$prefix" 'C:\Program Files\Sizewalk\sizewalk.exe' 3 'C:\msi-tree\'
 grep -q ",42,one"$'\r'"\$" "$prefix/drive_c/msi-tree/Sizewalk.csv" ||
     { echo "the installed program wrote no row" >&2; exit 1; }
-run_in "$prefix" msiexec /x "$msi_path" /qn
-if [ -e "$installed" ] || [ -e "$shortcut" ] || [ "$(uninstall_entries)" != 0 ]; then
+# "sizewalk" at a prompt in its folder runs the console companion, whose
+# output and status cmd sees.
+printf '%s\r\n' '@echo off' 'cd /d "C:\Program Files\Sizewalk"' 'sizewalk --version' \
+    'sizewalk 4 C:\ 2>nul' 'echo status %ERRORLEVEL%' >"$prefix/drive_c/prompt.cmd"
+console=$(SIZEWALK_WINE_TIMEOUT=60 "$wine_run" "$prefix" plain cmd /c 'C:\prompt.cmd' </dev/null \
+    2>/dev/null | tr -d '\r' || true)
+if ! grep -q '^Sizewalk v' <<<"$console" || ! grep -q '^status 2$' <<<"$console"; then
+    echo "sizewalk at the prompt: '$console'" >&2
+    exit 1
+fi
+
+# A newer version replaces it; the same version rebuilt, or an older one, is
+# refused with the reason; the same package again repairs.
+newer=$build/packaging/windows/sizewalk-upgrade-test.msi
+rebuilt=$build/packaging/windows/sizewalk-rebuilt-test.msi
+version=$(basename "$msi" | sed -E 's/^sizewalk-([0-9.]+)-x64\.msi$/\1/')
+higher=${version%.*}.$((${version##*.} + 1))
+for package in "$newer" "$rebuilt"; do
+    (cd "$stage" && wixl -a x64 -D Version="$higher" -D Company="The Sizewalk Authors" \
+        -D Website=http://sizewalk.test/ -o "$package" sizewalk.wxs)
+done
+run_in "$prefix" msiexec /i "$(msi_path "$newer")" /qn
+[ "$(installed_versions)" = "$higher " ] ||
+    { echo "after the upgrade: $(installed_versions)" >&2; exit 1; }
+for refused in "$msi" "$rebuilt"; do
+    status=0
+    SIZEWALK_WINE_TIMEOUT=120 "$wine_run" "$prefix" plain msiexec /i "$(msi_path "$refused")" /qn \
+        '/l*v' 'C:\refused.log' </dev/null >/dev/null 2>&1 || status=$?
+    # Refused by the launch condition, whose message Wine's log leaves out.
+    if [ "$status" -eq 0 ] || [ "$(installed_versions)" != "$higher " ] ||
+        ! grep -a '^Action start' "$prefix/drive_c/refused.log" | tail -1 |
+        grep -q 'LaunchConditions'; then
+        echo "$(basename "$refused") over $higher: status $status, $(installed_versions)" >&2
+        exit 1
+    fi
+done
+run_in "$prefix" msiexec /i "$(msi_path "$newer")" /qn
+run_in "$prefix" msiexec /x "$(msi_path "$newer")" /qn
+if [ -e "$installed/sizewalk.exe" ] || [ -e "$installed/sizewalk.com" ] || [ -e "$shortcut" ] ||
+    [ -n "$(installed_versions)" ]; then
     echo "the uninstall left the program, its shortcut or its entry behind" >&2
     exit 1
 fi
-echo "installer: installed, ran from Program Files, removed cleanly"
+echo "installer: installed, ran from Program Files and at the prompt, upgraded, refused an"
+echo "older and a rebuilt package, removed cleanly"
 
 echo "== The window on a virtual X server"
 shot=$(mktemp --suffix=.png)

@@ -35,6 +35,7 @@ check_contents() {
 }
 check_contents "${deb[sizewalk]}" \
     ./usr/bin/sizewalk \
+    ./usr/lib/systemd/system/sizewalk-metrics@.service ./usr/lib/systemd/system/sizewalk-metrics@.timer \
     ./usr/lib/systemd/system/sizewalk@.service ./usr/lib/systemd/system/sizewalk@.timer \
     ./usr/lib/systemd/user/sizewalk@.service ./usr/lib/systemd/user/sizewalk@.timer \
     ./usr/share/doc/sizewalk/changelog.Debian.gz ./usr/share/doc/sizewalk/copyright \
@@ -155,7 +156,8 @@ fi
 # The installed units, with the installed program and man page.
 mkdir -m 700 "$tmp/runtime"
 systemd-analyze verify /usr/lib/systemd/system/sizewalk@.service \
-    /usr/lib/systemd/system/sizewalk@.timer
+    /usr/lib/systemd/system/sizewalk@.timer /usr/lib/systemd/system/sizewalk-metrics@.service \
+    /usr/lib/systemd/system/sizewalk-metrics@.timer
 XDG_RUNTIME_DIR=$tmp/runtime systemd-analyze --user verify \
     /usr/lib/systemd/user/sizewalk@.service /usr/lib/systemd/user/sizewalk@.timer
 systemd-analyze security --offline=yes --threshold=40 --no-pager \

@@ -7,42 +7,22 @@ namespace {
 
 class Timeline {
   public:
-    explicit Timeline(const History& history) : history_(history) {
-        complete_before_.reserve(history.runs.size() + 1);
-        complete_before_.push_back(0);
-        for (const Run& run : history.runs) {
-            complete_before_.push_back(complete_before_.back() + (run.complete ? 1 : 0));
-        }
-    }
+    explicit Timeline(const History& history) : history_(history) {}
 
-    // Whether a complete run lies in [first, last]: one that would have listed
-    // a subdirectory that was there.
-    bool CompleteBetween(std::int64_t first, std::int64_t last) const {
-        return first <= last && complete_before_[static_cast<std::size_t>(last) + 1] >
-                                    complete_before_[static_cast<std::size_t>(first)];
-    }
-
-    // The size of `series` as of run `run`: its last measurement at or
-    // before it; 0 when it was not there; nothing when not known (only
-    // failed measurements since it appeared, or no run before).
+    // The size of `series` at run `run`: as measured there; 0 when a
+    // complete run did not list it; nothing when not known (a scanning
+    // problem, a run cut off, no such run). Never a size of another run: a
+    // figure labelled 7 days spans 7 days.
     std::optional<ByteCount> SizeAt(const Series& series, std::int64_t run) const {
-        auto end = std::upper_bound(series.runs.begin(), series.runs.end(), run);
-        bool gap = false;
-        for (;;) {
-            if (end == series.runs.begin()) {
-                return !gap && CompleteBetween(0, run) ? std::optional<ByteCount>(0) : std::nullopt;
-            }
-            const auto point = static_cast<std::size_t>(end - series.runs.begin()) - 1;
-            if (CompleteBetween(series.runs[point] + 1, run)) {
-                return gap ? std::nullopt : std::optional<ByteCount>(0);
-            }
-            if (const auto value = history_.ValueOf(series.values[point])) {
-                return value;
-            }
-            gap = true;
-            run = static_cast<std::int64_t>(series.runs[point]) - 1;
-            end = series.runs.begin() + static_cast<std::ptrdiff_t>(point);
+        const auto at = std::lower_bound(series.runs.begin(), series.runs.end(), run);
+        if (at != series.runs.end() && *at == run) {
+            return history_.ValueOf(
+                series.values[static_cast<std::size_t>(at - series.runs.begin())]);
         }
+        if (run < 0 || !history_.runs[static_cast<std::size_t>(run)].complete) {
+            return std::nullopt;
+        }
+        return ByteCount{0};
     }
 
     // The last run of the latest day at least `days` days before the last run.
@@ -59,7 +39,6 @@ class Timeline {
 
   private:
     const History& history_;
-    std::vector<std::uint32_t> complete_before_;
 };
 
 std::optional<ByteChange> Change(const std::optional<ByteCount>& now,

@@ -1,6 +1,7 @@
 #include "history/history.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "history/figures.h"
 #include "history/reader.h"
@@ -15,25 +16,74 @@ std::string WithSeparator(std::string dir) {
     return dir;
 }
 
-Outcome<History> LoadHistory(const std::string& dir, HistorySystem& system) {
-    Outcome<std::vector<std::string>> names = system.ListFiles(dir);
-    if (!names.ok()) {
-        return names.error();
+namespace {
+
+// How long a run that writes a tracking file is waited for: one write of a
+// whole report, or an older version's run that holds it longer.
+constexpr std::chrono::seconds kBusyWait{10};
+
+std::string NotRead(FileKind kind) {
+    switch (kind) {
+        case FileKind::kRegular:
+            break;
+        case FileKind::kLink:
+            return "a symbolic link, not read";
+        case FileKind::kDirectory:
+            return "a directory, not read";
+        case FileKind::kOther:
+            return "not a regular file (a FIFO, a socket or a device), not read";
     }
-    std::sort(names.value().begin(), names.value().end());
-    HistoryBuilder builder;
-    for (const std::string& name : names.value()) {
-        const std::optional<Layout> layout = TrackingLayout(name, kPathSeparator == '\\');
-        if (!layout) {
-            continue;
-        }
-        Outcome<std::unique_ptr<InputFile>> file = system.OpenForReading(dir + name);
-        if (!file.ok()) {
-            return file.error();
-        }
-        builder.BeginFile(name);
-        if (const Status status = ReadTrackingFile(*file.value(), *layout, builder)) {
-            return *status;
+    return "";
+}
+
+// Reads one listed tracking file into `builder`, which has begun it; what
+// keeps it from being read goes to its summary.
+void ReadOne(const std::string& path, const ListedFile& entry, Layout layout, HistorySystem& system,
+             HistoryBuilder& builder) {
+    FileSummary& summary = builder.CurrentFile();
+    if (entry.kind != FileKind::kRegular) {
+        summary.unreadable = NotRead(entry.kind);
+        return;
+    }
+    Outcome<std::unique_ptr<InputFile>> file = system.OpenForReading(path, kBusyWait);
+    if (!file.ok()) {
+        const std::string& why = file.error().description;
+        summary.unreadable = why.ends_with(kFileBusy)
+                                 ? "being written by a run for more than " +
+                                       std::to_string(kBusyWait.count()) + " seconds, not read"
+                                 : "not read: " + why;
+        return;
+    }
+    // Anyone who may write into the directory could have put it there.
+    if (!file.value()->TrustedOwner()) {
+        summary.unreadable =
+            "owned by another user (not by you, the directory's owner or root), "
+            "not read";
+        return;
+    }
+    if (const Status status = ReadTrackingFile(*file.value(), layout, builder)) {
+        builder.DropFile();
+        builder.CurrentFile().unreadable = "not read: " + status->description;
+    }
+}
+
+}  // namespace
+
+Outcome<History> LoadHistory(const std::string& dir, HistorySystem& system) {
+    Outcome<std::vector<ListedFile>> entries = system.ListFiles(dir);
+    if (!entries.ok()) {
+        return entries.error();
+    }
+    std::sort(entries.value().begin(), entries.value().end(),
+              [](const ListedFile& a, const ListedFile& b) { return a.name < b.name; });
+    const LocalTime now = system.Now();
+    HistoryBuilder builder(When{DaysFromCivil(now.year, now.month, now.day),
+                                (now.hour * 60 + now.minute) * 60 + now.second});
+    for (const ListedFile& entry : entries.value()) {
+        const std::optional<Layout> layout = TrackingLayout(entry.name, kPathSeparator == '\\');
+        if (layout) {
+            builder.BeginFile(entry.name);
+            ReadOne(dir + entry.name, entry, *layout, system, builder);
         }
     }
     return builder.Finish();

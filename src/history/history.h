@@ -16,8 +16,10 @@ namespace sizewalk::history {
 std::string WithSeparator(std::string dir);
 
 // Reads every tracking file of `dir` (ending with the separator) in name
-// order. No files, or files without a single run, give a history without
-// runs. Fails when a tracking file cannot be listed or read.
+// order. A file that cannot be read, or that belongs to someone who should
+// not write the report, is left out, and its summary says why (FileNotes).
+// No files, or files without a single run, give a history without runs.
+// Fails only when `dir` cannot be listed.
 Outcome<History> LoadHistory(const std::string& dir, HistorySystem& system);
 
 // "No size history in /srv/data/ yet. Press Go to record the first one."

@@ -2,7 +2,6 @@
 // growers drawn as inline SVG, and the table. No scripts, nothing fetched.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "history/report.h"
 #include "history/text.h"
@@ -45,9 +44,7 @@ std::string Escaped(std::string_view text) {
 }
 
 std::string Number(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    return text;
+    return Fixed(value, 1);
 }
 
 // Seconds since the epoch; a date alone counts from its midnight.
@@ -62,7 +59,8 @@ struct Tick {
 
 // About five steps of 1, 2, 2.5 or 5 times a power of ten of one binary unit.
 std::vector<Tick> SizeTicks(double largest, double& top) {
-    static constexpr const char* kUnits[] = {"B", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+    static constexpr const char* kUnits[] = {"B",   "KiB", "MiB", "GiB", "TiB",
+                                             "PiB", "EiB", "ZiB", "YiB"};
     std::size_t unit = 0;
     double scale = 1;
     while (largest / scale >= 1024 && unit + 1 < std::size(kUnits)) {
@@ -81,10 +79,14 @@ std::vector<Tick> SizeTicks(double largest, double& top) {
     const double steps = std::max(std::ceil(range / step - 1e-9), 1.0);
     top = steps * step * scale;
     std::vector<Tick> ticks;
+    // Whole numbers, or the decimals the step has (0.25): never an exponent.
+    int decimals = 0;
+    for (double shifted = step; decimals < 3 && std::fabs(shifted - std::round(shifted)) > 1e-9;
+         shifted *= 10) {
+        ++decimals;
+    }
     for (int i = 0; i <= static_cast<int>(steps); ++i) {
-        char label[32];
-        std::snprintf(label, sizeof label, "%g %s", i * step, kUnits[unit]);
-        ticks.push_back({i * step * scale, label});
+        ticks.push_back({i * step * scale, Fixed(i * step, decimals) + " " + kUnits[unit]});
     }
     return ticks;
 }
@@ -137,7 +139,10 @@ std::vector<Tick> DateTicks(std::int32_t first_day, std::int32_t last_day) {
 void WriteChart(const ReportData& data, const std::vector<const Figures*>& lines, Output& out) {
     const History& h = data.history;
     const double t0 = Seconds(h.runs.front().when);
-    const double t1 = std::max(Seconds(h.runs.back().when), t0 + 86400);
+    double t1 = t0 + 86400;
+    for (const Run& run : h.runs) {
+        t1 = std::max(t1, Seconds(run.when));
+    }
     double largest = 1;
     for (const Figures* row : lines) {
         const Series& series = h.series[row->series];
@@ -179,6 +184,12 @@ void WriteChart(const ReportData& data, const std::vector<const Figures*>& lines
     out << "<line x1=\"" << Number(kLeft) << "\" x2=\"" << Number(kRight) << "\" y1=\""
         << Number(kBottom) << "\" y2=\"" << Number(kBottom) << "\" stroke=\"#333333\"/>\n</g>\n";
 
+    // Each run's place: a date alone (midnight) comes after the timed runs
+    // of its day, so it is drawn no earlier than they are.
+    std::vector<double> run_x(h.runs.size());
+    for (std::size_t r = 0; r < h.runs.size(); ++r) {
+        run_x[r] = std::max(x(Seconds(h.runs[r].when)), r > 0 ? run_x[r - 1] : kLeft);
+    }
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const Series& series = h.series[lines[i]->series];
         std::string path;
@@ -193,7 +204,7 @@ void WriteChart(const ReportData& data, const std::vector<const Figures*>& lines
                 open = false;
                 continue;
             }
-            const double px = x(Seconds(h.runs[series.runs[p]].when));
+            const double px = run_x[series.runs[p]];
             const bool segment_end = p + 1 == series.runs.size() ||
                                      series.runs[p + 1] != series.runs[p] + 1 ||
                                      series.values[p + 1] == kFailed;
@@ -203,11 +214,14 @@ void WriteChart(const ReportData& data, const std::vector<const Figures*>& lines
             }
             path += (open && adjacent ? " L" : " M") + Number(px) + " " +
                     Number(y(static_cast<double>(*value)));
+            if (!(open && adjacent) && segment_end) {
+                path += " h0";  // alone: a dot (the round cap)
+            }
             last_x = px;
             open = true;
         }
         out << "<path d=\"" << path << "\" fill=\"none\" stroke=\"" << kColours[i]
-            << "\" stroke-width=\"2.5\" stroke-linejoin=\"round\"/>\n";
+            << "\" stroke-width=\"2.5\" stroke-linejoin=\"round\" stroke-linecap=\"round\"/>\n";
     }
     out << "<g font-size=\"13\" fill=\"#222222\">\n";
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -229,16 +243,17 @@ void WriteHtml(const ReportData& data, Output& out) {
     out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" << title
         << "</title>\n<style>\n"
            "body { font-family: sans-serif; margin: 24px; color: #222222; background: #ffffff; }\n"
-           "h1 { font-size: 20px; }\n"
+           "h1 { font-size: 20px; overflow-wrap: anywhere; }\n"
            "table { border-collapse: collapse; margin-top: 16px; }\n"
            "th, td { padding: 3px 10px; border-bottom: 1px solid #e4e4e4; }\n"
            "th { text-align: left; background: #f2f2f2; }\n"
-           "td.n { text-align: right; font-variant-numeric: tabular-nums; }\n"
+           "td.n { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }\n"
+           "td.name { max-width: 36em; overflow-wrap: anywhere; }\n"
            ".key { display: inline-block; width: 12px; height: 12px; margin-right: 6px; }\n"
            ".note { color: #8a5a00; }\n"
            "</style>\n</head>\n<body>\n<h1>"
         << title << "</h1>\n<p>" << Escaped(PeriodText(h)) << "</p>\n";
-    for (const std::string& note : SkippedLineNotes(h)) {
+    for (const std::string& note : FileNotes(h)) {
         out << "<p class=\"note\">" << Escaped(note) << "</p>\n";
     }
 
@@ -264,8 +279,8 @@ void WriteHtml(const ReportData& data, Output& out) {
             key = "<span class=\"key\" style=\"background: " +
                   std::string(kColours[charted - lines.begin()]) + "\"></span>";
         }
-        out << "<tr><td>" << key << Escaped(t.name) << "</td><td class=\"n\">" << t.size
-            << "</td><td>" << t.as_of << "</td><td class=\"n\">" << t.previous
+        out << "<tr><td class=\"name\">" << key << Escaped(t.name) << "</td><td class=\"n\">"
+            << t.size << "</td><td>" << t.as_of << "</td><td class=\"n\">" << t.previous
             << "</td><td class=\"n\">" << t.week << "</td><td class=\"n\">" << t.month
             << "</td><td class=\"n\">" << t.per_day << "</td><td class=\"note\">" << Escaped(t.note)
             << "</td></tr>\n";

@@ -4,6 +4,13 @@
 #include <numeric>
 
 namespace sizewalk::history {
+namespace {
+
+char Fold(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+}  // namespace
 
 // The civil calendar algorithms of H. Hinnant ("chrono-compatible low-level
 // date algorithms"), which hold for every date of the proleptic calendar.
@@ -56,7 +63,7 @@ std::strong_ordering ByteChange::operator<=>(const ByteChange& other) const {
 }
 
 void HistoryBuilder::BeginFile(std::string name) {
-    history_.files.push_back(FileSummary{std::move(name)});
+    history_.files.emplace_back().name = std::move(name);
     in_run_ = false;
     previous_ = kNone;
 }
@@ -64,9 +71,19 @@ void HistoryBuilder::BeginFile(std::string name) {
 void HistoryBuilder::StartRun(When when, bool complete) {
     history_.runs.push_back(
         Run{when, static_cast<std::uint32_t>(history_.files.size() - 1), complete});
-    ++CurrentFile().runs;
+    // A date alone was written at some time of that day: it is no later than now.
+    const bool future =
+        when.day > now_.day || (when.day == now_.day && when.seconds > now_.seconds);
+    left_out_.push_back(future);
+    FileSummary& file = CurrentFile();
+    if (future && file.future_runs++ == 0) {
+        file.first_future = when;
+    }
+    file.runs += future ? 0 : 1;
     in_run_ = true;
     previous_ = kNone;
+    byte_order_ = true;
+    caseless_order_ = true;
 }
 
 void HistoryBuilder::BeginRun(When when) {
@@ -78,6 +95,24 @@ void HistoryBuilder::EndRun(bool complete) {
     if (in_run_) {
         history_.runs.back().complete = complete;
     }
+    in_run_ = false;
+}
+
+void HistoryBuilder::DropOpenRun() {
+    if (!history_.runs.empty() && history_.runs.back().file == history_.files.size() - 1 &&
+        !left_out_.back()) {
+        left_out_.back() = true;
+        --CurrentFile().runs;
+    }
+    in_run_ = false;
+}
+
+void HistoryBuilder::DropFile() {
+    const std::size_t file = history_.files.size() - 1;
+    for (std::size_t r = history_.runs.size(); r-- > 0 && history_.runs[r].file == file;) {
+        left_out_[r] = true;
+    }
+    CurrentFile().runs = 0;
     in_run_ = false;
 }
 
@@ -126,15 +161,27 @@ void HistoryBuilder::AddEntry(std::string_view name, std::optional<ByteCount> si
     series.values.push_back(stored);
 }
 
+bool HistoryBuilder::Follows(std::uint32_t before, std::uint32_t id) {
+    const std::string& a = history_.series[before].name;
+    const std::string& b = history_.series[id].name;
+    const bool caseless = std::lexicographical_compare(
+        a.begin(), a.end(), b.begin(), b.end(), [](char c, char d) { return Fold(c) < Fold(d); });
+    byte_order_ = byte_order_ && a < b;
+    caseless_order_ = caseless_order_ && caseless;
+    return byte_order_ || caseless_order_;
+}
+
 void HistoryBuilder::AddRow(std::int32_t day, std::string_view name,
                             std::optional<ByteCount> size) {
     const std::uint32_t id = SeriesOf(name);
     const Series& series = history_.series[id];
-    const bool same_run = in_run_ && history_.runs.back().when.day == day &&
-                          (series.runs.empty() || series.runs.back() != history_.runs.size() - 1);
+    const bool same_run = in_run_ && day >= last_day_ && day <= last_day_ + 1 &&
+                          (series.runs.empty() || series.runs.back() != history_.runs.size() - 1) &&
+                          (previous_ == kNone || Follows(previous_, id));
     if (!same_run) {
         StartRun(When{day, -1}, true);
     }
+    last_day_ = day;
     AddEntry(name, size);
 }
 
@@ -146,13 +193,18 @@ History HistoryBuilder::Finish() {
         const When& w = h.runs[i].when;
         return std::pair{w.day, w.seconds < 0 ? 86400 : w.seconds};
     };
-    std::vector<std::uint32_t> order(h.runs.size());
-    std::iota(order.begin(), order.end(), 0u);
+    std::vector<std::uint32_t> order;
+    order.reserve(h.runs.size());
+    for (std::uint32_t i = 0; i < h.runs.size(); ++i) {
+        if (!left_out_[i]) {
+            order.push_back(i);
+        }
+    }
     std::stable_sort(order.begin(), order.end(),
                      [&key](std::uint32_t a, std::uint32_t b) { return key(a) < key(b); });
-    std::vector<std::uint32_t> rank(order.size());
+    std::vector<std::uint32_t> rank(h.runs.size(), kNone);
     std::vector<Run> sorted(order.size());
-    bool moved = false;
+    bool moved = order.size() != h.runs.size();
     for (std::uint32_t i = 0; i < order.size(); ++i) {
         rank[order[i]] = i;
         sorted[i] = h.runs[order[i]];
@@ -164,14 +216,19 @@ History HistoryBuilder::Finish() {
             std::vector<std::pair<std::uint32_t, std::uint64_t>> points;
             points.reserve(series.runs.size());
             for (std::size_t i = 0; i < series.runs.size(); ++i) {
-                points.emplace_back(rank[series.runs[i]], series.values[i]);
+                if (rank[series.runs[i]] != kNone) {
+                    points.emplace_back(rank[series.runs[i]], series.values[i]);
+                }
             }
             std::sort(points.begin(), points.end());
+            series.runs.resize(points.size());
+            series.values.resize(points.size());
             for (std::size_t i = 0; i < points.size(); ++i) {
                 series.runs[i] = points[i].first;
                 series.values[i] = points[i].second;
             }
         }
+        std::erase_if(h.series, [](const Series& series) { return series.runs.empty(); });
     }
     ids_.clear();
     next_.clear();

@@ -4,6 +4,7 @@
 
 #include <compare>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -57,6 +58,11 @@ struct FileSummary {
     std::uint64_t runs = 0;
     std::uint64_t skipped_lines = 0;
     std::uint64_t first_skipped_line = 0;  // counted from 1
+    // Runs dated after the time of the report, left out; the first of them.
+    std::uint64_t future_runs = 0;
+    When first_future;
+    // Why nothing of the file was read ("is UTF-16, ..."); empty when it was.
+    std::string unreadable;
 };
 
 // One subdirectory's measurements, in run order. A value is the size in
@@ -93,17 +99,30 @@ struct History {
 // files in time order at the end.
 class HistoryBuilder {
   public:
+    // Runs dated after `now` are left out (a clock that was wrong for a night
+    // must not make them the last run for years).
+    explicit HistoryBuilder(When now = {std::numeric_limits<std::int32_t>::max(), 0}) : now_(now) {}
+
     // Starts the next file; its runs and counts go to its summary.
     void BeginFile(std::string name);
     FileSummary& CurrentFile() { return history_.files.back(); }
 
-    // A text report's block: its head line, its entries, and its end.
+    // A text report's block: its head line, its entries, and its end. A
+    // block still open at the end of its file is a run in progress, or one
+    // that broke off: it is left out.
     void BeginRun(When when);
     void EndRun(bool complete);
+    void DropOpenRun();
+    // Leaves out every run of the file begun last (it failed half read).
+    void DropFile();
     // `size` is nothing for a scanning problem.
     void AddEntry(std::string_view name, std::optional<ByteCount> size);
 
-    // A CSV row. A run is the rows until a name repeats on the same date.
+    // A CSV row. The rows of one run follow each other, each name once, in
+    // the order in which the writer lists the subdirectories (sorted): a
+    // row starts a new run where its name is in the run already, where it
+    // sorts before the row above, or where its date goes back or skips a
+    // day (a run may cross midnight).
     void AddRow(std::int32_t day, std::string_view name, std::optional<ByteCount> size);
 
     History Finish();
@@ -111,6 +130,10 @@ class HistoryBuilder {
   private:
     std::uint32_t SeriesOf(std::string_view name);
     void StartRun(When when, bool complete);
+    // Whether a name that is not in the run yet comes after the one before
+    // it in the order the run keeps to: bytes, as this program sorts, or
+    // letters of either case alike, as Windows lists them.
+    bool Follows(std::uint32_t before, std::uint32_t id);
 
     struct Hash {
         using is_transparent = void;
@@ -125,7 +148,14 @@ class HistoryBuilder {
     // same order run after run, so most names are found by one comparison.
     std::vector<std::uint32_t> next_;
     std::uint32_t previous_ = kNone;
+    std::int32_t last_day_ = 0;
+    // Which of the orders (bytes, letters of either case alike) the run's
+    // new names have kept to.
+    bool byte_order_ = true;
+    bool caseless_order_ = true;
     bool in_run_ = false;
+    When now_;
+    std::vector<bool> left_out_;  // by run
 
     static constexpr std::uint32_t kNone = ~std::uint32_t{0};
 };

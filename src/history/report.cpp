@@ -1,6 +1,7 @@
 #include "history/report.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "common/text.h"
 #include "common/tracking_file/fields.h"
@@ -192,9 +193,12 @@ void WriteJson(const ReportData& data, Output& out) {
         << ", \"first_run\": " << JsonString(IsoWhen(h.runs.front().when))
         << ", \"last_run\": " << JsonString(IsoWhen(h.runs.back().when))
         << ", \"runs\": " << std::to_string(h.runs.size()) << ", \"files\": [";
-    for (std::size_t i = 0; i < h.files.size(); ++i) {
-        const FileSummary& file = h.files[i];
-        out << (i > 0 ? ", " : "") << "{\"name\": " << JsonString(file.name)
+    const char* separator = "";
+    for (const FileSummary& file : h.files) {
+        if (!file.unreadable.empty()) {
+            continue;
+        }
+        out << std::exchange(separator, ", ") << "{\"name\": " << JsonString(file.name)
             << ", \"runs\": " << std::to_string(file.runs)
             << ", \"skipped_lines\": " << std::to_string(file.skipped_lines) << "}";
     }
@@ -323,6 +327,9 @@ std::string PeriodText(const History& history) {
     std::vector<std::string> names;
     std::vector<std::string> daily;
     for (const FileSummary& file : history.files) {
+        if (!file.unreadable.empty()) {
+            continue;
+        }
         const bool day_report = IsDayFileName(file.name, true);
         (day_report ? daily : names).push_back(Shown(file.name));
     }
@@ -338,16 +345,27 @@ std::string PeriodText(const History& history) {
     return line;
 }
 
-std::vector<std::string> SkippedLineNotes(const History& history) {
+std::vector<std::string> FileNotes(const History& history) {
     std::vector<std::string> notes;
     for (const FileSummary& file : history.files) {
+        const std::string name = Shown(file.name) + ": ";
+        if (!file.unreadable.empty()) {
+            notes.push_back(name + file.unreadable);
+        }
         if (file.skipped_lines > 0) {
-            notes.push_back(Shown(file.name) + ": " + std::to_string(file.skipped_lines) +
+            notes.push_back(name + std::to_string(file.skipped_lines) +
                             (file.skipped_lines == 1
                                  ? " line could not be read and was skipped (line "
                                  : " lines could not be read and were skipped (the "
                                    "first is line ") +
                             std::to_string(file.first_skipped_line) + ")");
+        }
+        if (file.future_runs > 0) {
+            notes.push_back(name + std::to_string(file.future_runs) +
+                            (file.future_runs == 1 ? " run is" : " runs are") +
+                            " dated after now and left out (a clock that was wrong?): " +
+                            (file.future_runs == 1 ? "" : "the first is ") +
+                            IsoWhen(file.first_future));
         }
     }
     return notes;

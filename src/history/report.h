@@ -81,9 +81,10 @@ std::string PeriodText(const History& history);
 // "Size history of /srv/data/: " and the period.
 std::string SummaryLine(std::string_view directory, const History& history);
 
-// One line per file with lines that could not be read: which file, how
-// many, and the first of them.
-std::vector<std::string> SkippedLineNotes(const History& history);
+// A line for each file that was not read (and why), and for each with lines
+// that could not be read (how many, and the first of them) or with runs
+// dated after now (how many, and the first of them): "Sizewalk.csv: ...".
+std::vector<std::string> FileNotes(const History& history);
 
 void WriteReport(const ReportData& data, Output& out);
 

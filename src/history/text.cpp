@@ -1,7 +1,8 @@
 #include "history/text.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <iterator>
 
 #include "common/text.h"
 #include "common/tracking_file/fields.h"
@@ -71,14 +72,18 @@ std::string SignedDecimal(const ByteChange& value) {
     return text += Decimal(value.magnitude);
 }
 
+std::string Fixed(double value, int decimals) {
+    char text[400];
+    const auto [end, error] =
+        std::to_chars(std::begin(text), std::end(text), value, std::chars_format::fixed, decimals);
+    return error == std::errc() ? std::string(text, end) : "";
+}
+
 std::string HumanSize(double bytes) {
     static constexpr const char* kUnits[] = {"KiB", "MiB", "GiB", "TiB",
                                              "PiB", "EiB", "ZiB", "YiB"};
-    const double magnitude = std::fabs(bytes);
-    char text[64];
-    if (magnitude < 1024) {
-        std::snprintf(text, sizeof text, "%.0f B", bytes);
-        return text;
+    if (std::fabs(bytes) < 1024) {
+        return Fixed(bytes, 0) + " B";
     }
     double scaled = bytes / 1024;
     std::size_t unit = 0;
@@ -87,8 +92,7 @@ std::string HumanSize(double bytes) {
         scaled /= 1024;
         ++unit;
     }
-    std::snprintf(text, sizeof text, "%.1f %s", scaled, kUnits[unit]);
-    return text;
+    return Fixed(scaled, 1) + " " + kUnits[unit];
 }
 
 std::string HumanChange(double bytes) {

@@ -26,6 +26,10 @@ std::string IsoWhen(const When& when);
 // With a sign: "+12", "-3", "0".
 std::string SignedDecimal(const ByteChange& value);
 
+// `value` with `decimals` decimals and a full stop, whatever the locale:
+// pages, JSON and metrics are read by programs.
+std::string Fixed(double value, int decimals);
+
 // "512 B", "1.2 GiB": binary units, one decimal.
 std::string HumanSize(double bytes);
 // With a sign for a change: "+1.2 GiB", "-300.0 KiB", "0 B".

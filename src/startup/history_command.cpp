@@ -5,6 +5,7 @@
 #include "common/reports.h"
 #include "history/history.h"
 #include "history/text.h"
+#include "platform/paths.h"
 
 namespace sizewalk {
 namespace {
@@ -12,7 +13,7 @@ namespace {
 constexpr std::string_view kCommand = "--history";
 constexpr std::string_view kUsage =
     "usage: sizewalk --history DIR/ [--format=table|csv|json|openmetrics|html] [--bytes] "
-    "[--sort=change|size|name]";
+    "[--sort=change|size|name] [--output=FILE]";
 
 // The words of one command text: split at blanks, a double-quoted part kept
 // together (without its quotes).
@@ -46,6 +47,7 @@ struct Request {
     std::string directory;
     std::optional<history::Format> format;
     history::ReportOptions options;
+    std::string output;  // a file instead of standard output
 };
 
 // The request, or what is wrong with the command line.
@@ -60,6 +62,8 @@ std::optional<Request> Parse(const std::vector<std::string>& arguments, std::str
             directory.push_back(word);
         } else if (word == "--") {
             options_end = true;
+        } else if (word.starts_with("--output=") && word.size() > 9) {
+            request.output = word.substr(9);
         } else if (word == "--bytes") {
             request.options.exact_bytes = true;
         } else if (word.starts_with("--format=")) {
@@ -103,13 +107,22 @@ std::optional<Request> Parse(const std::vector<std::string>& arguments, std::str
 
 bool IsHistoryCommand(const std::vector<std::string>& arguments) {
     return !arguments.empty() &&
-           (arguments[0] == kCommand || (arguments.size() == 1 && arguments[0].size() > 9 &&
-                                         arguments[0].starts_with(kCommand) &&
-                                         (arguments[0][9] == ' ' || arguments[0][9] == '\t')));
+           (arguments[0] == kCommand ||
+            (arguments[0].size() > 9 && arguments[0].starts_with(kCommand) &&
+             (arguments[0][9] == '=' ||
+              (arguments.size() == 1 && (arguments[0][9] == ' ' || arguments[0][9] == '\t')))));
 }
 
 int RunHistoryCommand(const std::vector<std::string>& arguments, HistorySystem& system,
                       Console& console) {
+    if (arguments[0].starts_with("--history=")) {
+        console.WriteError(
+            "sizewalk: the directory follows --history after a blank: sizewalk "
+            "--history " +
+            history::Shown(arguments[0].substr(10)));
+        console.WriteError(kUsage);
+        return kExitInvalidCommandLine;
+    }
     std::string problem;
     std::optional<Request> request = Parse(arguments, problem);
     if (!request) {
@@ -124,26 +137,39 @@ int RunHistoryCommand(const std::vector<std::string>& arguments, HistorySystem& 
         return kExitFatal;
     }
     const history::History& h = loaded.value();
-    for (const std::string& note : history::SkippedLineNotes(h)) {
+    for (const std::string& note : history::FileNotes(h)) {
         console.WriteError("sizewalk: " + history::Shown(dir) + note);
     }
     if (h.runs.empty()) {
         console.WriteError("sizewalk: No size history in " + history::Shown(dir) +
                            " yet: no Sizewalk.csv, Sizewalk.txt or Sizewalk_yyyyMMdd.txt "
-                           "with a run in it.");
+                           "with a run in it could be read.");
         return kExitFatal;
     }
     history::ReportOptions& options = request->options;
-    options.format = request->format.value_or(console.OutputIsTerminal() ? history::Format::kTable
-                                                                         : history::Format::kCsv);
-    options.utf8 = console.OutputIsUtf8();
+    const bool to_console = request->output.empty();
+    options.format = request->format.value_or(
+        to_console && console.OutputIsTerminal() ? history::Format::kTable : history::Format::kCsv);
+    options.utf8 = !to_console || console.OutputIsUtf8();
     options.last_run_epoch = history::LastRunEpoch(h, system);
+    std::unique_ptr<ReplacementFile> file;
+    if (!to_console) {
+        Outcome<std::unique_ptr<ReplacementFile>> opened = system.Replace(request->output);
+        if (!opened.ok()) {
+            console.WriteError("sizewalk: " + opened.error().description);
+            return kExitFatal;
+        }
+        file = std::move(opened.value());
+    }
     Status written;
     history::Report(dir, h, options, [&](std::string_view text) {
         if (!written) {
-            written = console.Write(text);
+            written = file ? file->Write(text) : console.Write(text);
         }
     });
+    if (!written && file) {
+        written = file->Commit();
+    }
     if (written) {
         console.WriteError("sizewalk: " + written->description);
         return kExitFatal;
@@ -152,14 +178,22 @@ int RunHistoryCommand(const std::vector<std::string>& arguments, HistorySystem& 
 }
 
 std::string HistoryHelpText() {
-    return "Size history:\n"
-           "  sizewalk --history DIR/ [--format=table|csv|json|openmetrics|html] [--bytes]\n"
-           "                          [--sort=change|size|name]\n"
+#ifdef _WIN32
+    const char* const described = "the README";
+#else
+    const char* const described = "man sizewalk";
+#endif
+    return std::string("Size history:\n  sizewalk --history DIR") + kPathSeparator +
+           " [--format=table|csv|json|openmetrics|html] [--bytes]\n"
+           "                          [--sort=change|size|name] [--output=FILE]\n"
            "Reads the tracking files in DIR (writing nothing there) and shows each\n"
            "subdirectory's latest size and its change since the previous run, over 7\n"
            "and over 30 days. A table on a terminal, CSV otherwise; --bytes shows exact\n"
-           "bytes. Exit status 0, 1 when there is no history or it cannot be read, 2 for\n"
-           "an invalid command line. The JSON fields (man sizewalk tells what each means):\n"
+           "bytes; --output=FILE replaces FILE once the report is complete. Exit status\n"
+           "0 (a file that could not be read is named on standard error), 1 when no\n"
+           "history could be read, 2 for an invalid command line. The JSON fields (" +
+           described +
+           " tells\nwhat each means):\n"
            "  directory, first_run, last_run, runs, files [name, runs, skipped_lines],\n"
            "  subdirectories [name, latest_bytes, latest_date, measured,\n"
            "  change_previous_run, change_7_days, change_30_days, growth_per_day_30_days,\n"

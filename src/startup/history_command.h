@@ -14,9 +14,11 @@ namespace sizewalk {
 // command text as one argument.
 bool IsHistoryCommand(const std::vector<std::string>& arguments);
 
-// Prints the report; returns the exit status: 0, 1 when there is no history
-// or it cannot be read or written, 2 for an invalid command line. Messages
-// go to standard error only: the report is for terminals and scripts.
+// Prints the report, or puts it in --output's file whole; returns the exit
+// status: 0 (also when some tracking file could not be read: each is named
+// on standard error), 1 when no history could be read or the report could
+// not be written, 2 for an invalid command line. Messages go to standard
+// error only: the report is for terminals and scripts.
 int RunHistoryCommand(const std::vector<std::string>& arguments, HistorySystem& system,
                       Console& console);
 

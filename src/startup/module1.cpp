@@ -32,7 +32,7 @@ std::size_t CharactersOf(const std::string& text) {
 #ifdef _WIN32
 // The shortest line names the shortest absolute path, "C:\".
 constexpr std::size_t kShortestLine = 5;
-constexpr const char* kForm = "sizewalk.exe 2 D:\\Data\\";
+constexpr const char* kForm = "sizewalk 2 D:\\Data\\";
 #else
 // Style, separator and "/", the root directory.
 constexpr std::size_t kShortestLine = 3;
@@ -72,6 +72,23 @@ void PrintHelp(std::FILE* stream) {
         }
     }
     out += "\n\n" + HistoryHelpText();
+#ifdef _WIN32
+    out +=
+        "\n\nExit status (Task Scheduler's Last Run Result shows it as 0x0 to 0x3):\n"
+        "  0  the tracking file was written\n"
+        "  1  a failure ended the run; the tracking file is as it was before\n"
+        "  2  invalid command line\n"
+        "  3  the tracking file was written, but some subdirectories could not be\n"
+        "     measured (each is written with size 0 and the reason)\n"
+        "\nsizewalk.com, which cmd and PowerShell run for \"sizewalk\", waits for the run\n"
+        "and sets %ERRORLEVEL% ($LASTEXITCODE). sizewalk.exe is for Task Scheduler and\n"
+        "Explorer: with arguments it opens no window. A nightly task for D:\\Data\\:\n"
+        "  Program/script: \"C:\\Program Files\\Sizewalk\\sizewalk.exe\"\n"
+        "  Add arguments:  2 D:\\Data\\\n"
+        "\nMessages go to standard error, one line each; unless that is a console\n"
+        "window also to a message box, except with SIZEWALK_MESSAGES=stderr and in a\n"
+        "task that runs whether the user is logged on or not.\n";
+#else
     out +=
         "\n\nExit status:\n"
         "  0      the tracking file was written\n"
@@ -83,7 +100,9 @@ void PrintHelp(std::FILE* stream) {
         "  128+n  signal n (SIGINT, SIGTERM, SIGHUP) stopped the run; the tracking file\n"
         "         is as it was before\n"
         "\nMessages go to standard error, one line each; with a display and standard\n"
-        "error not a terminal also to a message box, unless SIZEWALK_MESSAGES=stderr.\n"
+        "error not a terminal also to a message box, unless SIZEWALK_MESSAGES=stderr.\n";
+#endif
+    out +=
         "Style 3 writes a name that begins with = + - @ tab, CR or ' as \"'name\", so\n"
         "that a spreadsheet shows it as text. The text reports and standard error\n"
         "escape names: \\\\ for a backslash, \\t \\n \\r, \\xHH for other control bytes.\n";

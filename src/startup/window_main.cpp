@@ -6,6 +6,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "common/reports.h"
 #include "platform/history_system.h"
 #include "platform/platform.h"
+#include "platform/posix/history_files.h"
 #include "platform/posix/volumes.h"
 #include "startup/module1.h"
 #include "window/qt/qt_services.h"
@@ -42,6 +44,8 @@ int RunWindow(int& argc, char** argv, sizewalk::SystemPlatform& system) {
     QtBeeper beeper;
     PosixVolumeService volumes;
     const std::unique_ptr<HistorySystem> history = MakeSystemHistory();
+    // The pages the History link left in earlier sessions.
+    RemoveOldHistoryPages(std::time(nullptr));
     system.SetMessageBoxes(&boxes);
     system.SetTextEditor(&editor);
     QtWindow* shown = nullptr;

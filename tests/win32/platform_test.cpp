@@ -7,57 +7,31 @@
 #include <fstream>
 #include <tuple>
 
+#include "common/globals.h"
+
 #include "platform/history_system.h"
 #include "platform/platform.h"
 #include "platform/win32/errors.h"
 #include "platform/win32/file_service.h"
 #include "platform/win32/folder_service.h"
 #include "platform/win32/long_path.h"
+#include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
+#include "startup/program_win32.h"
+#include "win32/folders.h"
+
+// After windows.h.
+#include <shellapi.h>
 
 namespace sizewalk::win32 {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A fresh directory under the temporary directory, removed afterwards.
-class TempDir {
-  public:
-    TempDir() {
-        static int counter = 0;
-        while (!fs::create_directory(path_ =
-                                         fs::temp_directory_path() /
-                                         ("sizewalk-test-" + std::to_string(GetCurrentProcessId()) +
-                                          "-" + std::to_string(++counter)))) {
-        }
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(fs::path(LR"(\\?\)" + path_.wstring()), ignored);
-    }
-    // The directory in UTF-8, ending with a backslash.
-    std::string path() const { return Narrow(path_.wstring()) + "\\"; }
-    const fs::path& fs() const { return path_; }
-    void File(const fs::path& relative, std::size_t size) const {
-        fs::create_directories((path_ / relative).parent_path());
-        std::ofstream(path_ / relative, std::ios::binary) << std::string(size, 'x');
-    }
-
-  private:
-    fs::path path_;
-};
+using namespace std::chrono_literals;
 
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-Outcome<std::unique_ptr<FolderListing>> List(Win32FolderService& service, const std::string& dir) {
-    auto directory = service.OpenDirectory(dir);
-    if (!directory.ok()) {
-        return directory.error();
-    }
-    return service.GetFolder(*directory.value(), {});
 }
 
 // Which code gives which number is the switch's own table; the folder and
@@ -98,35 +72,34 @@ TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
     dir.File("b/deeper/two", 5);
     dir.File(fs::path(u8"\u00E9t\u00E9/three"), 3);
     dir.File("loose file", 100);  // not a subdirectory
+    // A file with several hard links counts once per name.
+    fs::create_hard_link(dir.fs() / "b/one", dir.fs() / "b/deeper/linked");
     fs::create_directory(dir.fs() / "a");
-    // A tree deeper than the old 260-character limit.
-    std::wstring deep = LR"(\\?\)" + (dir.fs() / "long").wstring();
+    fs::create_hard_link(dir.fs() / "b/one", dir.fs() / "a/linked");
+    // A tree deeper than the old 260-character limit (30 levels of 21).
+    fs::path deep = "long";
     for (int i = 0; i < 30; ++i) {
-        deep += L"\\" + std::wstring(20, static_cast<wchar_t>(L'a' + i % 26));
+        dir.File((deep /= std::string(20, static_cast<char>('a' + i % 26))) / "f", 1);
     }
-    ASSERT_GT(deep.size(), 600u);
-    fs::create_directories(deep);
-    std::ofstream(fs::path(deep) / "f", std::ios::binary) << std::string(11, 'x');
     // Hidden files count like any other.
     dir.File("b/hidden", 7);
     SetFileAttributesW((dir.fs() / "b" / "hidden").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    // 300 directories, 0 to 299 bytes.
+    for (int i = 0; i < 300; ++i) {
+        dir.File(fs::path("many") / std::to_string(i % 12) / std::to_string(i) / "f", i);
+    }
 
-    Win32FolderService service;
     // Forward slashes and ".." are resolved; the separator at the end is not needed.
     for (const std::string& path : {dir.path(), Narrow((dir.fs() / "a" / "..").wstring()) + "/"}) {
-        SCOPED_TRACE(path);
-        Outcome<std::unique_ptr<FolderListing>> listing = List(service, path);
-        ASSERT_TRUE(listing.ok()) << listing.error().description;
-        std::string sizes;
-        for (std::size_t i = 0; i < listing.value()->SubFolders().size(); ++i) {
-            const Outcome<ByteCount> size = listing.value()->Size(i);
-            sizes += listing.value()->SubFolders()[i] + "=" +
-                     (size.ok() ? std::to_string(static_cast<unsigned>(size.value()))
-                                : size.error().description) +
-                     " ";
+        for (const unsigned threads : {1u, 64u}) {
+            SCOPED_TRACE(path + ", threads " + std::to_string(threads));
+            Win32FolderService service({threads});
+            Outcome<std::unique_ptr<FolderListing>> listing = List(service, path);
+            ASSERT_TRUE(listing.ok()) << listing.error().description;
+            EXPECT_EQ(Sizes(*listing.value()), "a=10 b=32 long=30 many=44850 \xC3\xA9t\xC3\xA9=3 ");
         }
-        EXPECT_EQ(sizes, "a=0 b=22 long=11 \xC3\xA9t\xC3\xA9=3 ");
     }
+    Win32FolderService service;
     for (const std::string& path : {dir.path() + "missing\\", dir.path() + "missing\\deeper\\",
                                     dir.path() + "loose file\\"}) {
         Outcome<std::unique_ptr<FolderListing>> listing = List(service, path);
@@ -227,44 +200,131 @@ TEST(Win32Files, NobodyElseOpensTheFileWhileARunWritesIt) {
     EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.csv"), "row\r\n");
 }
 
-// SIZEWALK_MESSAGES=stderr: one line each on standard error, never a box.
-TEST(Win32Messages, StandardErrorOnlyWhenAsked) {
-    TempDir dir;
-    ASSERT_TRUE(SetEnvironmentVariableW(L"SIZEWALK_MESSAGES", L"stderr"));
-    ASSERT_NE(std::freopen((dir.path() + "err").c_str(), "wb", stderr), nullptr);
-    SystemPlatform system;
-    system.Get().messages.Show("a\r\n\r\n(Message B76)", MessageIcon::kWarning, "Title");
-    system.Get().messages.Notice("b");
-    std::fclose(stderr);
-    EXPECT_EQ(ReadAll(dir.fs() / "err"), "sizewalk: a (Message B76)\nsizewalk: b\n");
-}
-
-// Reading the history: plain files only, read whole; the window's page in
-// a new temporary file.
-TEST(Win32History, ListsReadsAndWritesAPage) {
+// Reading the history: each entry's kind; a file read to its size at
+// opening, once no run holds it, and its owner; the window's page in a new
+// temporary file; a report file replaced whole.
+TEST(Win32History, ListsReadsAndWrites) {
     TempDir tmp;
     tmp.File("Sizewalk.csv", 3 << 20);
     tmp.File("Sizewalk_20031005.txt/inner", 1);
     const std::unique_ptr<HistorySystem> system = MakeSystemHistory();
     const auto names = system->ListFiles(tmp.path());
     ASSERT_TRUE(names.ok());
-    EXPECT_EQ(names.value(), std::vector<std::string>{"Sizewalk.csv"});
-    const auto file = system->OpenForReading(tmp.path() + "Sizewalk.csv");
+    ASSERT_EQ(names.value().size(), 2u);
+    EXPECT_EQ(names.value()[0].kind, FileKind::kRegular);
+    EXPECT_EQ(names.value()[1].kind, FileKind::kDirectory);
+    const std::wstring csv = Wide(tmp.path() + "Sizewalk.csv");
+    const HANDLE run =
+        CreateFileW(csv.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(run, INVALID_HANDLE_VALUE);
+    const auto busy = system->OpenForReading(tmp.path() + "Sizewalk.csv", 200ms);
+    ASSERT_FALSE(busy.ok());
+    EXPECT_TRUE(busy.error().description.ends_with(kFileBusy));
+    CloseHandle(run);
+    const auto file = system->OpenForReading(tmp.path() + "Sizewalk.csv", 200ms);
     ASSERT_TRUE(file.ok());
+    EXPECT_TRUE(file.value()->TrustedOwner());
+    // No run writes while it is read.
+    EXPECT_FALSE(std::ofstream(tmp.fs() / "Sizewalk.csv", std::ios::app));
     std::string buffer(1 << 20, '\0');
     std::size_t total = 0;
     for (std::size_t n = 1; n > 0; total += n) {
         n = file.value()->Read(buffer.data(), buffer.size()).value();
     }
     EXPECT_EQ(total, std::size_t{3} << 20);
-    EXPECT_FALSE(system->OpenForReading(tmp.path() + "Sizewalk_20031005.txt").ok());
+    EXPECT_FALSE(system->OpenForReading(tmp.path() + "Sizewalk_20031005.txt", 0ms).ok());
     EXPECT_FALSE(system->ListFiles(tmp.path() + "missing\\").ok());
 
+    // Earlier pages go when they are a day old; other files stay.
+    const fs::path temp = fs::temp_directory_path();
+    const std::tuple<const char*, int, bool> files[] = {{"sizewalk-history-1-old.html", 25, false},
+                                                        {"sizewalk-history-2.html", 23, true},
+                                                        {"x", 25, true}};
+    for (const auto& [name, hours, kept] : files) {
+        std::ofstream(temp / name) << "x";
+        fs::last_write_time(temp / name,
+                            fs::file_time_type::clock::now() - std::chrono::hours(hours));
+    }
     const auto page = system->WriteTemporaryFile(".html", "<p>page</p>");
     ASSERT_TRUE(page.ok()) << page.error().description;
     EXPECT_TRUE(page.value().ends_with(".html"));
     EXPECT_EQ(ReadAll(fs::path(Wide(page.value()))), "<p>page</p>");
+    for (const auto& [name, hours, kept] : files) {
+        EXPECT_EQ(fs::remove(temp / name), kept) << name;
+    }
     fs::remove(fs::path(Wide(page.value())));
+
+    const std::string prom = tmp.path() + "sizewalk.prom";
+    system->Replace(prom).value()->Write("dropped");
+    EXPECT_FALSE(fs::exists(fs::path(Wide(prom))));
+    auto report = system->Replace(prom);
+    ASSERT_FALSE(report.value()->Write("whole"));
+    ASSERT_FALSE(report.value()->Commit());
+    EXPECT_EQ(ReadAll(fs::path(Wide(prom))), "whole");
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.fs()), fs::directory_iterator()), 3);
+}
+
+// Only links are refused as tracking files; a deduplicated, cloud-tiered or
+// compressed (WOF) file is an ordinary one.
+TEST(Win32Files, OnlyLinksAmongReparsePoints) {
+    std::string links;  // none, symbolic link, junction, deduplicated, cloud, compressed (WOF)
+    for (const DWORD tag :
+         {0ul, 0xA000000Cul, 0xA0000003ul, 0x80000013ul, 0x9000001Aul, 0x80000017ul}) {
+        WIN32_FIND_DATAW entry{};
+        entry.dwFileAttributes = tag == 0 ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_REPARSE_POINT;
+        entry.dwReserved0 = tag;
+        links += IsLink(entry) ? 'y' : 'n';
+    }
+    EXPECT_EQ(links, "nyynnn");
+}
+
+// sizewalk.com, the console companion, is a console program that prints
+// to the streams it is given and ends with the run's status; sizewalk.exe
+// stays a window program.
+TEST(Win32Program, TheConsoleCompanionWaitsPrintsAndReturnsTheStatus) {
+    // A shell waits for a console program: the high word of its type is 0.
+    EXPECT_EQ(HIWORD(SHGetFileInfoW(Wide(SIZEWALK_COM).c_str(), 0, nullptr, 0, SHGFI_EXETYPE)), 0);
+    EXPECT_NE(HIWORD(SHGetFileInfoW(Wide(SIZEWALK_EXE).c_str(), 0, nullptr, 0, SHGFI_EXETYPE)), 0);
+    TempDir dir;
+    dir.File("one/f", 42);
+    ASSERT_TRUE(SetEnvironmentVariableW(L"SIZEWALK_MESSAGES", L"stderr"));
+    const std::tuple<std::string, DWORD, std::string> cases[] = {
+        // The arguments, the status, what standard output and error hold.
+        {"--help", 0, "nightly task for D:\\Data\\:\r\n  Program/script:"},
+        {"4 C:\\", 2,
+         "sizewalk: Invalid parameters in command line!\r\n"
+         "sizewalk: the style must be 1, 2 or 3, not 4: sizewalk 2 D:\\Data\\\r\n"},
+        {"3 " + dir.path(), 0, ""},
+    };
+    for (const auto& [arguments, status, output] : cases) {
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError =
+            CreateFileW((dir.fs() / "out").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                        CREATE_ALWAYS, 0, nullptr);
+        std::wstring line = L"sizewalk " + Wide(arguments);
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessW(Wide(SIZEWALK_COM).c_str(), line.data(), nullptr, nullptr, TRUE,
+                                   0, nullptr, nullptr, &startup, &process));
+        DWORD exit_status = 99;
+        WaitForSingleObject(process.hProcess, 60000);
+        GetExitCodeProcess(process.hProcess, &exit_status);
+        for (HANDLE handle : {process.hProcess, process.hThread, startup.hStdOutput}) {
+            CloseHandle(handle);
+        }
+        EXPECT_EQ(exit_status, status) << arguments;
+        EXPECT_NE(ReadAll(dir.fs() / "out").find(output), std::string::npos) << arguments;
+    }
+    EXPECT_NE(ReadAll(dir.fs() / "Sizewalk.csv").find(",42,one\r\n"), std::string::npos);
+    SetEnvironmentVariableW(L"SIZEWALK_MESSAGES", nullptr);
+    // Both programs run the same code, which makes a drive without a medium
+    // fail quietly instead of asking for a disk.
+    SetErrorMode(0);
+    EXPECT_EQ(RunProgram(GetModuleHandleW(nullptr), L"sizewalk.exe --version", Subsystem::kWindow),
+              0);
+    EXPECT_EQ(GetErrorMode() & SEM_FAILCRITICALERRORS, SEM_FAILCRITICALERRORS);
 }
 
 }  // namespace

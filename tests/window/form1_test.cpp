@@ -215,7 +215,7 @@ TEST(Form1, GoRunsTheChosenStyleOnTheShownDirectoryThenShowsItsHistory) {
         // The run just written, as a page with its chart.
         h.form->lblHistory_Click();
         ASSERT_EQ(h.desktop.opened, std::vector<std::string>{"/tmp/page0.html"});
-        const std::string& page = h.history.pages["/tmp/page0.html"];
+        const std::string& page = h.history.written["/tmp/page0.html"];
         EXPECT_LT(page.find("<svg"), page.find("one</td>"));
         EXPECT_NE(page.find("one</td>"), std::string::npos);
         EXPECT_TRUE(h.fakes.messages.shown.empty() && h.ended.empty());

@@ -91,43 +91,6 @@ struct FakeDesktop final : Beeper, UrlOpener, TextEditor {
     }
 };
 
-// The history of the run's files in memory (by full path); the pages it
-// writes are kept by path.
-struct MemoryHistory final : HistorySystem {
-    explicit MemoryHistory(const std::map<std::string, std::string>& files) : files(files) {}
-    const std::map<std::string, std::string>& files;
-    std::map<std::string, std::string> pages;
-    Status failure;  // of every listing
-
-    Outcome<std::vector<std::string>> ListFiles(const std::string& dir) override {
-        std::vector<std::string> names;
-        for (const auto& [path, content] : files) {
-            names.push_back(path.starts_with(dir) ? path.substr(dir.size()) : "");
-        }
-        return failure ? Outcome<std::vector<std::string>>(*failure) : names;
-    }
-    Outcome<std::unique_ptr<InputFile>> OpenForReading(const std::string& path) override {
-        return std::unique_ptr<InputFile>(std::make_unique<Input>(files.at(path)));
-    }
-    Outcome<std::string> WriteTemporaryFile(std::string_view suffix,
-                                            std::string_view content) override {
-        const std::string path = "/tmp/page" + std::to_string(pages.size()) + std::string(suffix);
-        pages[path] = content;
-        return path;
-    }
-    std::int64_t EpochSeconds(const LocalTime&) override { return 0; }
-
-    struct Input final : InputFile {
-        explicit Input(std::string_view bytes) : bytes(bytes) {}
-        std::string_view bytes;
-        Outcome<std::size_t> Read(char* buffer, std::size_t size) override {
-            const std::size_t n = bytes.copy(buffer, size);
-            bytes.remove_prefix(n);
-            return n;
-        }
-    };
-};
-
 // What Form1 works with, replaced: the volumes /vol/a/ (current) and
 // /vol/b/, the desktop, the run's platform, and the history of its files.
 struct Desk {

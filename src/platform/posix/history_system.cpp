@@ -1,10 +1,8 @@
 // Reading the size history on POSIX systems.
 #include "platform/history_system.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <langinfo.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,77 +12,32 @@
 
 #include "platform/posix/descriptor.h"
 #include "platform/posix/errors.h"
+#include "platform/posix/history_files.h"
 
 namespace sizewalk {
 namespace {
 
-class PosixInputFile final : public InputFile {
-  public:
-    PosixInputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-
-    Outcome<std::size_t> Read(char* buffer, std::size_t size) override {
-        for (;;) {
-            const ssize_t n = read(fd_.get(), buffer, size);
-            if (n >= 0) {
-                return static_cast<std::size_t>(n);
-            }
-            if (errno != EINTR) {
-                return ErrorFromErrno(errno, path_);
-            }
-        }
-    }
-
-  private:
-    Descriptor fd_;
-    std::string path_;
-};
-
 class PosixHistorySystem final : public HistorySystem {
   public:
-    Outcome<std::vector<std::string>> ListFiles(const std::string& dir) override {
-        DIR* stream = opendir(dir.c_str());
-        if (stream == nullptr) {
-            return ErrorFromErrno(errno, dir);
-        }
-        std::vector<std::string> names;
-        errno = 0;
-        while (const dirent* entry = readdir(stream)) {
-            bool regular = entry->d_type == DT_REG;
-            if (entry->d_type == DT_UNKNOWN) {
-                struct stat st {};
-                regular = fstatat(dirfd(stream), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                          S_ISREG(st.st_mode);
-            }
-            if (regular) {
-                names.emplace_back(entry->d_name);
-            }
-            errno = 0;
-        }
-        const int err = errno;
-        closedir(stream);
-        if (err != 0) {
-            return ErrorFromErrno(err, dir);
-        }
-        return names;
+    Outcome<std::vector<ListedFile>> ListFiles(const std::string& dir) override {
+        return ListDirectory(dir);
     }
 
-    Outcome<std::unique_ptr<InputFile>> OpenForReading(const std::string& path) override {
-        // O_NONBLOCK: a FIFO planted under a tracking file's name must not hang the report.
-        const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-        if (fd < 0) {
-            return ErrorFromErrno(errno, path);
-        }
-        std::unique_ptr<InputFile> file = std::make_unique<PosixInputFile>(fd, path);
-        struct stat st {};
-        if (fstat(fd, &st) != 0) {
-            return ErrorFromErrno(errno, path);
-        }
-        if (!S_ISREG(st.st_mode)) {
-            return Error{errnum::kPathFileAccess, RuntimeErrorText(errnum::kPathFileAccess) +
-                                                      ": not a regular file: " + path};
-        }
-        posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-        return file;
+    Outcome<std::unique_ptr<InputFile>> OpenForReading(const std::string& path,
+                                                       std::chrono::milliseconds wait) override {
+        return OpenLocked(path, wait);
+    }
+
+    Outcome<std::unique_ptr<ReplacementFile>> Replace(const std::string& path) override {
+        return ReplaceFile(path);
+    }
+
+    LocalTime Now() override {
+        const std::time_t now = std::time(nullptr);
+        std::tm parts{};
+        localtime_r(&now, &parts);
+        return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
+                parts.tm_hour,        parts.tm_min,     parts.tm_sec};
     }
 
     Outcome<std::string> WriteTemporaryFile(std::string_view suffix,

@@ -84,7 +84,7 @@ LocaleSeparators ReadLocaleSeparators() {
 }
 
 struct SystemPlatform::Impl {
-    PosixFolderService folders{walk::WalkOptions{ParseThreadCount(std::getenv("SIZEWALK_THREADS")),
+    PosixFolderService folders{walk::WalkOptions{ParseWalkThreads(std::getenv("SIZEWALK_THREADS")),
                                                  nullptr, &stop_requested}};
     PosixFileService files{PosixFileOptions{&stop_requested}};
     StreamMessageBox stderr_messages{stderr};

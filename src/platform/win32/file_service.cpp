@@ -5,6 +5,8 @@
 
 #include "platform/win32/errors.h"
 #include "platform/win32/long_path.h"
+#include "platform/win32/message_pump.h"
+#include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
 
 namespace sizewalk::win32 {
@@ -86,7 +88,7 @@ class Win32OutputFile final : public OutputFile {
                 return error == ERROR_SHARING_VIOLATION ? HeldByAnotherProcess(path_)
                                                         : ErrorFromWin32(error, path_);
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            SleepDispatchingAllButInput(std::chrono::milliseconds(200));
         }
         return std::nullopt;
     }
@@ -190,8 +192,19 @@ Outcome<std::unique_ptr<OutputFile>> Win32FileService::Open(const Directory& dir
                                                     : ErrorFromWin32(error, path);
         }
         if (error == ERROR_SHARING_VIOLATION) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            // The window that started the run keeps painting meanwhile.
+            SleepDispatchingAllButInput(std::chrono::milliseconds(200));
         }
+    }
+    // A link is refused; a deduplicated or cloud file is written through its filter.
+    const Opened opened = ThroughFilters(handle, GENERIC_READ | GENERIC_WRITE, 0);
+    if (opened != Opened::kFile) {
+        const DWORD error = GetLastError();
+        if (opened == Opened::kLink) {
+            CloseHandle(handle);
+            return NotAPlainFile(path, "Refusing a link");
+        }
+        return ErrorFromWin32(error, path);
     }
     BY_HANDLE_FILE_INFORMATION info{};
     LARGE_INTEGER length{};
@@ -205,9 +218,6 @@ Outcome<std::unique_ptr<OutputFile>> Win32FileService::Open(const Directory& dir
         (info.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
     std::unique_ptr<OutputFile> output = std::make_unique<Win32OutputFile>(
         handle, path, length.QuadPart, hidden || length.QuadPart == 0, created);
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        return NotAPlainFile(path, "Refusing a reparse point");
-    }
     if (GetFileType(handle) != FILE_TYPE_DISK) {
         return NotAPlainFile(path, "Not a regular file");
     }
@@ -227,10 +237,9 @@ Outcome<std::unique_ptr<OutputFile>> Win32FileService::OpenForReplace(const std:
         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (existing != INVALID_HANDLE_VALUE) {
         BY_HANDLE_FILE_INFORMATION info{};
-        const bool known = GetFileInformationByHandle(existing, &info);
+        const bool known = GetFileInformationByHandle(existing, &info) && !IsLink(existing);
         CloseHandle(existing);
-        if (!known || (info.dwFileAttributes &
-                       (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        if (!known || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             return NotAPlainFile(path, "Not a regular file");
         }
         if (info.nNumberOfLinks > 1) {

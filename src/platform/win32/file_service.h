@@ -19,8 +19,9 @@ std::string ToCodePage(std::string_view utf8, unsigned code_page);
 // it up to `busy_wait`, then fails. A replaced file is written beside it and
 // moved over it, waiting as long for a program that holds it open (Windows
 // has no unnamed files: a run killed during that write leaves its
-// temporary). A file that is a reparse point (a symbolic link) or has
-// several hard links is never written. A hidden or system file counts as new, as an ordinary
+// temporary). A link (a symbolic link, a junction) or a file with several
+// hard links is never written; a deduplicated or cloud file is written
+// through its filter. A hidden or system file counts as new, as an ordinary
 // directory search does not show it. Windows has no sticky directories: the
 // owner rule of shared directories does not apply.
 class Win32FileService final : public FileService {

@@ -1,8 +1,15 @@
 // Reading the size history on Windows.
 #include "platform/history_system.h"
 
+#include <aclapi.h>
+
+#include <chrono>
+#include <utility>
+
+#include "platform/file_service.h"
 #include "platform/win32/errors.h"
 #include "platform/win32/long_path.h"
+#include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
 
 namespace sizewalk {
@@ -20,17 +27,118 @@ class Win32InputFile final : public InputFile {
     Win32InputFile(const Win32InputFile&) = delete;
     Win32InputFile& operator=(const Win32InputFile&) = delete;
 
+    void Limit(LONGLONG size, bool trusted) {
+        left_ = size;
+        trusted_ = trusted;
+    }
+
     Outcome<std::size_t> Read(char* buffer, std::size_t size) override {
         DWORD got = 0;
-        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1 << 30));
-        if (!ReadFile(handle_, buffer, chunk, &got, nullptr)) {
+        const auto chunk = static_cast<DWORD>(
+            std::min<LONGLONG>(left_, static_cast<LONGLONG>(std::min<std::size_t>(size, 1 << 30))));
+        if (chunk > 0 && !ReadFile(handle_, buffer, chunk, &got, nullptr)) {
             return ErrorFromWin32(GetLastError(), path_);
         }
+        left_ -= got;
         return static_cast<std::size_t>(got);
+    }
+
+    bool TrustedOwner() const override { return trusted_; }
+
+  private:
+    HANDLE handle_;
+    std::string path_;
+    LONGLONG left_ = 0;
+    bool trusted_ = true;
+};
+
+// The owner of a file or directory; nothing where the file system keeps none (FAT).
+std::unique_ptr<BYTE[]> OwnerOf(HANDLE handle) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return nullptr;
+    }
+    std::unique_ptr<BYTE[]> copy;
+    if (owner != nullptr && IsValidSid(owner)) {
+        const DWORD length = GetLengthSid(owner);
+        copy = std::make_unique<BYTE[]>(length);
+        CopySid(length, copy.get(), owner);
+    }
+    LocalFree(descriptor);
+    return copy;
+}
+
+// Whether `file` belongs to this user, to the Administrators or the system
+// (where an administrator's files belong), or to the owner of `dir`.
+bool TrustedOwner(HANDLE file, const std::wstring& dir) {
+    const std::unique_ptr<BYTE[]> owner = OwnerOf(file);
+    if (!owner) {
+        return true;
+    }
+    if (IsWellKnownSid(owner.get(), WinBuiltinAdministratorsSid) ||
+        IsWellKnownSid(owner.get(), WinLocalSystemSid)) {
+        return true;
+    }
+    HANDLE token = nullptr;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+        DWORD length = 0;
+        const bool mine = GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &length) &&
+                          EqualSid(owner.get(), reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
+        CloseHandle(token);
+        if (mine) {
+            return true;
+        }
+    }
+    const HANDLE directory = CreateFileW(
+        dir.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (directory == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const std::unique_ptr<BYTE[]> dir_owner = OwnerOf(directory);
+    CloseHandle(directory);
+    return dir_owner && EqualSid(owner.get(), dir_owner.get());
+}
+
+class Replacement final : public ReplacementFile {
+  public:
+    Replacement(HANDLE handle, std::wstring temporary, std::wstring target, std::string path)
+        : handle_(handle),
+          temporary_(std::move(temporary)),
+          target_(std::move(target)),
+          path_(std::move(path)) {}
+    ~Replacement() override {
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle_);
+            DeleteFileW(temporary_.c_str());
+        }
+    }
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+
+    Status Write(std::string_view bytes) override;
+
+    Status Commit() override {
+        if (!FlushFileBuffers(handle_)) {
+            return ErrorFromWin32(GetLastError(), path_);
+        }
+        CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
+        if (!MoveFileExW(temporary_.c_str(), target_.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            const DWORD error = GetLastError();
+            DeleteFileW(temporary_.c_str());
+            return ErrorFromWin32(error, path_);
+        }
+        return std::nullopt;
     }
 
   private:
     HANDLE handle_;
+    std::wstring temporary_;
+    std::wstring target_;
     std::string path_;
 };
 
@@ -46,9 +154,13 @@ Status WriteAll(HANDLE handle, std::string_view bytes, const std::string& path) 
     return std::nullopt;
 }
 
+Status Replacement::Write(std::string_view bytes) {
+    return WriteAll(handle_, bytes, path_);
+}
+
 class Win32HistorySystem final : public HistorySystem {
   public:
-    Outcome<std::vector<std::string>> ListFiles(const std::string& dir) override {
+    Outcome<std::vector<ListedFile>> ListFiles(const std::string& dir) override {
         Outcome<std::wstring> long_dir = LongPath(dir);
         if (!long_dir.ok()) {
             return long_dir.error();
@@ -60,17 +172,21 @@ class Win32HistorySystem final : public HistorySystem {
         if (find == INVALID_HANDLE_VALUE) {
             const DWORD error = GetLastError();
             if (error == ERROR_FILE_NOT_FOUND) {
-                return std::vector<std::string>{};
+                return std::vector<ListedFile>{};
             }
             return ErrorFromWin32(error, dir);
         }
-        std::vector<std::string> names;
+        std::vector<ListedFile> names;
         do {
-            // Plain files only: no directories, no links to elsewhere.
-            if ((entry.dwFileAttributes &
-                 (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0) {
-                names.push_back(Narrow(entry.cFileName));
+            const DWORD attributes = entry.dwFileAttributes;
+            const std::wstring_view name = entry.cFileName;
+            if (name == L"." || name == L"..") {
+                continue;
             }
+            names.push_back({Narrow(entry.cFileName), win32::IsLink(entry) ? FileKind::kLink
+                                                      : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                                                          ? FileKind::kDirectory
+                                                          : FileKind::kRegular});
         } while (FindNextFileW(find, &entry));
         const DWORD error = GetLastError();
         FindClose(find);
@@ -80,28 +196,84 @@ class Win32HistorySystem final : public HistorySystem {
         return names;
     }
 
-    Outcome<std::unique_ptr<InputFile>> OpenForReading(const std::string& path) override {
+    Outcome<std::unique_ptr<InputFile>> OpenForReading(const std::string& path,
+                                                       std::chrono::milliseconds wait) override {
         Outcome<std::wstring> file = LongPath(path);
         if (!file.ok()) {
             return file.error();
         }
-        const HANDLE handle = CreateFileW(
-            file.value().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
+        // Shared with readers only: a run, which opens the file shared with
+        // nobody, waits until it is read, and one that writes is waited for.
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        HANDLE handle = INVALID_HANDLE_VALUE;
+        for (;;) {
+            handle = CreateFileW(file.value().c_str(), GENERIC_READ | READ_CONTROL, FILE_SHARE_READ,
+                                 nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+            if (handle != INVALID_HANDLE_VALUE) {
+                break;
+            }
+            const DWORD error = GetLastError();
+            if (error != ERROR_SHARING_VIOLATION) {
+                return ErrorFromWin32(error, path);
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                return Error{errnum::kPathFileAccess,
+                             ShownPath(path) + ": " + std::string(kFileBusy)};
+            }
+            Sleep(50);
+        }
+        const win32::Opened opened =
+            win32::ThroughFilters(handle, GENERIC_READ | READ_CONTROL, FILE_SHARE_READ);
+        if (opened == win32::Opened::kFailed) {
             return ErrorFromWin32(GetLastError(), path);
         }
-        std::unique_ptr<InputFile> input = std::make_unique<Win32InputFile>(handle, path);
+        auto input = std::make_unique<Win32InputFile>(handle, path);
         BY_HANDLE_FILE_INFORMATION info{};
-        if (!GetFileInformationByHandle(handle, &info)) {
+        LARGE_INTEGER size{};
+        if (!GetFileInformationByHandle(handle, &info) || !GetFileSizeEx(handle, &size)) {
             return ErrorFromWin32(GetLastError(), path);
         }
-        if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-            GetFileType(handle) != FILE_TYPE_DISK) {
+        if (opened == win32::Opened::kLink || GetFileType(handle) != FILE_TYPE_DISK) {
             return Error{errnum::kPathFileAccess, RuntimeErrorText(errnum::kPathFileAccess) +
                                                       ": not a regular file: " + path};
         }
-        return input;
+        const std::wstring& name = file.value();
+        input->Limit(size.QuadPart,
+                     TrustedOwner(handle, name.substr(0, name.find_last_of(L'\\') + 1)));
+        return std::unique_ptr<InputFile>(std::move(input));
+    }
+
+    Outcome<std::unique_ptr<ReplacementFile>> Replace(const std::string& path) override {
+        Outcome<std::wstring> target = LongPath(path);
+        if (!target.ok()) {
+            return target.error();
+        }
+        const unsigned long long seed =
+            (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^ GetTickCount64();
+        for (unsigned attempt = 0; attempt < 100; ++attempt) {
+            const std::size_t cut = target.value().find_last_of(L'\\') + 1;
+            std::wstring temporary =
+                target.value().substr(0, cut) +
+                Wide(TemporaryName(Narrow(target.value().substr(cut)), seed + attempt * 7919ull));
+            // CREATE_NEW: never a file or link that is there already.
+            const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
+                                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (handle != INVALID_HANDLE_VALUE) {
+                return std::unique_ptr<ReplacementFile>(std::make_unique<Replacement>(
+                    handle, std::move(temporary), target.value(), path));
+            }
+            if (GetLastError() != ERROR_FILE_EXISTS) {
+                return ErrorFromWin32(GetLastError(), path);
+            }
+        }
+        return ErrorFromWin32(ERROR_FILE_EXISTS, path);
+    }
+
+    LocalTime Now() override {
+        SYSTEMTIME now{};
+        GetLocalTime(&now);
+        return LocalTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
     }
 
     Outcome<std::string> WriteTemporaryFile(std::string_view suffix,
@@ -111,13 +283,14 @@ class Win32HistorySystem final : public HistorySystem {
         if (dir.empty()) {
             return ErrorFromWin32(GetLastError(), "%TEMP%");
         }
+        RemoveOldPages(dir);
         for (int attempt = 0;; ++attempt) {
             const std::wstring name =
                 L"sizewalk-history-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                 std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(pages_++) + Wide(suffix);
             const std::string path = Narrow(dir + name);
-            const HANDLE handle = CreateFileW((dir + name).c_str(), GENERIC_WRITE, 0, nullptr,
-                                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            HANDLE handle = CreateFileW((dir + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
             if (handle == INVALID_HANDLE_VALUE) {
                 const DWORD error = GetLastError();
                 if (error == ERROR_FILE_EXISTS && attempt < 100) {
@@ -157,6 +330,28 @@ class Win32HistorySystem final : public HistorySystem {
     }
 
   private:
+    // The pages written more than a day ago, which the browser has long read:
+    // nothing else cleans %TEMP% as Linux cleans /tmp.
+    static void RemoveOldPages(const std::wstring& dir) {
+        WIN32_FIND_DATAW entry{};
+        const HANDLE find = FindFirstFileW((dir + L"sizewalk-history-*").c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE) {
+            return;
+        }
+        FILETIME now{};
+        GetSystemTimeAsFileTime(&now);
+        const auto ticks = [](const FILETIME& time) {  // 100 ns
+            return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+        };
+        do {
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && !win32::IsLink(entry) &&
+                ticks(now) - ticks(entry.ftLastWriteTime) > 24ull * 3600 * 10'000'000) {
+                DeleteFileW((dir + entry.cFileName).c_str());
+            }
+        } while (FindNextFileW(find, &entry));
+        FindClose(find);
+    }
+
     unsigned pages_ = 0;  // this process's temporary pages, for unique names
 };
 

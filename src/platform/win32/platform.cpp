@@ -40,13 +40,21 @@ bool MessagesToStandardErrorOnly() {
     return length == 6 && std::wstring_view(value, length) == L"stderr";
 }
 
-// The system's modal message box; on an invisible desktop, or when asked
-// to, standard error.
+// Whether standard error is a console window, where a message is read as
+// it is printed (the console companion at a prompt).
+bool StandardErrorIsConsole() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+// One line on standard error for each message, as on Linux; and the
+// system's modal message box, except on an invisible desktop, when asked
+// not to, or when standard error is a console window.
 class Win32MessageBox final : public MessageBoxService {
   public:
     void Show(const std::string& text, MessageIcon icon, const std::string& title) override {
-        if (!OnVisibleDesktop() || MessagesToStandardErrorOnly()) {
-            fallback_.Show(text, icon, title);
+        stderr_.Show(text, icon, title);
+        if (!OnVisibleDesktop() || MessagesToStandardErrorOnly() || StandardErrorIsConsole()) {
             return;
         }
         UINT type = MB_OK | MB_TASKMODAL | MB_SETFOREGROUND;
@@ -57,10 +65,10 @@ class Win32MessageBox final : public MessageBoxService {
         }
         MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(), type);
     }
-    void Notice(const std::string& line) override { fallback_.Notice(line); }
+    void Notice(const std::string& line) override { stderr_.Notice(line); }
 
   private:
-    StreamMessageBox fallback_{stderr};
+    StreamMessageBox stderr_{stderr};
 };
 
 // Notepad from the Windows directory, in a normal focused window, not

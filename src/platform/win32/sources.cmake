@@ -5,9 +5,15 @@ target_sources(sizewalk_core PRIVATE
     platform/win32/folder_service.cpp
     platform/win32/history_system.cpp
     platform/win32/long_path.cpp
+    platform/win32/message_pump.cpp
     platform/win32/platform.cpp
+    platform/win32/reparse.cpp
     platform/win32/text.cpp
     platform/win32/volumes.cpp
+    platform/win32/walk/directory_reader.cpp
+    platform/win32/walk/parallel_listing.cpp
+    platform/win32/walk/thread_choice.cpp
+    platform/win32/walk/walk_queue.cpp
 )
 # The drive list's network shares, the web link, its COM apartment.
 target_link_libraries(sizewalk_core PUBLIC mpr shell32 ole32)
@@ -29,15 +35,21 @@ set(SIZEWALK_MANIFEST ${SIZEWALK_WIN32_DIR}/sizewalk.manifest)
 configure_file(${SIZEWALK_WIN32_DIR}/sizewalk.rc.in ${CMAKE_CURRENT_BINARY_DIR}/generated/sizewalk.rc
                @ONLY)
 
-# The program: a Windows program (a scheduled run opens no console window)
-# whose entry point reads the process command line itself, and opens the
-# window when there is none.
-function(sizewalk_add_win32_program name)
-    add_executable(${name} WIN32
-        ${PROJECT_SOURCE_DIR}/src/startup/main_win32.cpp
-        ${CMAKE_CURRENT_BINARY_DIR}/generated/sizewalk.rc)
-    set_property(SOURCE ${CMAKE_CURRENT_BINARY_DIR}/generated/sizewalk.rc APPEND PROPERTY
-                 OBJECT_DEPENDS ${SIZEWALK_ICON} ${SIZEWALK_MANIFEST})
-    target_link_libraries(${name} PRIVATE sizewalk_window_win32)
-    target_link_options(${name} PRIVATE -municode)
+# The program, in two files: sizewalk.exe, a Windows program (a scheduled
+# run opens no console window), and sizewalk.com, its console companion,
+# which cmd and PowerShell find first for "sizewalk" (.COM comes before .EXE
+# in PATHEXT) and wait for. Both read the process command line themselves;
+# without one they open the window.
+function(sizewalk_add_win32_programs)
+    add_library(sizewalk_program_win32 STATIC ${PROJECT_SOURCE_DIR}/src/startup/program_win32.cpp)
+    target_link_libraries(sizewalk_program_win32 PUBLIC sizewalk_window_win32)
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/generated/sizewalk.rc)
+    set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS ${SIZEWALK_ICON} ${SIZEWALK_MANIFEST})
+    add_executable(sizewalk WIN32 ${PROJECT_SOURCE_DIR}/src/startup/main_win32.cpp ${rc})
+    add_executable(sizewalk_console ${PROJECT_SOURCE_DIR}/src/startup/console_main_win32.cpp ${rc})
+    set_target_properties(sizewalk_console PROPERTIES OUTPUT_NAME sizewalk SUFFIX .com)
+    foreach(program sizewalk sizewalk_console)
+        target_link_libraries(${program} PRIVATE sizewalk_program_win32)
+        target_link_options(${program} PRIVATE -municode)
+    endforeach()
 endfunction()

@@ -5,6 +5,7 @@
 
 #include "platform/win32/errors.h"
 #include "platform/win32/long_path.h"
+#include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
 
 // Included after windows.h.
@@ -24,10 +25,8 @@ bool IsListedDirectory(const WIN32_FIND_DATAW& entry) {
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (attributes & FILE_ATTRIBUTE_HIDDEN) != 0) {
         return false;
     }
-    const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-                      IsReparseTagNameSurrogate(entry.dwReserved0);
     const std::wstring_view name = entry.cFileName;
-    return !link && name != L"." && name != L"..";
+    return !IsLink(entry) && name != L"." && name != L"..";
 }
 
 std::string DriveLabel(const std::wstring& root, UINT type) {
@@ -49,17 +48,10 @@ std::string DriveLabel(const std::wstring& root, UINT type) {
     return Narrow(label);
 }
 
-// Keeps Windows from asking the user to insert a disk.
-class QuietCriticalErrors {
-  public:
-    QuietCriticalErrors() { SetThreadErrorMode(SEM_FAILCRITICALERRORS, &previous_); }
-    ~QuietCriticalErrors() { SetThreadErrorMode(previous_, nullptr); }
-    QuietCriticalErrors(const QuietCriticalErrors&) = delete;
-    QuietCriticalErrors& operator=(const QuietCriticalErrors&) = delete;
-
-  private:
-    DWORD previous_ = 0;
-};
+// "C:\\", the root of a drive letter.
+bool IsDriveRoot(const std::string& path) {
+    return path.size() == 3 && path[1] == ':' && path[2] == '\\';
+}
 
 }  // namespace
 
@@ -93,7 +85,6 @@ bool MeansNotReady(unsigned long code) {
 std::vector<Volume> Win32VolumeService::Volumes() {
     std::vector<Volume> volumes;
     const DWORD drives = GetLogicalDrives();
-    const QuietCriticalErrors quiet;
     for (int i = 0; i < 26; ++i) {
         if ((drives & (1u << i)) == 0) {
             continue;
@@ -138,7 +129,6 @@ Outcome<std::vector<std::string>> Win32VolumeService::Subdirectories(const std::
     if (!dir.ok()) {
         return dir.error();
     }
-    const QuietCriticalErrors quiet;
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW entry{};
     HANDLE find = FindFirstFileExW(JoinPath(dir.value(), L"*").c_str(), FindExInfoBasic, &entry,
@@ -158,7 +148,9 @@ Outcome<std::vector<std::string>> Win32VolumeService::Subdirectories(const std::
     // An empty drive root has not even "." to find.
     if (error != ERROR_SUCCESS && error != ERROR_NO_MORE_FILES && error != ERROR_FILE_NOT_FOUND) {
         Error failure = ErrorFromWin32(error, path);
-        if (MeansNotReady(error)) {
+        // A drive letter whose folder is gone (a SUBST, a mapping of a
+        // deleted folder) has no root to show: not ready either.
+        if (MeansNotReady(error) || (IsDriveRoot(path) && error == ERROR_PATH_NOT_FOUND)) {
             failure.number = errnum::kDeviceUnavailable;
         }
         return failure;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "window/win32/icons.h"
 
@@ -11,8 +12,6 @@ namespace {
 constexpr wchar_t kClassName[] = L"SizewalkForm1";
 constexpr int kFirstId = 100;  // above IDOK and IDCANCEL, which Enter and Escape send
 constexpr DWORD kFrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
-constexpr COLORREF kBlueText = RGB(kBlue[0], kBlue[1], kBlue[2]);
-constexpr COLORREF kBackgroundColor = RGB(kBackground[0], kBackground[1], kBackground[2]);
 
 struct Created {
     const wchar_t* window_class;
@@ -21,17 +20,21 @@ struct Created {
 };
 
 // The classic controls for each kind. Labels start a group each, so that
-// the arrow keys move only among the option buttons.
+// the arrow keys move only among the option buttons, and paint below the
+// controls they touch (the prompt's box reaches into the drive list's
+// border). The links are buttons that look like links, so that Tab reaches
+// them after Go, and Enter or the space bar follows one.
 Created ClassOf(const ControlSpec& row, bool first_option) {
-    constexpr DWORD kText = WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT | SS_NOPREFIX;
+    constexpr DWORD kText =
+        WS_CHILD | WS_VISIBLE | WS_GROUP | WS_CLIPSIBLINGS | SS_LEFT | SS_NOPREFIX;
     switch (row.kind) {
         case ControlKind::kLink:
-            return {L"STATIC", kText | SS_NOTIFY};
+            return {L"BUTTON", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_OWNERDRAW};
         case ControlKind::kLabel:
             return {L"STATIC", kText};
         case ControlKind::kPathLabel:
-            // Breaks a long path anywhere, as an edit control would.
-            return {L"STATIC", kText | SS_EDITCONTROL};
+            // Drawn here: a path too deep for its two lines shows its end.
+            return {L"STATIC", (kText & ~SS_LEFT) | SS_OWNERDRAW};
         case ControlKind::kWaitNotice:
             return {L"STATIC", kText & ~WS_VISIBLE};
         case ControlKind::kProgressBar:
@@ -53,16 +56,15 @@ Created ClassOf(const ControlSpec& row, bool first_option) {
     return {L"STATIC", kText};
 }
 
-// Messages a user's mouse or keyboard makes.
-bool IsInput(UINT message) {
-    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
-           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
-           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) ||
-           message == WM_MOUSEHOVER || message == WM_MOUSELEAVE || message == WM_NCMOUSEHOVER ||
-           message == WM_NCMOUSELEAVE || message == WM_INPUT;
-}
-
-int ScreenDpi() {
+// The DPI of the monitor the window is on (Windows 10 1607 on); the
+// system's before that.
+int DpiOf(HWND window) {
+    using GetDpi = UINT(WINAPI*)(HWND);
+    const auto get_dpi = reinterpret_cast<GetDpi>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (get_dpi != nullptr && get_dpi(window) > 0) {
+        return static_cast<int>(get_dpi(window));
+    }
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
@@ -86,26 +88,23 @@ std::wstring FontFace(int dpi) {
     return dpi == 96 ? L"MS Sans Serif" : L"Microsoft Sans Serif";
 }
 
-Win32Window::Win32Window(HINSTANCE instance, const WindowServices& services)
-    : services_(services), dpi_(ScreenDpi()) {
-    background_ = CreateSolidBrush(kBackgroundColor);
+Win32Window::Win32Window(HINSTANCE instance, const WindowServices& services) : services_(services) {
     WNDCLASSEXW window_class{};
     window_class.cbSize = sizeof window_class;
     window_class.lpfnWndProc = &Win32Window::WindowProc;
     window_class.hInstance = instance;
     window_class.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
     window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    window_class.hbrBackground = background_;
     window_class.lpszClassName = kClassName;
     UnregisterClassW(kClassName, instance);  // one registered before, with another brush
     RegisterClassExW(&window_class);
 
-    RECT frame{0, 0, Pixels(kClientWidthTwips), Pixels(kClientHeightTwips)};
-    AdjustWindowRectEx(&frame, kFrameStyle, FALSE, 0);
-    CreateWindowExW(0, kClassName, L"", kFrameStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                    frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
-                    this);
+    CreateWindowExW(0, kClassName, L"", kFrameStyle, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr,
+                    nullptr, instance, this);
+    dpi_ = DpiOf(hwnd_);
+    ApplyTheme(HighContrastOn());
     CreateControls(instance);
+    Layout();
     const auto end_program = services.end_program;
     services_.end_program = [this, end_program](int status) {
         exit_status_ = status;
@@ -143,33 +142,24 @@ HFONT Win32Window::Font(const FontSpec& wanted) {
     return font;
 }
 
-void Win32Window::CreateControls(HINSTANCE instance) {
-    // A row holds a 16-pixel picture or a line of the default font.
-    HFONT default_font = Font({});
-    HDC dc = GetDC(hwnd_);
-    HGDIOBJ old = SelectObject(dc, default_font);
-    TEXTMETRICW metrics{};
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd_, dc);
-    item_height_ = std::max(Pixels(240), static_cast<int>(metrics.tmHeight) + 2);
+void Win32Window::ApplyTheme(bool high_contrast) {
+    palette_ = PaletteFor(high_contrast);
+    HBRUSH old = std::exchange(background_, CreateSolidBrush(palette_.background));
+    SetClassLongPtrW(hwnd_, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(background_));
+    if (old != nullptr) {
+        DeleteObject(old);
+    }
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
 
+void Win32Window::CreateControls(HINSTANCE instance) {
     int id = kFirstId;
     int options = 0;
-    int combo_height = 0;
     for (const ControlSpec& row : Form1Layout()) {
         const Created created = ClassOf(row, options == 0);
-        const Twips& place = row.place;
-        int height = Pixels(place.height);
-        if (row.kind == ControlKind::kDriveList) {
-            combo_height = height;
-            height += 8 * item_height_;  // the list that drops down
-        }
         HWND control = CreateWindowExW(
-            created.ex_style, created.window_class, Wide(CaptionOf(row)).c_str(), created.style,
-            Pixels(place.left), Pixels(place.top), Pixels(place.width), height, hwnd_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(row.font)), FALSE);
+            created.ex_style, created.window_class, Wide(CaptionOf(row)).c_str(), created.style, 0,
+            0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
         controls_[row.name] = control;
         rows_[control] = &row;
         switch (row.kind) {
@@ -198,8 +188,44 @@ void Win32Window::CreateControls(HINSTANCE instance) {
                 break;
         }
     }
+    SendMessageW(optOutputStyle[0], BM_SETCHECK, BST_CHECKED, 0);
+}
+
+void Win32Window::Layout() {
+    std::vector<HFONT> old_fonts = std::move(fonts_);
+    fonts_.clear();
+    // A row holds a 16-pixel picture or a line of the default font.
+    HFONT default_font = Font({});
+    HDC dc = GetDC(hwnd_);
+    HGDIOBJ old = SelectObject(dc, default_font);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    item_height_ = std::max(Pixels(240), static_cast<int>(metrics.tmHeight) + 2);
+
+    // The client area as the layout says; the frame is what the system adds.
+    RECT window{};
+    RECT client{};
+    GetWindowRect(hwnd_, &window);
+    GetClientRect(hwnd_, &client);
+    SetWindowPos(hwnd_, nullptr, 0, 0,
+                 Pixels(kClientWidthTwips) + (window.right - window.left) - client.right,
+                 Pixels(kClientHeightTwips) + (window.bottom - window.top) - client.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    for (const auto& [control, row] : rows_) {
+        const Twips& place = row->place;
+        // The drive list's height includes the list that drops down.
+        const int drop = row->kind == ControlKind::kDriveList ? 8 * item_height_ : 0;
+        MoveWindow(control, Pixels(place.left), Pixels(place.top), Pixels(place.width),
+                   Pixels(place.height) + drop, FALSE);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(row->font)), FALSE);
+    }
+    SendMessageW(cmbDrive, CB_SETITEMHEIGHT, 0, item_height_);
+    SendMessageW(lstDir, LB_SETITEMHEIGHT, 0, item_height_);
     // The closed drive list is as high as the layout says, however the
     // system sizes an owner-drawn combo box around its field.
+    const int combo_height = Pixels(rows_.at(cmbDrive)->place.height);
     for (int attempt = 0; attempt < 4; ++attempt) {
         RECT combo{};
         GetWindowRect(cmbDrive, &combo);
@@ -210,7 +236,10 @@ void Win32Window::CreateControls(HINSTANCE instance) {
         const auto field = SendMessageW(cmbDrive, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
         SendMessageW(cmbDrive, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field + off);
     }
-    SendMessageW(optOutputStyle[0], BM_SETCHECK, BST_CHECKED, 0);
+    for (HFONT font : old_fonts) {
+        DeleteObject(font);
+    }
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void Win32Window::Show() {
@@ -254,15 +283,29 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
             Command(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
             return 0;
         case WM_CTLCOLORSTATIC: {
-            // Labels and option buttons show the window's yellow through.
-            const auto control = reinterpret_cast<HWND>(lparam);
-            const auto row = rows_.find(control);
-            const bool blue = row != rows_.end() && (row->second->kind == ControlKind::kLink ||
-                                                     row->second->kind == ControlKind::kWaitNotice);
+            // Labels and option buttons show the window's background through.
+            const ControlKind kind = KindOf(reinterpret_cast<HWND>(lparam));
             auto* dc = reinterpret_cast<HDC>(wparam);
-            SetTextColor(dc, blue ? kBlueText : GetSysColor(COLOR_WINDOWTEXT));
+            SetTextColor(dc, kind == ControlKind::kLink         ? palette_.link
+                             : kind == ControlKind::kWaitNotice ? palette_.wait
+                                                                : palette_.text);
             SetBkMode(dc, TRANSPARENT);
             return reinterpret_cast<LRESULT>(background_);
+        }
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+            ApplyTheme(HighContrastOn());
+            break;
+        case WM_DPICHANGED: {
+            // Moved to a monitor of another DPI: where Windows suggests, laid
+            // out anew at that DPI.
+            dpi_ = LOWORD(wparam);
+            const RECT& suggested = *reinterpret_cast<const RECT*>(lparam);
+            SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top,
+                         suggested.right - suggested.left, suggested.bottom - suggested.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            Layout();
+            return 0;
         }
         case WM_MEASUREITEM:
             reinterpret_cast<MEASUREITEMSTRUCT*>(lparam)->itemHeight =
@@ -272,8 +315,7 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
             Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
             return TRUE;
         case WM_SETCURSOR: {
-            const auto row = rows_.find(reinterpret_cast<HWND>(wparam));
-            if (row != rows_.end() && row->second->kind == ControlKind::kLink) {
+            if (KindOf(reinterpret_cast<HWND>(wparam)) == ControlKind::kLink) {
                 SetCursor(LoadCursorW(nullptr, IDC_HAND));
                 return TRUE;
             }
@@ -308,9 +350,15 @@ LRESULT Win32Window::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     return DefWindowProcW(hwnd_, message, wparam, lparam);
 }
 
+ControlKind Win32Window::KindOf(HWND control) const {
+    const auto row = rows_.find(control);
+    return row != rows_.end() ? row->second->kind : ControlKind::kLabel;
+}
+
 void Win32Window::Command(int id, int code, HWND from) {
     if (id == IDOK) {
-        // Enter: opens the highlighted directory, or presses Go when it has the focus.
+        // Enter: opens the highlighted directory, presses Go when it has the
+        // focus, follows a link that has it.
         HWND focus = GetFocus();
         if (focus == lstDir) {
             const auto entry = SendMessageW(lstDir, LB_GETCURSEL, 0, 0);
@@ -319,6 +367,8 @@ void Win32Window::Command(int id, int code, HWND from) {
             }
         } else if (focus == btnGo && IsWindowEnabled(btnGo)) {
             form_->btnGo_Click();
+        } else if (KindOf(focus) == ControlKind::kLink) {
+            (*form_.*rows_.at(focus)->click)();
         }
         return;
     }
@@ -328,23 +378,26 @@ void Win32Window::Command(int id, int code, HWND from) {
     }
     switch (row->second->kind) {
         case ControlKind::kLink:
-            if (code == STN_CLICKED) {
+            if (code == BN_CLICKED) {
                 (*form_.*row->second->click)();
             }
             break;
-        case ControlKind::kDriveList: {
-            const bool dropped = SendMessageW(cmbDrive, CB_GETDROPPEDSTATE, 0, 0) != 0;
+        case ControlKind::kDriveList:
             if (code == CBN_DROPDOWN) {
                 form_->DriveListOpening();
-            } else if ((code == CBN_SELCHANGE && !dropped) || code == CBN_CLOSEUP) {
-                // While the list is open the arrow keys only look around.
+            } else if (code == CBN_SELENDOK) {
+                // A choice: a click in the open list, Enter there, or an
+                // arrow key on the closed one. The arrow keys in the open
+                // list only look around.
                 const auto index = SendMessageW(cmbDrive, CB_GETCURSEL, 0, 0);
                 if (index != CB_ERR) {
                     form_->DriveChosen(static_cast<std::size_t>(index));
                 }
+            } else if (code == CBN_SELENDCANCEL) {
+                // Escape, or a click elsewhere: the drive stays as it was.
+                ShowDrives(form_->drives());
             }
             break;
-        }
         case ControlKind::kDirectoryList:
             if (code == LBN_DBLCLK) {
                 const auto entry = SendMessageW(lstDir, LB_GETCURSEL, 0, 0);
@@ -364,143 +417,26 @@ void Win32Window::Command(int id, int code, HWND from) {
 }
 
 void Win32Window::Draw(const DRAWITEMSTRUCT& item) {
-    HDC dc = item.hDC;
-    RECT rect = item.rcItem;
     const double scale = dpi_ / 96.0;
-    if (item.hwndItem == prgWait) {
-        FillRect(dc, &rect, background_);
-        rect.right =
-            rect.left + static_cast<LONG>(std::lround((rect.right - rect.left) * progress_));
-        HBRUSH blue = CreateSolidBrush(kBlueText);
-        FillRect(dc, &rect, blue);
-        DeleteObject(blue);
-        return;
-    }
-    FillRect(dc, &rect, GetSysColorBrush(COLOR_WINDOW));
-    const bool selected = (item.itemState & ODS_SELECTED) != 0;
-    const int picture = static_cast<int>(std::lround(16 * scale));
-    const int gap = static_cast<int>(std::lround(3 * scale));
-    std::wstring text;
-    int left = rect.left + gap;
-    const int top = rect.top + (rect.bottom - rect.top - picture) / 2;
-    if (item.hwndItem == cmbDrive && item.itemID < drives_shown_.size()) {
+    const ControlKind kind = KindOf(item.hwndItem);
+    if (kind == ControlKind::kLink) {
+        DrawLink(item, palette_, background_);
+    } else if (kind == ControlKind::kPathLabel) {
+        DrawPathLabel(item, palette_, background_);
+    } else if (kind == ControlKind::kProgressBar) {
+        DrawBar(item, palette_, background_, progress_);
+    } else if (item.hwndItem == cmbDrive && item.itemID < drives_shown_.size()) {
         const Volume& volume = drives_shown_[item.itemID];
-        DrawDrive(dc, left, top, scale, volume.kind);
-        text = Wide(DriveText(volume));
+        DrawListEntry(item, scale, 0, Wide(DriveText(volume)), [&](HDC dc, int left, int top) {
+            DrawDrive(dc, left, top, scale, volume.kind);
+        });
     } else if (item.hwndItem == lstDir && item.itemID < entries_shown_.size()) {
         const DirectoryEntry& entry = entries_shown_[item.itemID];
-        left += static_cast<int>(std::lround(entry.depth * 8 * scale));
-        DrawFolder(dc, left, top, scale, entry.open);
-        text = Wide(entry.text);
+        DrawListEntry(
+            item, scale, static_cast<int>(std::lround(entry.depth * 8 * scale)), Wide(entry.text),
+            [&](HDC dc, int left, int top) { DrawFolder(dc, left, top, scale, entry.open); });
     } else {
-        return;
-    }
-    RECT text_rect = rect;
-    text_rect.left = left + picture + gap;
-    SIZE extent{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-    text_rect.right = std::min(rect.right, text_rect.left + extent.cx + 2 * gap);
-    if (selected) {
-        FillRect(dc, &text_rect, GetSysColorBrush(COLOR_HIGHLIGHT));
-    }
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-    RECT inner = text_rect;
-    inner.left += gap;
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &inner,
-              DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
-    if ((item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_NOFOCUSRECT) == 0) {
-        DrawFocusRect(dc, &text_rect);
-    }
-}
-
-void Win32Window::SetCaption(const std::string& caption) {
-    SetWindowTextW(hwnd_, Wide(caption).c_str());
-}
-
-void Win32Window::ShowDrives(const DriveListState& drives) {
-    std::vector<std::wstring> texts;
-    for (const Volume& volume : drives.volumes()) {
-        texts.push_back(Wide(DriveText(volume)));
-    }
-    drives_shown_ = drives.volumes();
-    bool same = SendMessageW(cmbDrive, CB_GETCOUNT, 0, 0) == static_cast<LRESULT>(texts.size());
-    for (std::size_t i = 0; same && i < texts.size(); ++i) {
-        std::wstring shown(
-            static_cast<std::size_t>(SendMessageW(cmbDrive, CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
-        SendMessageW(cmbDrive, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(shown.data()));
-        same = shown.c_str() == texts[i];
-    }
-    if (!same) {
-        SendMessageW(cmbDrive, CB_RESETCONTENT, 0, 0);
-        for (const std::wstring& text : texts) {
-            SendMessageW(cmbDrive, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-        }
-    }
-    SendMessageW(cmbDrive, CB_SETCURSEL,
-                 drives.current() == kNoEntry ? static_cast<WPARAM>(-1) : drives.current(), 0);
-}
-
-void Win32Window::ShowDirectories(const DirectoryListState& directories) {
-    entries_shown_ = directories.entries();
-    SendMessageW(lstDir, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(lstDir, LB_RESETCONTENT, 0, 0);
-    for (const DirectoryEntry& entry : entries_shown_) {
-        SendMessageW(lstDir, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(entry.text).c_str()));
-    }
-    // The parents stay in sight unless the path is too deep for them all.
-    SendMessageW(lstDir, LB_SETCURSEL, directories.current(), 0);
-    SendMessageW(lstDir, LB_SETTOPINDEX, 0, 0);
-    SendMessageW(lstDir, LB_SETCURSEL, directories.current(), 0);
-    SendMessageW(lstDir, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(lstDir, nullptr, TRUE);
-}
-
-void Win32Window::SetDirLabel(const std::string& caption) {
-    SetWindowTextW(lblDir, Wide(caption).c_str());
-}
-
-bool Win32Window::StyleSelected(int index) {
-    return SendMessageW(optOutputStyle[index], BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-void Win32Window::EnableGo(bool enabled) {
-    EnableWindow(btnGo, enabled);
-}
-
-void Win32Window::FocusGo() {
-    SetFocus(btnGo);
-    focus_ = btnGo;
-}
-
-void Win32Window::ShowWait(bool shown) {
-    progress_ = 0;
-    ShowWindow(lblWait, shown ? SW_SHOW : SW_HIDE);
-    ShowWindow(prgWait, shown ? SW_SHOW : SW_HIDE);
-}
-
-void Win32Window::ShowProgress(std::size_t done, std::size_t total) {
-    progress_ = total == 0 ? 0.0 : static_cast<double>(done) / static_cast<double>(total);
-    InvalidateRect(prgWait, nullptr, FALSE);
-}
-
-void Win32Window::Repaint() {
-    RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    ThrowAwayInput();
-}
-
-void Win32Window::ThrowAwayInput() {
-    // Everything else waiting is handled: paint messages for an uncovered
-    // window, and what keeps Windows from taking it for hung.
-    MSG message{};
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(message.wParam));
-            return;
-        }
-        if (!IsInput(message.message)) {
-            DispatchMessageW(&message);
-        }
+        FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_WINDOW));
     }
 }
 

@@ -1,6 +1,6 @@
 // Form1's face in plain Win32 (user32 and gdi32): the classic controls as
-// the layout places them, in twips at the system's DPI, their notifications
-// passed to Form1.
+// the layout places them, in twips at the DPI of the window's monitor, their
+// notifications passed to Form1.
 #pragma once
 
 #include <map>
@@ -13,6 +13,7 @@
 #include "window/controls.h"
 #include "window/form1.h"
 #include "window/layout.h"
+#include "window/win32/paint.h"
 
 namespace sizewalk::win32 {
 
@@ -43,6 +44,9 @@ class Win32Window final : public Form1Controls {
     // A control by its name in the layout.
     HWND control(const std::string& name) const { return controls_.at(name); }
     int dpi() const { return dpi_; }
+    // Paints with the window's own colours, or the system's under a
+    // high-contrast theme; follows the system's setting from then on.
+    void ApplyTheme(bool high_contrast);
 
     // Shows the window with the focus on the drive list (or where it was).
     void Show();
@@ -65,15 +69,19 @@ class Win32Window final : public Form1Controls {
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
     void CreateControls(HINSTANCE instance);
+    // Places and sizes the window and its controls, and makes their fonts,
+    // at the window's DPI.
+    void Layout();
     HFONT Font(const FontSpec& wanted);
     int Pixels(int twips) const;
     void Command(int id, int code, HWND from);
     void Draw(const DRAWITEMSTRUCT& item);
-    void ThrowAwayInput();
+    ControlKind KindOf(HWND control) const;
 
     WindowServices services_;
     HWND hwnd_ = nullptr;
     int dpi_ = 96;
+    Palette palette_ = PaletteFor(false);
     HBRUSH background_ = nullptr;
     std::vector<HFONT> fonts_;
     std::map<std::string, HWND> controls_;

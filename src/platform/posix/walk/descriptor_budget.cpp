@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "platform/worker_count.h"
+#include "platform/walk_threads.h"
 
 namespace sizewalk::walk {
 
@@ -20,7 +20,7 @@ std::size_t UsableDescriptors() {
 
 std::size_t WalkerCount(std::size_t usable, unsigned wanted) {
     const std::size_t workers =
-        std::clamp<std::size_t>(usable / kLeastPerWalker, 2, kMaxThreads + 1) - 1;
+        std::clamp<std::size_t>(usable / kLeastPerWalker, 2, kMaxWalkThreads + 1) - 1;
     return std::min<std::size_t>(wanted, workers) + 1;
 }
 

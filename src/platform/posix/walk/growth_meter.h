@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "platform/posix/walk/walk_state.h"
-#include "platform/worker_count.h"
+#include "platform/walk_threads.h"
 
 namespace sizewalk::walk {
 

@@ -19,11 +19,13 @@ class ParallelListing final : public FolderListing {
     ParallelListing(WalkTarget target, ProgressCallback progress, unsigned requested)
         : progress_(std::move(progress)), requested_(requested) {
         const bool network = FileSystemOf(target.dir.get()) == FileSystemKind::kNetwork;
-        const unsigned starting = StartingThreadCount(requested, network, cores_);
+        const unsigned starting = requested != 0 ? requested
+                                  : network      ? kNetworkWalkThreads
+                                                 : LocalWalkThreads();
         // Walkers for as many workers as the walk may grow to.
         const std::size_t usable = UsableDescriptors();
-        const std::size_t walkers =
-            WalkerCount(usable, requested != 0 ? requested : std::max(starting, kNetworkThreads));
+        const std::size_t walkers = WalkerCount(
+            usable, requested != 0 ? requested : std::max(starting, kNetworkWalkThreads));
         scheduler_ =
             std::make_shared<Scheduler>(std::move(target), walkers, SpareFrames(usable, walkers));
         meter_.emplace(scheduler_->state());
@@ -94,11 +96,11 @@ class ParallelListing final : public FolderListing {
     // waits on its disk and more workers pay; not when SIZEWALK_THREADS
     // fixed their number, nor when none could be started.
     void Grow() {
-        if (requested_ != 0 || workers_.size() == 0 || growth_.workers >= kNetworkThreads) {
+        if (requested_ != 0 || workers_.size() == 0 || growth_.workers >= kNetworkWalkThreads) {
             return;
         }
         if (scheduler_->state().network_met()) {
-            growth_.workers = kNetworkThreads;
+            growth_.workers = kNetworkWalkThreads;
         } else if (const std::optional<WalkSample> sample = meter_->Sample()) {
             growth_ = NextGrowth(growth_, *sample, cores_);
         }

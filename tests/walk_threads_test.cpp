@@ -1,33 +1,29 @@
-// How many workers walk: what SIZEWALK_THREADS asks, the default by file
-// system and cores, and when a walk that waits on its disk takes on more.
+// How many threads walk: what SIZEWALK_THREADS asks for (the defaults by
+// drive are tested with the Windows walk), and when a walk that waits on its
+// disk takes on more.
 #include <gtest/gtest.h>
 
-#include <tuple>
+#include <utility>
 #include <vector>
 
-#include "platform/worker_count.h"
+#include "platform/walk_threads.h"
 
 namespace sizewalk {
 namespace {
 
-TEST(WorkerCount, AskedForOrByFileSystemAndCores) {
-    const std::vector<std::tuple<const char*, bool, unsigned, unsigned>> cases = {
-        // SIZEWALK_THREADS, network, cores: workers
-        {nullptr, false, 1, 4},   {nullptr, false, 2, 4}, {nullptr, false, 3, 6},
-        {nullptr, false, 64, 32}, {nullptr, true, 2, 64}, {nullptr, true, 64, 64},
-        {"1", true, 2, 1},        {"256", false, 2, 256}, {"257", true, 2, 64},
-        {"0", false, 2, 4},       {"", false, 8, 16},     {"8x", false, 2, 4},
-        {" 8", false, 2, 4},      {"-8", true, 2, 64},    {"99999999999999999999", false, 2, 4},
+TEST(WalkThreads, WhatSizewalkThreadsAsksFor) {
+    const std::vector<std::pair<const char*, unsigned>> cases = {
+        {nullptr, 0}, {"1", 1},  {"256", 256}, {"257", 0}, {"0", 0},
+        {"", 0},      {"8x", 0}, {" 8", 0},    {"-8", 0},  {"99999999999999999999", 0},
     };
-    for (const auto& [text, network, cores, workers] : cases) {
-        EXPECT_EQ(StartingThreadCount(ParseThreadCount(text), network, cores), workers)
-            << (text ? text : "unset") << " network " << network << " cores " << cores;
+    for (const auto& [text, threads] : cases) {
+        EXPECT_EQ(ParseWalkThreads(text), threads) << (text ? text : "unset");
     }
 }
 
 // Four workers on two cores, 0.25 s intervals: seconds of CPU used and
 // waited for, files counted, whether all were busy.
-TEST(WorkerCount, GrowsWhileTheWalkWaitsOnItsDisk) {
+TEST(WalkThreads, GrowsWhileTheWalkWaitsOnItsDisk) {
     const WorkerGrowth four{4, false, 0, false};
     const WorkerGrowth eight_judging{8, true, 400, false};
     struct Row {
@@ -43,7 +39,9 @@ TEST(WorkerCount, GrowsWhileTheWalkWaitsOnItsDisk) {
         // Computing (a warm local walk), also while waiting its turn on a
         // loaded machine, or a worker idle: stays.
         {four, {0.25, 0.125, 0, 100, true}, four},
-        {four, {0.25, 0.05, 0.08, 100, true}, four},
+        {four, {0.25, 0.05, 0.45, 100, true}, four},
+        // Waiting its turn now and then between requests: still waiting.
+        {four, {0.25, 0.05, 0.44, 100, true}, eight_judging},
         {four, {0.25, 0.40, 0, 100, true}, four},
         {four, {0.25, 0.01, 0, 100, false}, four},
         // The doubling paid (400 -> 500 files/s): judged, doubles again.

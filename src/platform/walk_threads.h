@@ -1,6 +1,6 @@
-// How many worker threads walk the trees, on every system: what
-// SIZEWALK_THREADS asks, else a default by the kind of file system, and more
-// while the walk waits on its disk instead of computing.
+// How many threads walk a directory's trees: what SIZEWALK_THREADS asks for,
+// the defaults, and more while a walk waits on its disk instead of
+// computing; the same on every platform.
 #pragma once
 
 #include <chrono>
@@ -8,34 +8,36 @@
 
 namespace sizewalk {
 
-inline constexpr unsigned kMaxThreads = 256;
-// On a network, cluster or FUSE file system every request is a round trip of
-// 0.1 to 5 ms and the walk is bound by how many are in flight, not by the
-// cores.
-inline constexpr unsigned kNetworkThreads = 64;
+inline constexpr unsigned kMaxWalkThreads = 256;
+
+// On a network share every request is a round trip, and the walk goes as
+// fast as the requests it keeps in flight, whatever the cores.
+inline constexpr unsigned kNetworkWalkThreads = 64;
+
+// On a local disk: twice the cores, 4 to 32. On a warm cache two per core
+// walk as fast as one; on a cold cache the extra ones keep the disk busy.
+unsigned LocalWalkThreads();
 
 // The thread count that `text` (an environment value, possibly null) asks
-// for: a decimal number from 1 to kMaxThreads, otherwise 0 (the default).
-unsigned ParseThreadCount(const char* text);
-
-// The workers a walk starts with: `requested` when it is not 0, otherwise
-// kNetworkThreads on a network file system and twice the cores, 4 to 32,
-// on a local one. On a warm cache two per core walk as fast as one; on a
-// cold cache the extra ones keep the disk busy (README, "Performance").
-unsigned StartingThreadCount(unsigned requested, bool network, unsigned cores);
+// for: a decimal number from 1 to kMaxWalkThreads, otherwise 0 (none).
+unsigned ParseWalkThreads(const char* text);
 
 // Growing the workers of a walk whose requests take long although its file
 // system looks local (a cold disk, an iSCSI or cloud volume, a bind mount of
 // a share): sampled every kGrowthInterval, the workers double while all of
 // them are busy and the process neither uses the CPU nor waits for one (its
-// threads wait in the kernel), up to kNetworkThreads, and stop for good once
+// threads wait in the kernel), up to kNetworkWalkThreads, and stop for good once
 // a doubling did not raise the files counted per second. A warm local walk
 // keeps its CPU busy, or waits its turn for it on a loaded machine, and
 // never grows.
 inline constexpr auto kGrowthInterval = std::chrono::milliseconds(250);
-// A walk that runs or waits to run for less than this share of the CPU its
-// workers could use is waiting on its requests, not computing.
+// A walk waits on its requests, not computing, while it uses less than this
+// share of the CPU its workers could use (cores, or fewer workers)...
 inline constexpr double kWaitingCpuShare = 0.25;
+// ... and its threads ran or were ready to run, waiting for a CPU that
+// others had, for less than this share of its workers' time (a warm walk on
+// a loaded machine uses little CPU but always wants it).
+inline constexpr double kWaitingRunShare = 0.5;
 // A doubling that raised the files per second by less than this factor did
 // not pay.
 inline constexpr double kWorthwhileSpeedup = 1.25;

@@ -1,0 +1,216 @@
+#include "platform/posix/history_files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/file_service.h"
+#include "platform/posix/descriptor.h"
+#include "platform/posix/errors.h"
+
+namespace sizewalk {
+namespace {
+
+class LockedInput final : public InputFile {
+  public:
+    LockedInput(Descriptor fd, std::string path, off_t size, bool trusted)
+        : fd_(std::move(fd)), path_(std::move(path)), left_(size), trusted_(trusted) {}
+
+    Outcome<std::size_t> Read(char* buffer, std::size_t size) override {
+        size = static_cast<std::size_t>(std::min<off_t>(left_, static_cast<off_t>(size)));
+        if (size == 0) {
+            return std::size_t{0};
+        }
+        for (;;) {
+            const ssize_t n = read(fd_.get(), buffer, size);
+            if (n >= 0) {
+                left_ -= n;
+                return static_cast<std::size_t>(n);
+            }
+            if (errno != EINTR) {
+                return ErrorFromErrno(errno, path_);
+            }
+        }
+    }
+
+    bool TrustedOwner() const override { return trusted_; }
+
+  private:
+    Descriptor fd_;
+    std::string path_;
+    off_t left_;
+    bool trusted_;
+};
+
+FileKind KindOf(mode_t mode) {
+    return S_ISREG(mode)   ? FileKind::kRegular
+           : S_ISLNK(mode) ? FileKind::kLink
+           : S_ISDIR(mode) ? FileKind::kDirectory
+                           : FileKind::kOther;
+}
+
+class Replacement final : public ReplacementFile {
+  public:
+    Replacement(Descriptor fd, std::string temporary, std::string path)
+        : fd_(std::move(fd)), temporary_(std::move(temporary)), path_(std::move(path)) {}
+    ~Replacement() override {
+        if (!temporary_.empty()) {
+            unlink(temporary_.c_str());
+        }
+    }
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+
+    Status Write(std::string_view bytes) override {
+        const int error = WriteAll(fd_.get(), bytes);
+        return error != 0 ? Status(ErrorFromErrno(error, path_)) : std::nullopt;
+    }
+
+    Status Commit() override {
+        if (fsync(fd_.get()) != 0 || !fd_.Close() ||
+            rename(temporary_.c_str(), path_.c_str()) != 0) {
+            return ErrorFromErrno(errno, path_);
+        }
+        temporary_.clear();
+        // The rename itself reaches the disk with its directory.
+        const std::size_t cut = path_.rfind('/');
+        const Descriptor dir(open(cut == std::string::npos ? "." : path_.substr(0, cut + 1).c_str(),
+                                  O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (dir) {
+            fsync(dir.get());
+        }
+        return std::nullopt;
+    }
+
+  private:
+    Descriptor fd_;
+    std::string temporary_;
+    std::string path_;
+};
+
+}  // namespace
+
+Outcome<std::vector<ListedFile>> ListDirectory(const std::string& dir) {
+    DIR* stream = opendir(dir.c_str());
+    if (stream == nullptr) {
+        if (errno == ENOTDIR) {
+            return Error{errnum::kPathNotFound, "Not a directory: " + ShownPath(dir)};
+        }
+        return ErrorFromErrno(errno, dir);
+    }
+    std::vector<ListedFile> entries;
+    errno = 0;
+    while (const dirent* entry = readdir(stream)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") {
+            errno = 0;
+            continue;
+        }
+        FileKind kind = entry->d_type == DT_REG   ? FileKind::kRegular
+                        : entry->d_type == DT_LNK ? FileKind::kLink
+                        : entry->d_type == DT_DIR ? FileKind::kDirectory
+                                                  : FileKind::kOther;
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            if (fstatat(dirfd(stream), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                kind = KindOf(st.st_mode);
+            }
+        }
+        entries.push_back({entry->d_name, kind});
+        errno = 0;
+    }
+    const int err = errno;
+    closedir(stream);
+    if (err != 0) {
+        return ErrorFromErrno(err, dir);
+    }
+    return entries;
+}
+
+Outcome<std::unique_ptr<InputFile>> OpenLocked(const std::string& path,
+                                               std::chrono::milliseconds wait) {
+    // O_NONBLOCK: a FIFO planted under a tracking file's name must not hang the report.
+    Descriptor fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) {
+        return ErrorFromErrno(errno, path);
+    }
+    struct stat st {};
+    if (fstat(fd.get(), &st) != 0) {
+        return ErrorFromErrno(errno, path);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return Error{errnum::kPathFileAccess, RuntimeErrorText(errnum::kPathFileAccess) +
+                                                  ": not a regular file: " + ShownPath(path)};
+    }
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (flock(fd.get(), LOCK_SH | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            return ErrorFromErrno(errno, path);
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return Error{errnum::kPathFileAccess, ShownPath(path) + ": " + std::string(kFileBusy)};
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    // The size once the lock is held: the last write is whole.
+    if (fstat(fd.get(), &st) != 0) {
+        return ErrorFromErrno(errno, path);
+    }
+    struct stat dir {};
+    const std::size_t cut = path.rfind('/');
+    const bool dir_known =
+        stat(cut == std::string::npos ? "." : path.substr(0, cut + 1).c_str(), &dir) == 0;
+    const bool trusted =
+        st.st_uid == geteuid() || st.st_uid == 0 || (dir_known && st.st_uid == dir.st_uid);
+    posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    return std::unique_ptr<InputFile>(
+        std::make_unique<LockedInput>(std::move(fd), path, st.st_size, trusted));
+}
+
+Outcome<std::unique_ptr<ReplacementFile>> ReplaceFile(const std::string& path) {
+    const auto seed = static_cast<unsigned long long>(
+                          std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                      (static_cast<unsigned long long>(getpid()) << 20);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::size_t cut = path.rfind('/') + 1;
+        std::string temporary =
+            path.substr(0, cut) + TemporaryName(path.substr(cut), seed + attempt * 7919ull);
+        // O_EXCL: never a file or link that is there already.
+        Descriptor fd(
+            open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (fd) {
+            return std::unique_ptr<ReplacementFile>(
+                std::make_unique<Replacement>(std::move(fd), std::move(temporary), path));
+        }
+        if (errno != EEXIST) {
+            return ErrorFromErrno(errno, path);
+        }
+    }
+    return ErrorFromErrno(EEXIST, path);
+}
+
+void RemoveOldHistoryPages(std::time_t now) {
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string dir = (tmp != nullptr && tmp[0] == '/') ? tmp : "/tmp";
+    DIR* stream = opendir(dir.c_str());
+    if (stream == nullptr) {
+        return;
+    }
+    while (const dirent* entry = readdir(stream)) {
+        struct stat st {};
+        if (std::string_view(entry->d_name).starts_with("sizewalk-history-") &&
+            fstatat(dirfd(stream), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode) && st.st_uid == geteuid() && st.st_mtime < now - 24 * 3600) {
+            unlinkat(dirfd(stream), entry->d_name, 0);
+        }
+    }
+    closedir(stream);
+}
+
+}  // namespace sizewalk
