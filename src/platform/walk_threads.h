@@ -25,8 +25,8 @@ unsigned ParseWalkThreads(const char* text);
 // Growing the workers of a walk whose requests take long although its file
 // system looks local (a cold disk, an iSCSI or cloud volume, a bind mount of
 // a share): sampled every kGrowthInterval, the workers double while all of
-// them are busy and the process neither uses the CPU nor waits for one (its
-// threads wait in the kernel), up to kNetworkWalkThreads, and stop for good once
+// them are busy and the process mostly neither uses the CPU nor waits for
+// one (its threads wait in the kernel), up to kNetworkWalkThreads, and stop for good once
 // a doubling did not raise the files counted per second. A warm local walk
 // keeps its CPU busy, or waits its turn for it on a loaded machine, and
 // never grows.
