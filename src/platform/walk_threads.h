@@ -23,13 +23,12 @@ unsigned LocalWalkThreads();
 unsigned ParseWalkThreads(const char* text);
 
 // Growing the workers of a walk whose requests take long although its file
-// system looks local (a cold disk, an iSCSI or cloud volume, a bind mount of
-// a share): sampled every kGrowthInterval, the workers double while all of
-// them are busy and the process mostly neither uses the CPU nor waits for
-// one (its threads wait in the kernel), up to kNetworkWalkThreads, and stop for good once
-// a doubling did not raise the files counted per second. A warm local walk
-// keeps its CPU busy, or waits its turn for it on a loaded machine, and
-// never grows.
+// system looks local (a cold disk, an iSCSI or cloud volume, an image file
+// on a share): sampled every kGrowthInterval, the workers double while all
+// of them are busy and their threads mostly wait in the kernel, up to
+// kNetworkWalkThreads, and stop for good once a doubling did not raise the
+// files counted per second. A warm local walk keeps its CPU busy, or waits
+// its turn for it on a loaded machine, and never grows.
 inline constexpr auto kGrowthInterval = std::chrono::milliseconds(250);
 // A walk waits on its requests, not computing, while it uses less than this
 // share of the CPU its workers could use (cores, or fewer workers)...
