@@ -99,7 +99,7 @@ bool IsNetworkFileSystem(std::uint64_t type) {
     }
 }
 
-FileSystemKind FileSystemOf(int fd) {
+FileSystemKind DirectoryCalls::FileSystemOf(int fd) {
     struct statfs fs {};
     if (fstatfs(fd, &fs) != 0) {
         return FileSystemKind::kLocal;

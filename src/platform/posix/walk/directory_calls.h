@@ -12,6 +12,8 @@
 
 namespace sizewalk::walk {
 
+enum class FileSystemKind { kLocal, kPseudo, kNetwork };
+
 class DirectoryCalls {
   public:
     virtual ~DirectoryCalls() = default;
@@ -23,6 +25,9 @@ class DirectoryCalls {
     virtual long ReadEntries(int fd, void* buffer, std::size_t size);
     // fstatat(dir, name) without following a link; 0, or -1 and errno.
     virtual int StatEntry(int dir, const char* name, struct stat* st);
+    // The kind of file system the directory open on `fd` lies on (fstatfs);
+    // local when it cannot be told.
+    virtual FileSystemKind FileSystemOf(int fd);
 };
 
 // The batch size for ReadEntries: a few hundred entries a call.
@@ -71,11 +76,5 @@ bool IsPseudoFileSystem(std::uint64_t type);
 // Network, cluster and FUSE file systems, where every request the walk makes
 // is a round trip to a server or a process.
 bool IsNetworkFileSystem(std::uint64_t type);
-
-enum class FileSystemKind { kLocal, kPseudo, kNetwork };
-
-// The kind of file system the directory open on `fd` lies on; local when it
-// cannot be told.
-FileSystemKind FileSystemOf(int fd);
 
 }  // namespace sizewalk::walk

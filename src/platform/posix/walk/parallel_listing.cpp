@@ -18,7 +18,8 @@ class ParallelListing final : public FolderListing {
   public:
     ParallelListing(WalkTarget target, ProgressCallback progress, unsigned requested)
         : progress_(std::move(progress)), requested_(requested) {
-        const bool network = FileSystemOf(target.dir.get()) == FileSystemKind::kNetwork;
+        const bool network =
+            target.calls->FileSystemOf(target.dir.get()) == FileSystemKind::kNetwork;
         const unsigned starting = requested != 0 ? requested
                                   : network      ? kNetworkWalkThreads
                                                  : LocalWalkThreads();

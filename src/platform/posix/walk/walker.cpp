@@ -114,7 +114,7 @@ void Walker::Enter(Descriptor fd, std::string name, dev_t parent_device) {
         return;
     }
     if (id.device != parent_device) {
-        const FileSystemKind kind = FileSystemOf(fd.get());
+        const FileSystemKind kind = state_.calls->FileSystemOf(fd.get());
         if (kind == FileSystemKind::kPseudo) {
             return;
         }
