@@ -72,7 +72,11 @@ class MemoryFileService final : public FileService {
     std::map<std::string, std::string> contents;  // by path
     Status fail_open;
     Status fail_write;
+    // Files in a code page of ASCII alone, as Windows writes them: the
+    // writer escapes every other character.
+    bool ascii_only = false;
 
+    bool Holds(std::string_view c) const override { return !ascii_only || (c[0] & 0x80) == 0; }
     Status CheckWritable(const Directory&, const std::string&) override { return fail_open; }
     Outcome<std::unique_ptr<OutputFile>> Open(const Directory& directory, const std::string& name,
                                               OpenMode mode) override {

@@ -19,6 +19,7 @@
 #include "history/text.h"
 #include "platform/paths.h"
 #include "startup/history_command.h"
+#include "tracking/formats.h"
 
 namespace sizewalk {
 namespace {
@@ -125,7 +126,7 @@ const std::tuple<const char*, Layout, std::string, std::string> kParseCases[] = 
          kRule + "\n\nnot a report\n" + kHead +
          "7-10-2003 10:30:06\n\n8               open\n\nTOTAL: 8 bytes in 1 subdirectories\n",
      "2003-10-05T09:05:01 (cut off): caf\\xe9=1234567   two blanks=12\n"
-     "2003-10-06T10:30:06: caf\\xe9=5 an earlier version's \\\\qA=6\n"
+     "2003-10-06T10:30:06: caf\\xe9=5 an earlier version's \\qA=6\n"
      "f: 6 lines could not be read and were skipped (the first is line 5)\n"},
     {"a read block ending inside a quoted name, a line longer than a block", Layout::kCsv,
      std::string((1 << 20) - 20, '\n') + "05/10/2003,7,\"a\r\nb\"\r\n" + std::string(3 << 20, 'x') +
@@ -412,7 +413,7 @@ TEST_F(KnownHistory, LookalikeNamesStayApart) {
                                          "=a,b\"", "'=a,b", "\u202Ea",  "<script>"};
     std::string csv;
     for (const std::string& name : names) {
-        csv += "05/10/2003,1," + CsvField(name) + "\r\n";
+        csv += "05/10/2003,1," + CsvField(CsvName(name, {})) + "\r\n";
     }
     files = {{"/srv/data/Sizewalk.csv", csv}};
     const std::string json = Run({"--format=json", "--sort=name"});

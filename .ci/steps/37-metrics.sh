@@ -39,7 +39,7 @@ done
 dir="$tmp/data/"
 for series in \
     "sizewalk_subdirectory_bytes{directory=\"$dir\",subdirectory=\"alpha\"} 5000" \
-    "sizewalk_subdirectory_measured{directory=\"$dir\",subdirectory=\"say \\\"hi\\\" \\\\\\\\ bye\"} 1" \
+    "sizewalk_subdirectory_measured{directory=\"$dir\",subdirectory=\"say \\\"hi\\\" \\\\ bye\"} 1" \
     "node_textfile_scrape_error 0"; do
     if ! grep -qxF "$series" <<<"$metrics"; then
         echo "FAIL: the scrape lacks: $series"

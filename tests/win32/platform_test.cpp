@@ -5,10 +5,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <tuple>
 
 #include "common/globals.h"
-
+#include "history/history.h"
 #include "platform/history_system.h"
 #include "platform/platform.h"
 #include "platform/win32/errors.h"
@@ -18,6 +20,8 @@
 #include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
 #include "startup/program_win32.h"
+#include "tracking/run_size_track.h"
+#include "win32/folders.h"
 
 // After windows.h.
 #include <shellapi.h>
@@ -28,44 +32,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// A fresh directory under the temporary directory, removed afterwards.
-class TempDir {
-  public:
-    TempDir() {
-        static int counter = 0;
-        while (!fs::create_directory(path_ =
-                                         fs::temp_directory_path() /
-                                         ("sizewalk-test-" + std::to_string(GetCurrentProcessId()) +
-                                          "-" + std::to_string(++counter)))) {
-        }
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(fs::path(LR"(\\?\)" + path_.wstring()), ignored);
-    }
-    // The directory in UTF-8, ending with a backslash.
-    std::string path() const { return Narrow(path_.wstring()) + "\\"; }
-    const fs::path& fs() const { return path_; }
-    void File(const fs::path& relative, std::size_t size) const {
-        fs::create_directories((path_ / relative).parent_path());
-        std::ofstream(path_ / relative, std::ios::binary) << std::string(size, 'x');
-    }
-
-  private:
-    fs::path path_;
-};
-
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-Outcome<std::unique_ptr<FolderListing>> List(Win32FolderService& service, const std::string& dir) {
-    auto directory = service.OpenDirectory(dir);
-    if (!directory.ok()) {
-        return directory.error();
-    }
-    return service.GetFolder(*directory.value(), {});
 }
 
 // Which code gives which number is the switch's own table; the folder and
@@ -85,19 +54,29 @@ TEST(Win32Errors, SystemTexts) {
     EXPECT_EQ(ErrorFromWin32(0x2000FFFFu, "p").description, "Path/File access error: p");
 }
 
-TEST(Win32Files, LinesInTheGivenCodePage) {
-    const std::vector<std::tuple<unsigned, std::string, std::string>> cases = {
-        {1252, "caf\xC3\xA9 \xC2\xA9 \xE2\x82\xAC", "caf\xE9 \xA9 \x80"},
-        {1251, "\xD0\x9F\xD1\x80\xD0\xB8", "\xCF\xF0\xE8"},
-        {437, "\xC3\xA9", "\x82"},
-        {1252, "\xE4\xB8\xAD", "?"},  // no such character in the code page
-        {1252, "\xED\xA0\x80", "?"},  // a lone surrogate from a file name
-        {65001, "\xE4\xB8\xAD", "\xE4\xB8\xAD"},
-        {1252, "", ""},
+// Without best fit: a look-alike is no ASCII character, so that it cannot
+// plant a comma or a formula; what a code page lacks, the writer escapes.
+TEST(Win32Files, TextInTheGivenCodePage) {
+    const std::vector<std::tuple<unsigned, std::string, std::string, bool>> cases = {
+        // The code page, UTF-8, the bytes, whether the code page has it all.
+        {1252, "caf\xC3\xA9 \xC2\xA9 \xE2\x82\xAC", "caf\xE9 \xA9 \x80", true},
+        {932, "\xE6\x97\xA5\xEF\xBC\x9D", "\x93\xFA\x81\x81", true},
+        {1252, "\xEF\xBC\x9D\x31\xEF\xBC\x8Cy", "?1?y", false},  // no look-alike = or comma
+        {1252, "\xED\xA0\x80", "?", false},  // a lone surrogate from a file name
+        {65001, "\xED\xA0\x80", "\xEF\xBF\xBD", false},
+        {1252, "\xE9", "?", false},  // not UTF-8
+        {1252, "", "", true},
     };
-    for (const auto& [code_page, utf8, expected] : cases) {
-        EXPECT_EQ(ToCodePage(utf8, code_page), expected) << code_page << " " << utf8;
+    for (const auto& [code_page, utf8, bytes, has] : cases) {
+        EXPECT_EQ(std::tuple(ToCodePage(utf8, code_page), InCodePage(utf8, code_page),
+                             FromCodePage(bytes, code_page) == utf8),
+                  std::tuple(bytes, has, has))
+            << code_page << " " << utf8;
     }
+    // A grouping symbol the code page lacks: a no-break space, else a blank.
+    EXPECT_EQ(GroupSymbolFor("\u202F", 1252) + GroupSymbolFor("\u202F", 932) +
+                  GroupSymbolFor("\u2019", 1252),
+              "\u00A0 \u2019");
 }
 
 TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
@@ -106,35 +85,34 @@ TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
     dir.File("b/deeper/two", 5);
     dir.File(fs::path(u8"\u00E9t\u00E9/three"), 3);
     dir.File("loose file", 100);  // not a subdirectory
+    // A file with several hard links counts once per name.
+    fs::create_hard_link(dir.fs() / "b/one", dir.fs() / "b/deeper/linked");
     fs::create_directory(dir.fs() / "a");
-    // A tree deeper than the old 260-character limit.
-    std::wstring deep = LR"(\\?\)" + (dir.fs() / "long").wstring();
+    fs::create_hard_link(dir.fs() / "b/one", dir.fs() / "a/linked");
+    // A tree deeper than the old 260-character limit (30 levels of 21).
+    fs::path deep = "long";
     for (int i = 0; i < 30; ++i) {
-        deep += L"\\" + std::wstring(20, static_cast<wchar_t>(L'a' + i % 26));
+        dir.File((deep /= std::string(20, static_cast<char>('a' + i % 26))) / "f", 1);
     }
-    ASSERT_GT(deep.size(), 600u);
-    fs::create_directories(deep);
-    std::ofstream(fs::path(deep) / "f", std::ios::binary) << std::string(11, 'x');
     // Hidden files count like any other.
     dir.File("b/hidden", 7);
     SetFileAttributesW((dir.fs() / "b" / "hidden").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    // 300 directories, 0 to 299 bytes.
+    for (int i = 0; i < 300; ++i) {
+        dir.File(fs::path("many") / std::to_string(i % 12) / std::to_string(i) / "f", i);
+    }
 
-    Win32FolderService service;
     // Forward slashes and ".." are resolved; the separator at the end is not needed.
     for (const std::string& path : {dir.path(), Narrow((dir.fs() / "a" / "..").wstring()) + "/"}) {
-        SCOPED_TRACE(path);
-        Outcome<std::unique_ptr<FolderListing>> listing = List(service, path);
-        ASSERT_TRUE(listing.ok()) << listing.error().description;
-        std::string sizes;
-        for (std::size_t i = 0; i < listing.value()->SubFolders().size(); ++i) {
-            const Outcome<ByteCount> size = listing.value()->Size(i);
-            sizes += listing.value()->SubFolders()[i] + "=" +
-                     (size.ok() ? std::to_string(static_cast<unsigned>(size.value()))
-                                : size.error().description) +
-                     " ";
+        for (const unsigned threads : {1u, 64u}) {
+            SCOPED_TRACE(path + ", threads " + std::to_string(threads));
+            Win32FolderService service({threads});
+            Outcome<std::unique_ptr<FolderListing>> listing = List(service, path);
+            ASSERT_TRUE(listing.ok()) << listing.error().description;
+            EXPECT_EQ(Sizes(*listing.value()), "a=10 b=32 long=30 many=44850 \xC3\xA9t\xC3\xA9=3 ");
         }
-        EXPECT_EQ(sizes, "a=0 b=22 long=11 \xC3\xA9t\xC3\xA9=3 ");
     }
+    Win32FolderService service;
     for (const std::string& path : {dir.path() + "missing\\", dir.path() + "missing\\deeper\\",
                                     dir.path() + "loose file\\"}) {
         Outcome<std::unique_ptr<FolderListing>> listing = List(service, path);
@@ -173,11 +151,10 @@ TEST(Win32Files, AppendReplaceRollBackAndNewFiles) {
     write(OpenMode::kAppend, "lost", false);
     EXPECT_FALSE(fs::exists(dir.fs() / "Sizewalk.txt"));
     write(OpenMode::kAppend, "one", true);
-    write(OpenMode::kAppend, "\xC3\xA9", true);
+    write(OpenMode::kAppend, "\xE9", true);  // lines come encoded: written as they are
     write(OpenMode::kAppend, "lost", false);
     write(OpenMode::kReplace, "lost", false);
-    const std::string acp = ToCodePage("\xC3\xA9", CP_ACP);
-    EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.txt"), "one\r\n" + acp + "\r\n");
+    EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.txt"), "one\r\n\xE9\r\n");
     write(OpenMode::kReplace, "two", true);
     EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.txt"), "two\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.fs()), fs::directory_iterator()), 1);
@@ -207,6 +184,40 @@ TEST(Win32Files, AppendReplaceRollBackAndNewFiles) {
         EXPECT_FALSE(file.value()->Write({"more"}));
     }
     EXPECT_EQ(ReadAll(dir.fs() / "plain"), "x\r\nmore\r\n");
+}
+
+// Names the code page (Windows-1252 here) lacks or has only look-alikes of,
+// and a digit-grouping symbol it lacks: written by the Windows writer in
+// each style and read back by the history as they were.
+TEST(Win32Files, EveryNameReadsBackInEachStyle) {
+    const std::vector<std::string> names = {"\xEF\xBC\x9D\x31\xEF\xBC\x8B\x31", "x\xEF\xBC\x8Cy",
+                                            "\xE6\x97\xA5\xE6\x9C\xAC", "\xE5\x86\x99\xE7\x9C\x9F",
+                                            "M\xC3\xBCller Daten"};
+    TempDir dir;
+    std::map<std::string, std::vector<std::optional<ByteCount>>> written, read;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        dir.File(fs::path(Wide(names[i])) / "f", 23940 * (i + 1));
+        written[names[i]].assign(3, ByteCount(23940 * (i + 1)));
+    }
+    SystemPlatform system;
+    Platform platform = system.Get();  // the user's U+202F as the files can hold it:
+    platform.locale.digit_group = GroupSymbolFor("\u202F", CP_ACP);
+    CommandText = "unattended";
+    TargetDir = dir.path();
+    for (const std::int16_t style : {1, 2, 3}) {
+        OutputStyle = style;
+        ASSERT_EQ(RunSizeTrack(platform), RunOutcome::kCompleted);
+    }
+    // The no-break space in Windows-1252.
+    EXPECT_NE(ReadAll(dir.fs() / "Sizewalk.txt").find("\n23\240940 "), std::string::npos);
+    const Outcome<history::History> h = history::LoadHistory(dir.path(), *MakeSystemHistory());
+    ASSERT_TRUE(h.ok()) << h.error().description;
+    for (const history::Series& series : h.value().series) {
+        for (const std::uint64_t value : series.values) {
+            read[series.name].push_back(h.value().ValueOf(value));
+        }
+    }
+    EXPECT_TRUE(read == written);
 }
 
 TEST(Win32Files, NobodyElseOpensTheFileWhileARunWritesIt) {

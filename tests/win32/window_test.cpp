@@ -362,23 +362,5 @@ TEST(Win32Window, GoWritesEachStyleThenOpensNotepadBeepsAndShowsTheHistory) {
     fs::remove_all(tree);
 }
 
-TEST(Win32Window, TheWalkReportsWithinOneSubdirectory) {
-    // The window repaints at each report, also in a run whose bulk is one tree.
-    const fs::path tree = R"(C:\sizewalk-progress-test)";
-    fs::remove_all(tree);
-    fs::create_directories(tree / "one" / "a" / "b");
-    Win32FolderService folders(std::chrono::milliseconds(0));
-    std::vector<std::size_t> reports;
-    auto directory = folders.OpenDirectory(tree.string());
-    ASSERT_TRUE(directory.ok());
-    auto listing = folders.GetFolder(
-        *directory.value(), [&](const ScanProgress& p) { reports.push_back(p.entries_done); });
-    ASSERT_TRUE(listing.ok());
-    EXPECT_TRUE(listing.value()->Size(0).ok());
-    EXPECT_EQ(reports, (std::vector<std::size_t>{0, 0, 0, 1}));
-    directory.value().reset();  // held open, it cannot be removed
-    fs::remove_all(tree);
-}
-
 }  // namespace
 }  // namespace sizewalk::win32

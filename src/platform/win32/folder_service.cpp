@@ -1,150 +1,16 @@
 #include "platform/win32/folder_service.h"
 
 #include <algorithm>
-#include <chrono>
 #include <utility>
 
 #include "platform/win32/errors.h"
 #include "platform/win32/long_path.h"
 #include "platform/win32/reparse.h"
+#include "platform/win32/walk/parallel_listing.h"
+#include "platform/win32/walk/thread_choice.h"
 #include "platform/win32/win.h"
 
 namespace sizewalk::win32 {
-namespace {
-
-// Closes a search handle on every way out.
-class FindHandle {
-  public:
-    explicit FindHandle(HANDLE handle) : handle_(handle) {}
-    ~FindHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) {
-            FindClose(handle_);
-        }
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
-
-bool IsDotOrDotDot(const wchar_t* name) {
-    return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
-}
-
-bool IsDirectory(const WIN32_FIND_DATAW& entry) {
-    return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// Calls `visit` for each entry of `dir` but "." and ".."; returns the
-// Windows error that stopped the listing, or ERROR_SUCCESS.
-template <typename Visit>
-DWORD ForEachEntry(const std::wstring& dir, Visit visit) {
-    WIN32_FIND_DATAW entry{};
-    FindHandle find(FindFirstFileExW(JoinPath(dir, L"*").c_str(), FindExInfoBasic, &entry,
-                                     FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
-    if (find.get() == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        // A directory without even "." (an empty drive root) has no entries.
-        return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
-    }
-    do {
-        if (!IsDotOrDotDot(entry.cFileName)) {
-            visit(entry);
-        }
-    } while (FindNextFileW(find.get(), &entry));
-    const DWORD error = GetLastError();
-    return error == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : error;
-}
-
-class Win32Listing final : public FolderListing {
-  public:
-    // `display_dir` is the directory as the caller named it, for messages;
-    // `dir` its long form.
-    Win32Listing(std::string display_dir, std::wstring dir, std::vector<std::string> names,
-                 std::vector<std::wstring> wide_names, ProgressCallback progress,
-                 std::chrono::milliseconds report_interval)
-        : display_dir_(std::move(display_dir)),
-          dir_(std::move(dir)),
-          names_(std::move(names)),
-          wide_names_(std::move(wide_names)),
-          progress_(std::move(progress)),
-          report_interval_(static_cast<ULONGLONG>(report_interval.count())) {}
-
-    const std::vector<std::string>& SubFolders() const override { return names_; }
-
-    Outcome<ByteCount> Size(std::size_t index) override {
-        Outcome<ByteCount> size = MeasureTree(JoinPath(dir_, wide_names_.at(index)));
-        ++progress_state_.entries_done;
-        if (progress_) {
-            progress_(progress_state_);
-        }
-        return size;
-    }
-
-  private:
-    // Sums one immediate subdirectory's tree. Directories that vanish while
-    // it is walked no longer count; any other failure fails the whole tree.
-    Outcome<ByteCount> MeasureTree(const std::wstring& root) {
-        ByteCount total = 0;
-        std::vector<std::wstring> stack{root};
-        bool at_root = true;
-        while (!stack.empty()) {
-            const std::wstring current = std::move(stack.back());
-            stack.pop_back();
-            const DWORD error = ForEachEntry(current, [&](const WIN32_FIND_DATAW& entry) {
-                if (IsLink(entry)) {
-                    return;
-                }
-                if (IsDirectory(entry)) {
-                    stack.push_back(JoinPath(current, entry.cFileName));
-                    return;
-                }
-                ++progress_state_.files_seen;
-                total +=
-                    (static_cast<std::uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-            });
-            if (error == ERROR_PATH_NOT_FOUND && !at_root) {
-                continue;
-            }
-            if (error != ERROR_SUCCESS) {
-                return ErrorFromWin32(error, Display(current));
-            }
-            at_root = false;
-            ReportNowAndThen();
-        }
-        return total;
-    }
-
-    // While one subdirectory's tree is walked too: a window repaints at
-    // each report.
-    void ReportNowAndThen() {
-        const ULONGLONG now = GetTickCount64();
-        if (progress_ && now - last_report_ >= report_interval_) {
-            last_report_ = now;
-            progress_(progress_state_);
-        }
-    }
-
-    // A long path below dir_ as the caller would write it.
-    std::string Display(const std::wstring& path) const {
-        return display_dir_ + Narrow(std::wstring_view(path).substr(
-                                  std::min(path.size(), dir_.size() + (dir_.back() != L'\\'))));
-    }
-
-    std::string display_dir_;
-    std::wstring dir_;
-    std::vector<std::string> names_;
-    std::vector<std::wstring> wide_names_;
-    ProgressCallback progress_;
-    ScanProgress progress_state_;
-    ULONGLONG report_interval_;
-    ULONGLONG last_report_ = GetTickCount64();
-};
-
-}  // namespace
-
 namespace {
 
 class Win32Directory final : public Directory {
@@ -164,6 +30,12 @@ class Win32Directory final : public Directory {
 };
 
 }  // namespace
+
+Win32FolderService::Win32FolderService(WalkOptions options) : options_(std::move(options)) {
+    if (!options_.reader) {
+        options_.reader = MakeFindFileReader();
+    }
+}
 
 Outcome<std::unique_ptr<Directory>> Win32FolderService::OpenDirectory(const std::string& path) {
     Outcome<std::wstring> dir = LongPath(path);
@@ -196,7 +68,7 @@ Outcome<std::unique_ptr<FolderListing>> Win32FolderService::GetFolder(const Dire
     }
     std::wstring dir = opened->long_path();
     std::vector<std::pair<std::string, std::wstring>> entries;
-    const DWORD error = ForEachEntry(dir, [&](const WIN32_FIND_DATAW& entry) {
+    const DWORD error = options_.reader->Read(dir, [&](const WIN32_FIND_DATAW& entry) {
         if (IsDirectory(entry) && !IsLink(entry)) {
             entries.emplace_back(Narrow(entry.cFileName), entry.cFileName);
         }
@@ -205,19 +77,19 @@ Outcome<std::unique_ptr<FolderListing>> Win32FolderService::GetFolder(const Dire
         return ErrorFromWin32(error, path);
     }
     std::sort(entries.begin(), entries.end());
-    std::vector<std::string> names;
-    std::vector<std::wstring> wide_names;
+    ListedDirectory listed{path, std::move(dir), {}, {}};
     for (auto& [name, wide_name] : entries) {
-        names.push_back(std::move(name));
-        wide_names.push_back(std::move(wide_name));
+        listed.names.push_back(std::move(name));
+        listed.wide_names.push_back(std::move(wide_name));
     }
-    std::string display_dir = path;
-    if (display_dir.back() != '\\' && display_dir.back() != '/') {
-        display_dir += '\\';
+    if (listed.display_dir.back() != '\\' && listed.display_dir.back() != '/') {
+        listed.display_dir += '\\';
     }
-    return std::unique_ptr<FolderListing>(std::make_unique<Win32Listing>(
-        std::move(display_dir), std::move(dir), std::move(names), std::move(wide_names),
-        std::move(progress), report_interval_));
+    const unsigned threads = options_.threads != 0
+                                 ? options_.threads
+                                 : WalkThreadsFor(listed.dir, RequestedWalkThreads().c_str());
+    return MakeParallelListing(std::move(listed), options_.reader, threads, std::move(progress),
+                               options_.report_interval);
 }
 
 }  // namespace sizewalk::win32

@@ -2,24 +2,32 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 
 #include "platform/folder_service.h"
+#include "platform/win32/walk/directory_reader.h"
 
 namespace sizewalk::win32 {
 
-// Walks each subdirectory's tree with FindFirstFileExW (basic information,
-// large fetches) on \\?\ paths, summing the file sizes the directory entries
-// carry. Junctions, directory symbolic links and other name-surrogate
-// reparse points are neither listed nor followed; a file with several hard
-// links counts once per name. Names are sorted by byte order of their UTF-8
-// form, not as Explorer sorts them.
-// Progress is reported after each subdirectory and, while one is walked,
-// after a directory when `report_interval` has passed since the last report.
+struct WalkOptions {
+    // Threads that read directories; 0: SIZEWALK_THREADS, or as suits the
+    // directory's drive (walk/thread_choice.h).
+    unsigned threads = 0;
+    // The reads: FindFirstFileExW unless a test puts another here.
+    std::shared_ptr<DirectoryReader> reader{};
+    // How often progress is reported while a subdirectory is measured.
+    std::chrono::milliseconds report_interval = std::chrono::milliseconds(100);
+};
+
+// Walks each subdirectory's tree on \\?\ paths, several directories at a
+// time (walk/parallel_listing.h), summing the file sizes the directory
+// entries carry. Junctions, directory symbolic links and other
+// name-surrogate reparse points are neither listed nor followed; a file with
+// several hard links counts once per name. Names are sorted by byte order of
+// their UTF-8 form, not as Explorer sorts them.
 class Win32FolderService final : public FolderService {
   public:
-    explicit Win32FolderService(
-        std::chrono::milliseconds report_interval = std::chrono::milliseconds(100))
-        : report_interval_(report_interval) {}
+    explicit Win32FolderService(WalkOptions options = {});
     // Holds the directory open without delete sharing for as long as the
     // run lasts, so that it cannot be renamed or replaced meanwhile (Win32
     // has no calls relative to a directory handle: the rest goes by path).
@@ -28,7 +36,7 @@ class Win32FolderService final : public FolderService {
                                                       ProgressCallback progress) override;
 
   private:
-    std::chrono::milliseconds report_interval_;
+    WalkOptions options_;
 };
 
 }  // namespace sizewalk::win32

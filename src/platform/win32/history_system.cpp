@@ -8,6 +8,7 @@
 
 #include "platform/file_service.h"
 #include "platform/win32/errors.h"
+#include "platform/win32/file_service.h"
 #include "platform/win32/long_path.h"
 #include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
@@ -241,7 +242,14 @@ class Win32HistorySystem final : public HistorySystem {
         const std::wstring& name = file.value();
         input->Limit(size.QuadPart,
                      TrustedOwner(handle, name.substr(0, name.find_last_of(L'\\') + 1)));
-        return std::unique_ptr<InputFile>(std::move(input));
+        // The files are written in the system's code page; where that is
+        // UTF-8, a line that is not keeps its bytes.
+        if (GetACP() == CP_UTF8) {
+            return std::unique_ptr<InputFile>(std::move(input));
+        }
+        return std::unique_ptr<InputFile>(std::make_unique<win32::Utf8Lines>(
+            std::move(input),
+            [](std::string_view line) { return win32::FromCodePage(line, CP_ACP); }));
     }
 
     Outcome<std::unique_ptr<ReplacementFile>> Replace(const std::string& path) override {

@@ -10,6 +10,10 @@ target_sources(sizewalk_core PRIVATE
     platform/win32/reparse.cpp
     platform/win32/text.cpp
     platform/win32/volumes.cpp
+    platform/win32/walk/directory_reader.cpp
+    platform/win32/walk/parallel_listing.cpp
+    platform/win32/walk/thread_choice.cpp
+    platform/win32/walk/walk_queue.cpp
 )
 # The drive list's network shares, the web link, its COM apartment.
 target_link_libraries(sizewalk_core PUBLIC mpr shell32 ole32)
