@@ -48,10 +48,10 @@ Forecast ComputeForecast(std::string_view dir, const History& history,
     long double growing = 0;
     bool any = false;
     for (const Figures& row : rows) {
-        const std::string& name = history.series[row.series].name;
         if (!row.listed) {
             continue;
         }
+        const std::string& name = history.series[row.series].name;
         if (home && EntryName(name)) {
             const std::optional<FileSystemKey> key = system.FileSystemOf(directory + name);
             if (key && !SameFileSystem(*home, *key)) {
@@ -64,7 +64,7 @@ Forecast ComputeForecast(std::string_view dir, const History& history,
             total += rate;
             if (rate > 0) {
                 growing += rate;
-                f.drivers.push_back({row.series, static_cast<double>(rate)});
+                f.drivers.push_back({row.series, static_cast<double>(rate)});  // a share below
             }
             any = true;
         }
