@@ -178,6 +178,8 @@ class MemoryHistory final : public HistorySystem {
     std::set<std::string> busy, foreign;
     Status failure;  // of every listing
     LocalTime now{2026, 12, 1, 12, 0, 0};
+    std::optional<ByteCount> free = ByteCount{1} << 40;
+    std::map<std::string, std::uint64_t> devices;  // by path; 0 where not given
 
     Outcome<std::vector<ListedFile>> ListFiles(const std::string& dir) override {
         std::vector<ListedFile> names;
@@ -215,6 +217,10 @@ class MemoryHistory final : public HistorySystem {
                t.hour * 3600 + t.minute * 60 + t.second;
     }
     LocalTime Now() override { return now; }
+    Outcome<std::optional<ByteCount>> FreeSpace(const std::string&) override { return free; }
+    std::optional<FileSystemKey> FileSystemOf(const std::string& path) override {
+        return FileSystemKey{devices.contains(path) ? devices.at(path) : 0};
+    }
 
   private:
     struct Input final : InputFile {

@@ -247,8 +247,8 @@ TEST(Win32Files, NobodyElseOpensTheFileWhileARunWritesIt) {
 }
 
 // Reading the history: each entry's kind; a file read to its size at
-// opening, once no run holds it, and its owner; the window's page in a new
-// temporary file; a report file replaced whole.
+// opening, once no run holds it, and its owner; the free space; the window's
+// page in a new temporary file; a report file replaced whole.
 TEST(Win32History, ListsReadsAndWrites) {
     TempDir tmp;
     tmp.File("Sizewalk.csv", 3 << 20);
@@ -280,6 +280,10 @@ TEST(Win32History, ListsReadsAndWrites) {
     EXPECT_EQ(total, std::size_t{3} << 20);
     EXPECT_FALSE(system->OpenForReading(tmp.path() + "Sizewalk_20031005.txt", 0ms).ok());
     EXPECT_FALSE(system->ListFiles(tmp.path() + "missing\\").ok());
+    // The free space of the caller's drive; a folder on the same volume.
+    EXPECT_GT(system->FreeSpace(tmp.path()).value().value_or(0), ByteCount{0});
+    EXPECT_EQ(system->FileSystemOf(tmp.path() + "Sizewalk_20031005.txt")->device,
+              system->FileSystemOf(tmp.path())->device);
 
     // Earlier pages go when they are a day old; other files stay.
     const fs::path temp = fs::temp_directory_path();

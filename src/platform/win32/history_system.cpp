@@ -337,6 +337,43 @@ class Win32HistorySystem final : public HistorySystem {
         return (ticks - 116444736000000000LL) / 10000000;  // 100 ns since 1601
     }
 
+    Outcome<std::optional<ByteCount>> FreeSpace(const std::string& dir) override {
+        Outcome<std::wstring> long_dir = LongPath(dir);
+        if (!long_dir.ok()) {
+            return long_dir.error();
+        }
+        ULARGE_INTEGER available{};  // to this user, within a quota
+        ULARGE_INTEGER total{};
+        if (!GetDiskFreeSpaceExW(win32::JoinPath(long_dir.value(), L"").c_str(), &available, &total,
+                                 nullptr)) {
+            return ErrorFromWin32(GetLastError(), dir);
+        }
+        if (total.QuadPart == 0) {
+            return std::optional<ByteCount>();
+        }
+        return std::optional<ByteCount>(ByteCount{available.QuadPart});
+    }
+
+    std::optional<FileSystemKey> FileSystemOf(const std::string& path) override {
+        Outcome<std::wstring> long_path = LongPath(path);
+        if (!long_path.ok()) {
+            return std::nullopt;
+        }
+        // A volume mounted on a folder is followed to that volume.
+        const HANDLE handle =
+            CreateFileW(long_path.value().c_str(), FILE_READ_ATTRIBUTES,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            return std::nullopt;
+        }
+        BY_HANDLE_FILE_INFORMATION info{};
+        const bool known = GetFileInformationByHandle(handle, &info);
+        CloseHandle(handle);
+        return known ? std::optional<FileSystemKey>(FileSystemKey{info.dwVolumeSerialNumber, 0})
+                     : std::nullopt;
+    }
+
   private:
     // The pages written more than a day ago, which the browser has long read:
     // nothing else cleans %TEMP% as Linux cleans /tmp.
