@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "platform/history_system.h"
 #include "temp_dir.h"
 #include "tracking/formats.h"
 
@@ -218,6 +220,39 @@ TEST(EndToEnd, OnATinyFileSystem) {
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 33)
         << "a temporary file was left behind";
+}
+
+// The forecast on a tmpfs of 1 MiB: the free space that statvfs tells, a
+// file system mounted below the directory left out; /proc tells none.
+TEST(EndToEnd, ForecastOnATmpfsOfKnownSize) {
+    EXPECT_EQ(MakeSystemHistory()->FreeSpace("/proc/").value(), std::nullopt);
+    Tmpfs tmpfs("1m");
+    if (!tmpfs.mounted()) {
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    }
+    const std::string dir = tmpfs.path();
+    fs::create_directory(dir + "mounted");
+    ASSERT_EQ(mount("tmpfs", (dir + "mounted").c_str(), "tmpfs", 0, "size=64k"), 0);
+    fs::create_directory_symlink("/", dir + "link");  // on this one, never followed
+    for (std::ofstream csv(dir + "Sizewalk.csv"); const int day : {4, 3, 2, 1, 0}) {
+        const std::time_t at = std::time(nullptr) - day * 86400;
+        char date[16];
+        std::strftime(date, sizeof date, "%d/%m/%Y", std::localtime(&at));
+        for (const char* name : {"grows", "link", "mounted"}) {
+            csv << date << "," << (5 - day) * (name[0] == 'g' ? 10240 : 1 << 20) << "," << name
+                << "\r\n";
+        }
+    }
+    const Result json = RunProgram({SIZEWALK_BINARY, "--history", dir, "--format=json"});
+    struct statvfs space {};
+    ASSERT_EQ(statvfs(dir.c_str(), &space), 0);
+    EXPECT_NE(json.output.find(
+                  "\"filesystem_free_bytes\": " + std::to_string(space.f_bavail * space.f_frsize) +
+                  ", \"growth_per_day\": 1058816, "),
+              std::string::npos)
+        << json.output;
+    EXPECT_NE(json.output.find("\"left_out\": [\"mounted\"]"), std::string::npos);
+    umount2((dir + "mounted").c_str(), MNT_DETACH);
 }
 
 // A file size limit (ulimit -f, LimitFSIZE=) fails the write, which is

@@ -24,6 +24,7 @@
 #include <thread>
 
 #include "platform/posix/folder_service.h"
+#include "platform/walk_threads.h"
 #include "temp_dir.h"
 
 namespace sizewalk {
@@ -215,10 +216,12 @@ TEST(Engine, DeepTreeUnderALowDescriptorLimit) {
     const DeepTree deep(kLevels);
     rlimit saved{};
     getrlimit(RLIMIT_NOFILE, &saved);
-    const rlimit low{64, saved.rlim_max};
+    const rlimit low{256, saved.rlim_max};
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
     const std::size_t before = OpenDescriptors();
-    for (unsigned threads : {1u, 8u}) {
+    // One walker with frames to spare; as many as the limit allows, with
+    // none to spare.
+    for (unsigned threads : {1u, 64u}) {
         EXPECT_EQ(Measure(deep.top_ + "/", {threads, nullptr}),
                   "deep\t" + std::to_string(3 * kLevels) + "\nnext\t6\n")
             << threads << " threads";
@@ -315,6 +318,92 @@ TEST(Engine, DirectoryCycles) {
     }
     EXPECT_EQ(Measure(tmp.path(), {4, nullptr}),
               "a" + cycle + "a/" + first + "/up-1\nb\t1\nc\t1\nd\t2\n");
+}
+
+// Directory opens and stats that take `pause` each, as round trips to a
+// server would, counted at their most in flight at once; reads of a few
+// dozen entries at a time, as FUSE gives them.
+class SlowCalls : public walk::DirectoryCalls {
+  public:
+    SlowCalls(std::chrono::microseconds open, std::chrono::microseconds stat, bool network)
+        : open_(open), stat_(stat), network_(network) {}
+    std::atomic<int> most_opens{0}, most_stats{0};
+
+    walk::FileSystemKind FileSystemOf(int fd) override {
+        return network_ ? walk::FileSystemKind::kNetwork : DirectoryCalls::FileSystemOf(fd);
+    }
+
+    int OpenDirectory(int parent, const char* name) override {
+        const InFlight counted(opens_, most_opens, open_);
+        return DirectoryCalls::OpenDirectory(parent, name);
+    }
+    long ReadEntries(int fd, void* buffer, std::size_t size) override {
+        return DirectoryCalls::ReadEntries(fd, buffer, std::min<std::size_t>(size, 2048));
+    }
+    int StatEntry(int dir, const char* name, struct stat* st) override {
+        const InFlight counted(stats_, most_stats, stat_);
+        return DirectoryCalls::StatEntry(dir, name, st);
+    }
+
+  private:
+    struct InFlight {
+        InFlight(std::atomic<int>& now, std::atomic<int>& most, std::chrono::microseconds pause)
+            : now_(now) {
+            const int count = ++now;
+            for (int seen = most.load();
+                 count > seen && !most.compare_exchange_weak(seen, count);) {
+            }
+            std::this_thread::sleep_for(pause);
+        }
+        ~InFlight() { --now_; }
+        std::atomic<int>& now_;
+    };
+    const std::chrono::microseconds open_, stat_;
+    const bool network_;
+    std::atomic<int> opens_{0}, stats_{0};
+};
+
+// Where every request waits for a server, the walk keeps many in flight:
+// thieves open what they took outside its owner's lock, the files of one
+// large directory are stat'ed by many workers, the default takes on workers
+// while all wait (more than it starts with), and on a network file system
+// starts with more than a doubling of the local default would give in the
+// time. The sums stay exact.
+TEST(Engine, ManyRequestsInFlightWhereEachIsSlow) {
+    using std::chrono::microseconds;
+    const int local = static_cast<int>(LocalWalkThreads());
+    struct Row {
+        unsigned threads;
+        bool network;
+        microseconds open, stat;
+        int dirs, files;  // below "a": dirs with files each, or one directory
+        int most_opens, most_stats;
+    };
+    const std::vector<Row> rows = {
+        {32, false, microseconds(20000), microseconds(0), 64, 1, 8, 0},
+        {16, false, microseconds(0), microseconds(2000), 0, 300, 0, 4},
+        {0, false, microseconds(0), microseconds(5000), 2 * local, 60, 0, local + 1},
+        {0, true, microseconds(20000), microseconds(0), 64, 1, std::min(2 * local + 1, 48), 0},
+    };
+    for (const Row& row : rows) {
+        TempDir tmp;
+        int count = 0;
+        for (int d = 0; d < std::max(row.dirs, 1); ++d) {
+            for (int f = 0; f < row.files; ++f, ++count) {
+                tmp.File("a/" + (row.dirs > 0 ? "s" + std::to_string(d) + "/" : "") + "f" +
+                             std::to_string(f),
+                         3);
+            }
+        }
+        tmp.File("b/f", 1);
+        auto calls = std::make_shared<SlowCalls>(row.open, row.stat, row.network);
+        EXPECT_EQ(Measure(tmp.path(), {row.threads, calls}),
+                  "a\t" + std::to_string(3 * count) + "\nb\t1\n");
+        EXPECT_GE(calls->most_opens.load(), row.most_opens)
+            << row.threads << " threads, network " << row.network;
+        EXPECT_GE(calls->most_stats.load(), row.most_stats)
+            << row.threads << " threads, network " << row.network;
+    }
 }
 
 // Holds the read of a directory named "hung" until released (or ten seconds

@@ -72,7 +72,11 @@ class MemoryFileService final : public FileService {
     std::map<std::string, std::string> contents;  // by path
     Status fail_open;
     Status fail_write;
+    // Files in a code page of ASCII alone, as Windows writes them: the
+    // writer escapes every other character.
+    bool ascii_only = false;
 
+    bool Holds(std::string_view c) const override { return !ascii_only || (c[0] & 0x80) == 0; }
     Status CheckWritable(const Directory&, const std::string&) override { return fail_open; }
     Outcome<std::unique_ptr<OutputFile>> Open(const Directory& directory, const std::string& name,
                                               OpenMode mode) override {
@@ -174,6 +178,8 @@ class MemoryHistory final : public HistorySystem {
     std::set<std::string> busy, foreign;
     Status failure;  // of every listing
     LocalTime now{2026, 12, 1, 12, 0, 0};
+    std::optional<ByteCount> free = ByteCount{1} << 40;
+    std::map<std::string, std::uint64_t> devices;  // by path; 0 where not given
 
     Outcome<std::vector<ListedFile>> ListFiles(const std::string& dir) override {
         std::vector<ListedFile> names;
@@ -211,6 +217,10 @@ class MemoryHistory final : public HistorySystem {
                t.hour * 3600 + t.minute * 60 + t.second;
     }
     LocalTime Now() override { return now; }
+    Outcome<std::optional<ByteCount>> FreeSpace(const std::string&) override { return free; }
+    std::optional<FileSystemKey> FileSystemOf(const std::string& path) override {
+        return FileSystemKey{devices.contains(path) ? devices.at(path) : 0};
+    }
 
   private:
     struct Input final : InputFile {

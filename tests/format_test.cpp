@@ -26,7 +26,10 @@ TEST(Format, NamesInEachStyle) {
     const std::vector<std::tuple<std::string, std::string, std::string, std::string>> cases = {
         {"plain caf\xc3\xa9", "plain caf\xc3\xa9", "plain caf\xc3\xa9", "plain caf\xc3\xa9"},
         {"a,b \"q\"", "\"a,b \"\"q\"\"\"", "a,b \"q\"", "a,b \"q\""},
-        {"a\\tb\\", "a\\tb\\", "a\\\\tb\\\\", "a\\\\tb\\\\"},
+        // A backslash doubled only before what would read as an escape.
+        {"\\\\t\\n\\r\\x\\", "\\\\t\\n\\r\\x\\", R"(\\\\t\\n\\r\\x\)", R"(\\\\t\\n\\r\\x\)"},
+        {"\\\x01\\\t\\\xe9\\a", "\\\x01\\\t\\\xe9\\a", "\\\\\\x01\\\\\\t\\\xe9\\a",
+         R"(\\\x01\\\t\\\xe9\a)"},
         {"a\tb\r\n", "\"a\tb\r\n\"", "a\\tb\\r\\n", "a\\tb\\r\\n"},
         {"\x01\x1b\x7f\xa0\xe9", "\x01\x1b\x7f\xa0\xe9", "\\x01\\x1b\\x7f\xa0\xe9",
          "\\x01\\x1b\\x7f\\xa0\\xe9"},
@@ -72,8 +75,9 @@ TEST(Format, LongPathsInMessagesAreShortened) {
 }
 
 // Runs written by the writer in each style, under the separators of several
-// locales, with names of every byte, sizes to 2^128 - 1 and scanning
-// problems whose description would plant a row, read back exactly.
+// locales, in UTF-8 and in a code page, with names of every byte, sizes to
+// 2^128 - 1 and scanning problems whose description would plant a row, read
+// back exactly.
 TEST(Format, WhatTheWriterWritesReadsBackExactly) {
     const std::vector<std::pair<const char*, LocaleSeparators>> locales = {
         {"C", {}},
@@ -95,7 +99,7 @@ TEST(Format, WhatTheWriterWritesReadsBackExactly) {
         "\u202Efdp.exe"};
     for (int byte = 1; byte <= 0xFF; ++byte) {
         names.push_back(std::string(1, static_cast<char>(byte)));
-        names.push_back("a" + std::string(1, static_cast<char>(byte)) + "'b");
+        names.push_back("a\\" + std::string(1, static_cast<char>(byte)) + "'b\\\xc3\xa9");
     }
     for (const char c : {'\\', '\n', '\x85', '"', ','}) {
         names.push_back(std::string(255, c));
@@ -120,6 +124,7 @@ TEST(Format, WhatTheWriterWritesReadsBackExactly) {
             SCOPED_TRACE(std::string(what) + ", style " + std::to_string(style));
             testing::FakePlatform fake;
             fake.locale = separators;
+            fake.files.ascii_only = !separators.utf8;  // there, a code page that lacks much
             OutputStyle = static_cast<std::int16_t>(style);
             for (std::size_t run = 0; run < std::size(times); ++run) {
                 fake.folders.folders[TargetDir] = listings[run];

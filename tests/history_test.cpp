@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
 #include <map>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <tuple>
@@ -17,6 +19,7 @@
 #include "history/text.h"
 #include "platform/paths.h"
 #include "startup/history_command.h"
+#include "tracking/formats.h"
 
 namespace sizewalk {
 namespace {
@@ -123,7 +126,7 @@ const std::tuple<const char*, Layout, std::string, std::string> kParseCases[] = 
          kRule + "\n\nnot a report\n" + kHead +
          "7-10-2003 10:30:06\n\n8               open\n\nTOTAL: 8 bytes in 1 subdirectories\n",
      "2003-10-05T09:05:01 (cut off): caf\\xe9=1234567   two blanks=12\n"
-     "2003-10-06T10:30:06: caf\\xe9=5 an earlier version's \\\\qA=6\n"
+     "2003-10-06T10:30:06: caf\\xe9=5 an earlier version's \\qA=6\n"
      "f: 6 lines could not be read and were skipped (the first is line 5)\n"},
     {"a read block ending inside a quoted name, a line longer than a block", Layout::kCsv,
      std::string((1 << 20) - 20, '\n') + "05/10/2003,7,\"a\r\nb\"\r\n" + std::string(3 << 20, 'x') +
@@ -250,6 +253,8 @@ class KnownHistory : public ::testing::Test {
                    "Directory Size Track (bytes) for '/srv/data/' at 2-11-2026 10:00:00", "",
                    "2,500           =caf\xe9 \"x\"", "6,000           beta", "20              new",
                    "", "TOTAL: 8,520 bytes in 3 subdirectories", kRule, ""});
+        system.now = {2026, 11, 4, 18, 0, 0};
+        system.free = 1000;
     }
 
     std::string Run(std::vector<std::string> options) {
@@ -268,34 +273,44 @@ class KnownHistory : public ::testing::Test {
 TEST_F(KnownHistory, EveryFormat) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{},
+         "/srv/data/ is on a file system with 1000 B free; at +201 B/day over the last 30 days "
+         "it is full in 5 days (2026-11-09), mostly from =caf\\xe9 \"x\" (96%), new (4%).\n"
          "Size history of /srv/data/: 2026-10-01 to 2026-11-03, 6 runs, read from "
          "Sizewalk.csv and Sizewalk.txt\n"
-         "   SIZE  AS OF       LAST RUN    7 DAYS   30 DAYS  PER DAY  TREND   NAME\n"
-         "2.9 KiB  2026-11-03    +500 B  +1.5 KiB  +2.0 KiB    +61 B  _-:=+#  =caf\\xe9 \"x\"\n"
-         "   40 B  2026-11-03     +20 B     +40 B     +40 B     +1 B     _-#  new  "
+         "   SIZE  AS OF       LAST RUN    7 DAYS   30 DAYS  PER DAY  FIT/DAY  TREND   NAME\n"
+         "2.9 KiB  2026-11-03    +500 B  +1.5 KiB  +2.0 KiB    +61 B   +193 B  _-:=+#  "
+         "=caf\\xe9 \"x\"\n"
+         "   40 B  2026-11-03     +20 B     +40 B     +40 B     +1 B     +8 B     _-#  new  "
          "(new since 2026-10-31)\n"
-         "  300 B  2026-10-27       0 B    -300 B    -300 B     -9 B  __      gone  "
+         "  300 B  2026-10-27       0 B    -300 B    -300 B     -9 B           __      gone  "
          "(gone since 2026-10-31)\n"
-         "5.9 KiB  2026-11-02                                         _   #   beta  "
+         "5.9 KiB  2026-11-02                                                  _   #   beta  "
          "(not measured in the last run)\n"},
         {{"--sort=name", "--bytes"},  // CSV where the output is no terminal
          Lines({"name,latest_bytes,latest_date,measured,change_previous_run,change_7_days,"
-                "change_30_days,growth_per_day_30_days,new_since,gone_since",
-                "\"'=caf\\xe9 \"\"x\"\"\",3000,2026-11-03,1,+500,+1500,+2000,+61,,",
-                "beta,6000,2026-11-02T10:00:00,0,,,,,,",
-                "gone,300,2026-10-27,0,0,-300,-300,-9,,2026-10-31T08:00:00",
-                "new,40,2026-11-03,1,+20,+40,+40,+1,2026-10-31,"})},
+                "change_30_days,growth_per_day_30_days,new_since,gone_since,growth_per_day_fit",
+                "\"'=caf\\xe9 \"\"x\"\"\",3000,2026-11-03,1,+500,+1500,+2000,+61,,,+193",
+                "beta,6000,2026-11-02T10:00:00,0,,,,,,,",
+                "gone,300,2026-10-27,0,0,-300,-300,-9,,2026-10-31T08:00:00,",
+                "new,40,2026-11-03,1,+20,+40,+40,+1,2026-10-31,,+8"})},
         {
             {"--format=json", "--sort=size"},
             "{\"directory\": \"/srv/data/\", \"first_run\": \"2026-10-01\", \"last_run\": "
             "\"2026-11-03\", \"runs\": 6, \"files\": [{\"name\": \"Sizewalk.csv\", \"runs\": 4, "
             "\"skipped_lines\": 0}, {\"name\": \"Sizewalk.txt\", \"runs\": 2, \"skipped_lines\": "
             "0}],\n"
+            "\"filesystem_free_bytes\": 1000, \"growth_per_day\": 201, \"full_in_days\": 5, "
+            "\"full_on\": \"2026-11-09\", \"drivers\": [{\"name\": \"=caf\\udce9 \\\"x\\\"\", "
+            "\"share\": 0.960}, {\"name\": \"new\", \"share\": 0.040}], \"left_out\": [], "
+            "\"forecast\": \"/srv/data/ is on a file system with 1000 B free; at +201 B/day over "
+            "the last 30 days it is full in 5 days (2026-11-09), mostly from =caf\\\\xe9 "
+            "\\\"x\\\" (96%), new (4%).\",\n"
             "\"subdirectories\": [\n"
             "{\"name\": \"beta\", \"latest_bytes\": 6000, \"latest_date\": "
             "\"2026-11-02T10:00:00\", "
             "\"measured\": false, \"change_previous_run\": null, \"change_7_days\": null, "
-            "\"change_30_days\": null, \"growth_per_day_30_days\": null, \"new_since\": null, "
+            "\"change_30_days\": null, \"growth_per_day_30_days\": null, "
+            "\"growth_per_day_fit\": null, \"new_since\": null, "
             "\"gone_since\": null, \"series\": [[\"2026-10-01\", 5000], [\"2026-10-27\", null], "
             "[\"2026-10-31T08:00:00\", null], [\"2026-10-31\", null], [\"2026-11-02T10:00:00\", "
             "6000], [\"2026-11-03\", null]]},\n"
@@ -321,6 +336,21 @@ TEST_F(KnownHistory, EveryFormat) {
          "# UNIT sizewalk_last_run_timestamp_seconds seconds\n"
          "# HELP sizewalk_last_run_timestamp_seconds When the last run recorded the sizes.\n"
          "sizewalk_last_run_timestamp_seconds{directory=\"/srv/data/\"} 1793664000\n"
+         "# TYPE sizewalk_filesystem_free_bytes gauge\n"
+         "# UNIT sizewalk_filesystem_free_bytes bytes\n"
+         "# HELP sizewalk_filesystem_free_bytes Free space of the directory's file system.\n"
+         "sizewalk_filesystem_free_bytes{directory=\"/srv/data/\"} 1000\n"
+         "# TYPE sizewalk_growth_bytes_per_day gauge\n"
+         "# HELP sizewalk_growth_bytes_per_day Growth per day fitted to the last 30 days; summed "
+         "without a subdirectory label.\n"
+         "sizewalk_growth_bytes_per_day{directory=\"/srv/data/\",subdirectory=\"=caf\\\\xe9 "
+         "\\\"x\\\"\"} 193\n"
+         "sizewalk_growth_bytes_per_day{directory=\"/srv/data/\",subdirectory=\"new\"} 8\n"
+         "sizewalk_growth_bytes_per_day{directory=\"/srv/data/\"} 201\n"
+         "# TYPE sizewalk_full_in_seconds gauge\n"
+         "# UNIT sizewalk_full_in_seconds seconds\n"
+         "# HELP sizewalk_full_in_seconds Until the directory's file system is full.\n"
+         "sizewalk_full_in_seconds{directory=\"/srv/data/\"} 429851\n"
          "# EOF\n"},
     };
     console.terminal = true;
@@ -344,7 +374,7 @@ TEST_F(KnownHistory, HtmlPageForTheWindow) {
     ASSERT_TRUE(path.ok() && path.value());
     const std::string& page = system.written.at(*path.value());
     EXPECT_TRUE(german || kPathSeparator == '\\');
-    EXPECT_NE(page.find("viewBox=\"0 0 960 432.0\""), std::string::npos);
+    EXPECT_NE(page.find("viewBox=\"0 0 960 454.0\""), std::string::npos);
     EXPECT_NE(page.find(" h0\""), std::string::npos);
     for (std::size_t at = page.find("<path d=\""); at != std::string::npos;
          at = page.find("<path d=\"", at + 1)) {
@@ -361,7 +391,8 @@ TEST_F(KnownHistory, HtmlPageForTheWindow) {
          {"<title>Size history of /srv/data/</title>", "<svg", "stroke=\"#1f77b4\"",
           "stroke=\"#d62728\"", ">2026-10-01<", "KiB</text>", ">=caf\\xe9 &quot;x&quot;</text>",
           "background: #1f77b4\"></span>=caf\\xe9 &quot;x&quot;</td><td class=\"n\">2.9 KiB",
-          "<td class=\"note\">gone since 2026-10-31</td>"}) {
+          "<td class=\"note\">gone since 2026-10-31</td>", ">full on 2026-11-09</text>",
+          "<p class=\"forecast\">/srv/data/ is on a file system with 1000 B free; at +201"}) {
         EXPECT_NE(page.find(part), std::string::npos) << part;
     }
     EXPECT_EQ(page.find("<script"), std::string::npos);
@@ -382,7 +413,7 @@ TEST_F(KnownHistory, LookalikeNamesStayApart) {
                                          "=a,b\"", "'=a,b", "\u202Ea",  "<script>"};
     std::string csv;
     for (const std::string& name : names) {
-        csv += "05/10/2003,1," + CsvField(name) + "\r\n";
+        csv += "05/10/2003,1," + CsvField(CsvName(name, {})) + "\r\n";
     }
     files = {{"/srv/data/Sizewalk.csv", csv}};
     const std::string json = Run({"--format=json", "--sort=name"});
@@ -413,18 +444,119 @@ TEST_F(KnownHistory, ChangesToTheLargestSize) {
     files = {{"/srv/data/Sizewalk.csv",
               Lines({"01/10/2026,0,grows", "01/10/2026," + largest + ",shrinks",
                      "31/10/2026," + largest + ",grows", "31/10/2026,0,shrinks"})}};
-    EXPECT_EQ(Run({"--format=csv"}),
-              Lines({"name,latest_bytes,latest_date,measured,change_previous_run,change_7_days,"
-                     "change_30_days,growth_per_day_30_days,new_since,gone_since",
-                     "grows," + largest + ",2026-10-31,1,+" + largest + ",+" + largest + ",+" +
-                         largest + ",+" + per_day + ",,",
-                     "shrinks,0,2026-10-31,1,-" + largest + ",-" + largest + ",-" + largest + ",-" +
-                         per_day + ",,"}));
+    EXPECT_EQ(
+        Run({"--format=csv"}),
+        Lines({"name,latest_bytes,latest_date,measured,change_previous_run,change_7_days,"
+               "change_30_days,growth_per_day_30_days,new_since,gone_since,growth_per_day_fit",
+               "grows," + largest + ",2026-10-31,1,+" + largest + ",+" + largest + ",+" + largest +
+                   ",+" + per_day + ",,,",
+               "shrinks,0,2026-10-31,1,-" + largest + ",-" + largest + ",-" + largest + ",-" +
+                   per_day + ",,,"}));
     EXPECT_EQ(Run({"--format=html"}).find("e+"), std::string::npos);  // axis labels in YiB
     EXPECT_NE(
         Run({"--format=json"})
             .find("\"change_30_days\": " + largest + ", \"growth_per_day_30_days\": " + per_day),
         std::string::npos);
+}
+
+// The forecast from daily runs over 30 days up to `last` days before now
+// (2026-12-01), sizes in GiB: the first lines of the table after "/srv/data/
+// is on a file system ", then each
+// subdirectory's change per day between the ends and fitted. One odd night
+// at the window's start bends the first, hardly the second.
+TEST_F(KnownHistory, ForecastWhenItIsFull) {
+    struct Grower {
+        std::string name;
+        double start, step;  // GiB, GiB a day
+        std::uint64_t device = 0;
+        double odd = 0;  // GiB more on the first night
+        int gone = 0;    // runs at the end without it
+    };
+    struct Case {
+        std::vector<Grower> growers;
+        std::optional<ByteCount> free = 412ull << 30;
+        int last = 0, runs = 31;
+        bool projected = false;  // the page's total runs on to the day it is full
+        std::string expected;
+    };
+    const Case cases[] = {
+        {.growers = {{"backup", 300, 6, 0, -60},
+                     {"home", 50, 2},
+                     {"media", 90, -0.5},
+                     {"projects", 9, 1},
+                     {"tmp", 1, 0.1}},
+         .expected = "with 412.0 GiB free; at +9.0 GiB/day over the last 30 days it is full in 46 "
+                     "days (2027-01-16), mostly from backup (67%), home (21%), projects (11%).\n"
+                     "backup +8589934592 +6832115316\nhome +2147483648 +2147483648\n"
+                     "media -536870912 -536870912\nprojects +1073741824 +1073741824\n"
+                     "tmp +107374182 +107374182\n"},
+        {.growers = {{"home", 50, -0.001}},
+         .last = 7,
+         .expected = "with 412.0 GiB free; at -1.0 MiB/day over the last 30 days it is not "
+                     "filling.\nhome -1073742 -1073742\n"},
+        {.growers = {{"home", 50, 1}},
+         .last = 8,
+         .expected = "with 412.0 GiB free; no forecast: the last run (2026-11-23) is more than 7 "
+                     "days old.\nhome +1073741824 +1073741824\n"},
+        {.growers = {{"home", 50, 1}, {"media", 9, 5, 1}, {"old", 5, 1, 0, 0, 2}},
+         .free = 4ull << 30,
+         .projected = true,
+         .expected = "with 4.0 GiB free; at +1.0 GiB/day over the last 30 days it is full in 4 "
+                     "days (2026-12-05), mostly from home (100%).\n"
+                     "Left out of the forecast, on other file systems: media.\n"
+                     "home +1073741824 +1073741824\nmedia +5368709120 +5368709120\n"
+                     "old -178956971 \n"},
+        {.growers = {{"home", 50, 0}},
+         .expected = "with 412.0 GiB free; at 0 B/day over the last 30 days it is not "
+                     "filling.\nhome 0 0\n"},
+        {.growers = {{"home", 50, 1}},
+         .free = std::nullopt,
+         .expected = "that reports no free space (a pseudo or network file system): no "
+                     "forecast.\nhome +1073741824 +1073741824\n"},
+        {.growers = {{"home", 50, 1}},
+         .runs = 2,
+         .expected = "with 412.0 GiB free; no forecast: no subdirectory was measured 3 times in "
+                     "the last 30 days.\nhome  \n"},
+        {.growers = {{"huge", std::ldexp(1.0, 70), 1000 / std::ldexp(1.0, 30)}},
+         .free = 1000000,
+         .expected = "with 1000000 bytes free; at +1000 bytes/day over the last 30 days it is full "
+                     "in 1000 days (2029-08-27), mostly from huge (100%).\nhuge +1000 +1000\n"},
+    };
+    for (const Case& c : cases) {
+        std::string csv;
+        for (int run = 0; run < c.runs; ++run) {
+            int year = 0, month = 0, day = 0;
+            CivilFromDays(DaysFromCivil(2026, 12, 1) - c.last - c.runs + 1 + run, year, month, day);
+            for (const Grower& g : c.growers) {
+                if (run >= c.runs - g.gone) {
+                    continue;
+                }
+                const auto delta = static_cast<std::int64_t>(
+                    std::ldexp(g.step * run + (run == 0 ? g.odd : 0), 30));
+                csv += std::to_string(day) + "/" + std::to_string(month) + "/" +
+                       std::to_string(year) + "," +
+                       Decimal(static_cast<ByteCount>(std::ldexp(g.start, 30)) +
+                               static_cast<ByteCount>(delta)) +
+                       "," + g.name + "\r\n";
+                system.devices["/srv/data/" + g.name] = g.device;
+            }
+        }
+        files = {{"/srv/data/Sizewalk.csv", csv}};
+        system.now = {2026, 12, 1, 12, 0, 0};
+        system.free = c.free;
+        const std::string table =
+            Run({"--format=table", c.growers[0].name == "huge" ? "--bytes" : "--sort=name"});
+        const std::string csv_report = Run({"--format=csv", "--sort=name"});
+        EXPECT_EQ(
+            table.substr(31, table.find("Size history") - 31) +
+                std::regex_replace(csv_report.substr(csv_report.find('\n') + 1),
+                                   std::regex("([^,]*),(?:[^,]*,){6}([^,]*),[^,]*,[^,]*,(.*)\r"),
+                                   "$1 $2 $3"),
+            c.expected);
+        EXPECT_EQ(Run({"--format=html"}).find("stroke-dasharray=\"8 6\"") != std::string::npos,
+                  c.projected)
+            << c.expected;
+    }
 }
 
 struct CommandCase {

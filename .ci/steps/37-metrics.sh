@@ -2,7 +2,9 @@
 # --output=...` into a textfile collector's directory, and Debian's node
 # exporter, started here on 127.0.0.1 over that directory (and stopped at the
 # end), scraped with curl: the sizewalk series arrive, names with a quote and
-# a backslash included, and the collector reports no error.
+# a backslash included, the fitted growth per subdirectory and in total (which
+# the collector gives an empty subdirectory label), and the collector reports
+# no error.
 set -euo pipefail
 scripts/install-deps metrics >/dev/null
 binary=$(realpath build/src/sizewalk)
@@ -19,6 +21,9 @@ trap cleanup EXIT
 
 mkdir -p "$tmp/data/alpha" "$tmp/data/say \"hi\" \\ bye" "$tmp/textfile"
 head -c 5000 /dev/zero >"$tmp/data/alpha/file"
+# Two earlier days where alpha was empty: with today's runs, enough for a fit.
+for days in 3 2; do printf '%s,0,alpha\r\n' "$(date -d "-$days day" +%d/%m/%Y)"; done \
+    >"$tmp/data/Sizewalk.csv"
 for _ in 1 2; do "$binary" 3 "$tmp/data/" >/dev/null; done
 prom=$tmp/textfile/sizewalk-data.prom
 "$binary" --history "$tmp/data/" --format=openmetrics --output="$prom"
@@ -39,7 +44,9 @@ done
 dir="$tmp/data/"
 for series in \
     "sizewalk_subdirectory_bytes{directory=\"$dir\",subdirectory=\"alpha\"} 5000" \
-    "sizewalk_subdirectory_measured{directory=\"$dir\",subdirectory=\"say \\\"hi\\\" \\\\\\\\ bye\"} 1" \
+    "sizewalk_subdirectory_measured{directory=\"$dir\",subdirectory=\"say \\\"hi\\\" \\\\ bye\"} 1" \
+    "sizewalk_growth_bytes_per_day{directory=\"$dir\",subdirectory=\"alpha\"} 1852" \
+    "sizewalk_growth_bytes_per_day{directory=\"$dir\",subdirectory=\"\"} 1852" \
     "node_textfile_scrape_error 0"; do
     if ! grep -qxF "$series" <<<"$metrics"; then
         echo "FAIL: the scrape lacks: $series"

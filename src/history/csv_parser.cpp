@@ -91,7 +91,11 @@ class CsvParser final : public LineParser {
             }
             // Otherwise a name that merely begins with a quote.
         }
-        const Measurement m = *size == 0 ? Measured(name, 0) : Measurement{name, size};
+        Measurement m = *size == 0 ? Measured(name, 0) : Measurement{name, size};
+        if (kCsvNamesEscaped && m.name.find('\\') != std::string_view::npos) {
+            unescaped_ = UnescapeText(m.name);
+            m.name = unescaped_;
+        }
         if (m.name.empty()) {
             SkipLine(number);
         } else {
@@ -139,6 +143,7 @@ class CsvParser final : public LineParser {
     std::string last_date_text_;
     std::int32_t last_day_ = 0;
     std::string unquoted_;
+    std::string unescaped_;
 };
 
 }  // namespace

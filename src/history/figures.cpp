@@ -5,6 +5,8 @@
 namespace sizewalk::history {
 namespace {
 
+constexpr std::uint32_t kNoRun = ~std::uint32_t{0};  // one before the first
+
 class Timeline {
   public:
     explicit Timeline(const History& history) : history_(history) {}
@@ -41,6 +43,54 @@ class Timeline {
     const History& history_;
 };
 
+// The slope through the measurements from run `first` on, with the days
+// counted from the last run and each size taken relative to the first one,
+// so that sizes past 2^64 keep their changes of a few bytes. Two passes: the
+// means first, then the sums of the deviations, which do not cancel out.
+// `points` is room to reuse.
+std::optional<ByteChange> FittedGrowth(const History& history, const Series& series,
+                                       std::uint32_t first,
+                                       std::vector<std::pair<long double, long double>>& points) {
+    const std::int32_t last_day = history.runs.back().when.day;
+    points.clear();
+    std::optional<ByteCount> base;
+    long double mean_x = 0;
+    long double mean_y = 0;
+    for (auto p = static_cast<std::size_t>(
+             std::lower_bound(series.runs.begin(), series.runs.end(), first) - series.runs.begin());
+         p < series.runs.size(); ++p) {
+        const std::optional<ByteCount> value = history.ValueOf(series.values[p]);
+        if (!value) {
+            continue;
+        }
+        const When& when = history.runs[series.runs[p]].when;
+        const long double x = static_cast<long double>(when.day - last_day) +
+                              static_cast<long double>(std::max(when.seconds, 0)) / 86400;
+        const ByteChange change = ByteChange::Between(*value, base.value_or(*value));
+        base = base.value_or(*value);
+        const long double y =
+            static_cast<long double>(change.magnitude) * (change.negative ? -1 : 1);
+        points.emplace_back(x, y);
+        mean_x += x;
+        mean_y += y;
+    }
+    if (points.size() < 3) {
+        return std::nullopt;
+    }
+    mean_x /= static_cast<long double>(points.size());
+    mean_y /= static_cast<long double>(points.size());
+    long double xx = 0;
+    long double xy = 0;
+    for (const auto& [x, y] : points) {
+        xx += (x - mean_x) * (x - mean_x);
+        xy += (x - mean_x) * (y - mean_y);
+    }
+    if (xx == 0) {
+        return std::nullopt;  // all at one time
+    }
+    return ByteChange::Rounded(xy / xx);
+}
+
 std::optional<ByteChange> Change(const std::optional<ByteCount>& now,
                                  const std::optional<ByteCount>& then) {
     if (!now || !then) {
@@ -56,6 +106,9 @@ std::vector<Figures> ComputeFigures(const History& history, SortKey order) {
     const auto last = static_cast<std::uint32_t>(history.runs.size() - 1);
     const std::optional<std::uint32_t> week = timeline.RunDaysBefore(7);
     const std::optional<std::uint32_t> month = timeline.RunDaysBefore(30);
+    // The runs of the last 30 days: those after the last one of the day before.
+    const std::uint32_t window = timeline.RunDaysBefore(31).value_or(kNoRun) + 1;
+    std::vector<std::pair<long double, long double>> points;
     std::vector<Figures> all;
     all.reserve(history.series.size());
     for (std::uint32_t i = 0; i < history.series.size(); ++i) {
@@ -84,6 +137,9 @@ std::vector<Figures> ComputeFigures(const History& history, SortKey order) {
             if (f.change_30_days) {
                 f.growth_per_day = f.change_30_days->PerDay(days);
             }
+        }
+        if (f.listed) {
+            f.growth_fit = FittedGrowth(history, series, window, points);
         }
         f.growth = f.change_30_days.value_or(ByteChange{});
         if (!f.change_30_days) {

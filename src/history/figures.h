@@ -23,6 +23,10 @@ struct Figures {
     std::optional<ByteChange> change_7_days;
     std::optional<ByteChange> change_30_days;
     std::optional<ByteChange> growth_per_day;  // over the 30 days' span, rounded
+    // The least-squares slope of its measurements in the last 30 days, in
+    // bytes a day, rounded: one odd night bends it little. Nothing with fewer
+    // than 3 measurements, or when it is not in the last run.
+    std::optional<ByteChange> growth_fit;
     // What the chart picks its lines by: the change over 30 days, or over
     // the whole history where that is shorter.
     ByteChange growth;

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "history/figures.h"
+#include "history/forecast.h"
 #include "history/reader.h"
 #include "platform/paths.h"
 
@@ -106,10 +107,11 @@ std::int64_t LastRunEpoch(const History& history, HistorySystem& system) {
 }
 
 void Report(std::string_view dir, const History& history, const ReportOptions& options,
-            const Output::Sink& sink) {
+            HistorySystem& system, const Output::Sink& sink) {
     const std::vector<Figures> rows = ComputeFigures(history, options.sort);
+    const Forecast forecast = ComputeForecast(dir, history, rows, system);
     Output out(sink);
-    WriteReport(ReportData{dir, history, rows, options}, out);
+    WriteReport(ReportData{dir, history, rows, forecast, options}, out);
 }
 
 Outcome<std::optional<std::string>> WriteHistoryPage(const std::string& dir,
@@ -125,7 +127,8 @@ Outcome<std::optional<std::string>> WriteHistoryPage(const std::string& dir,
     ReportOptions options;
     options.format = Format::kHtml;
     std::string page;
-    Report(directory, history.value(), options, [&page](std::string_view text) { page += text; });
+    Report(directory, history.value(), options, system,
+           [&page](std::string_view text) { page += text; });
     Outcome<std::string> path = system.WriteTemporaryFile(".html", page);
     if (!path.ok()) {
         return path.error();

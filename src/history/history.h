@@ -28,9 +28,10 @@ std::string NoHistoryText(std::string_view dir);
 // When the last run was, in seconds since the epoch.
 std::int64_t LastRunEpoch(const History& history, HistorySystem& system);
 
-// Writes the report of `history` (with runs) in `options`' format to `sink`.
+// Writes the report of `history` (with runs) in `options`' format to
+// `sink`, with the forecast for the file system that holds `dir` now.
 void Report(std::string_view dir, const History& history, const ReportOptions& options,
-            const Output::Sink& sink);
+            HistorySystem& system, const Output::Sink& sink);
 
 // For the window's History link: the HTML report of `dir` in a new
 // temporary file and its path; nothing when `dir` has no size history yet.

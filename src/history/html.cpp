@@ -136,6 +136,57 @@ std::vector<Tick> DateTicks(std::int32_t first_day, std::int32_t last_day) {
     return ticks;
 }
 
+constexpr const char* kTotalColour = "#555555";
+
+// Where the disk fills within as long after the last run as the chart
+// reaches back: the total of the subdirectories on the directory's file
+// system at each run, and the size it reaches on the day it is full at the
+// fitted growth.
+struct Projection {
+    std::vector<double> totals;  // by run
+    double full_at = 0;          // as Seconds()
+    double level = 0;
+};
+
+std::optional<Projection> Project(const ReportData& data, double t0, double t1) {
+    const History& h = data.history;
+    const Forecast& f = data.forecast;
+    if (!f.full_in_seconds) {
+        return std::nullopt;
+    }
+    Projection p;
+    p.full_at = Seconds(f.now) + *f.full_in_seconds;
+    if (p.full_at - t1 > t1 - t0) {
+        return std::nullopt;
+    }
+    // A size not known (a scanning problem, a run cut off) is the last one
+    // known; one that a complete run does not list is gone.
+    std::vector<bool> elsewhere(h.series.size());
+    for (const std::uint32_t series : f.elsewhere) {
+        elsewhere[series] = true;
+    }
+    p.totals.assign(h.runs.size(), 0);
+    for (std::size_t i = 0; i < h.series.size(); ++i) {
+        const Series& series = h.series[i];
+        if (elsewhere[i]) {
+            continue;
+        }
+        double size = 0;
+        for (std::size_t r = series.runs.front(), at = 0; r < h.runs.size(); ++r) {
+            if (at < series.runs.size() && series.runs[at] == r) {
+                const std::optional<ByteCount> value = h.ValueOf(series.values[at++]);
+                size = value ? static_cast<double>(*value) : size;
+            } else if (h.runs[r].complete) {
+                size = 0;
+            }
+            p.totals[r] += size;
+        }
+    }
+    p.level = p.totals.back() +
+              f.growth_per_day->ToDouble() * (p.full_at - Seconds(h.runs.back().when)) / 86400;
+    return p;
+}
+
 void WriteChart(const ReportData& data, const std::vector<const Figures*>& lines, Output& out) {
     const History& h = data.history;
     const double t0 = Seconds(h.runs.front().when);
@@ -143,7 +194,15 @@ void WriteChart(const ReportData& data, const std::vector<const Figures*>& lines
     for (const Run& run : h.runs) {
         t1 = std::max(t1, Seconds(run.when));
     }
+    const std::optional<Projection> projection = Project(data, t0, t1);
     double largest = 1;
+    std::int32_t last_day = h.runs.back().when.day;
+    if (projection) {
+        largest = std::max(projection->level,
+                           *std::max_element(projection->totals.begin(), projection->totals.end()));
+        t1 = projection->full_at;
+        last_day = static_cast<std::int32_t>(t1 / 86400);
+    }
     for (const Figures* row : lines) {
         const Series& series = h.series[row->series];
         for (const std::uint64_t stored : series.values) {
@@ -157,7 +216,8 @@ void WriteChart(const ReportData& data, const std::vector<const Figures*>& lines
     auto x = [&](double seconds) { return kLeft + (seconds - t0) / (t1 - t0) * (kRight - kLeft); };
     auto y = [&](double bytes) { return kBottom - bytes / top * (kBottom - kTop); };
 
-    const std::size_t legend_rows = (lines.size() + 3) / 4;
+    const std::size_t keys = lines.size() + (projection ? 1 : 0);
+    const std::size_t legend_rows = (keys + 3) / 4;
     const double height = kBottom + 50 + legend_rows * 22.0;
     out << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 960 " << Number(height)
         << "\" width=\"960\" height=\"" << Number(height)
@@ -171,7 +231,7 @@ void WriteChart(const ReportData& data, const std::vector<const Figures*>& lines
             << "<text x=\"" << Number(kLeft - 8) << "\" y=\"" << at
             << "\" text-anchor=\"end\" dominant-baseline=\"middle\">" << tick.label << "</text>\n";
     }
-    for (const Tick& tick : DateTicks(h.runs.front().when.day, h.runs.back().when.day)) {
+    for (const Tick& tick : DateTicks(h.runs.front().when.day, last_day)) {
         if (tick.position < t0 || tick.position > t1) {
             continue;
         }
@@ -223,14 +283,39 @@ void WriteChart(const ReportData& data, const std::vector<const Figures*>& lines
         out << "<path d=\"" << path << "\" fill=\"none\" stroke=\"" << kColours[i]
             << "\" stroke-width=\"2.5\" stroke-linejoin=\"round\" stroke-linecap=\"round\"/>\n";
     }
+    if (projection) {
+        std::string path;
+        double last_x = -1;
+        for (std::size_t r = 0; r < h.runs.size(); ++r) {
+            if (std::floor(run_x[r]) != std::floor(last_x) || r + 1 == h.runs.size()) {
+                path += (path.empty() ? "M" : " L") + Number(run_x[r]) + " " +
+                        Number(y(projection->totals[r]));
+                last_x = run_x[r];
+            }
+        }
+        const std::string level = Number(y(projection->level));
+        out << "<path d=\"" << path << "\" fill=\"none\" stroke=\"" << kTotalColour
+            << "\" stroke-width=\"2.5\" stroke-linejoin=\"round\"/>\n<path d=\"M" << Number(last_x)
+            << " " << Number(y(projection->totals.back())) << " L" << Number(kRight) << " " << level
+            << "\" fill=\"none\" stroke=\"" << kTotalColour
+            << "\" stroke-width=\"2.5\" stroke-dasharray=\"8 6\"/>\n<line x1=\"" << Number(kLeft)
+            << "\" x2=\"" << Number(kRight) << "\" y1=\"" << level << "\" y2=\"" << level
+            << "\" stroke=\"#999999\" stroke-dasharray=\"3 4\"/><text x=\"" << Number(kRight)
+            << "\" y=\"" << Number(y(projection->level) - 6)
+            << "\" font-size=\"12\" fill=\"#333333\" text-anchor=\"end\">full on "
+            << IsoDate(data.forecast.full_on) << "</text>\n";
+    }
     out << "<g font-size=\"13\" fill=\"#222222\">\n";
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string name = Truncated(Shown(h.series[lines[i]->series].name), 26);
+    for (std::size_t i = 0; i < keys; ++i) {
+        const bool total = i == lines.size();
+        const std::string name = total ? "total (this file system)"
+                                       : Truncated(Shown(h.series[lines[i]->series].name), 26);
         const double lx = kLeft + static_cast<double>(i % 4) * 215;
         const double ly = kBottom + 45 + static_cast<double>(i / 4) * 22;
         out << "<rect x=\"" << Number(lx) << "\" y=\"" << Number(ly - 9)
-            << "\" width=\"18\" height=\"10\" fill=\"" << kColours[i] << "\"/><text x=\""
-            << Number(lx + 24) << "\" y=\"" << Number(ly) << "\">" << Escaped(name) << "</text>\n";
+            << "\" width=\"18\" height=\"10\" fill=\"" << (total ? kTotalColour : kColours[i])
+            << "\"/><text x=\"" << Number(lx + 24) << "\" y=\"" << Number(ly) << "\">"
+            << Escaped(name) << "</text>\n";
     }
     out << "</g>\n</svg>\n";
 }
@@ -251,11 +336,18 @@ void WriteHtml(const ReportData& data, Output& out) {
            "td.name { max-width: 36em; overflow-wrap: anywhere; }\n"
            ".key { display: inline-block; width: 12px; height: 12px; margin-right: 6px; }\n"
            ".note { color: #8a5a00; }\n"
+           ".forecast { font-size: 17px; overflow-wrap: anywhere; }\n"
            "</style>\n</head>\n<body>\n<h1>"
         << title << "</h1>\n<p>" << Escaped(PeriodText(h)) << "</p>\n";
     for (const std::string& note : FileNotes(h)) {
         out << "<p class=\"note\">" << Escaped(note) << "</p>\n";
     }
+    out << "<p class=\"forecast\">"
+        << Escaped(ForecastLine(data.directory, h, data.forecast, data.options.exact_bytes));
+    if (const std::string left_out = LeftOutLine(h, data.forecast); !left_out.empty()) {
+        out << "<br>" << Escaped(left_out);
+    }
+    out << "</p>\n";
 
     // The lines: the largest growers that were ever measured.
     std::vector<const Figures*> lines;
@@ -270,7 +362,7 @@ void WriteHtml(const ReportData& data, Output& out) {
     WriteChart(data, lines, out);
 
     out << "<table>\n<tr><th>Name</th><th>Size</th><th>As of</th><th>Last run</th>"
-           "<th>7 days</th><th>30 days</th><th>Per day</th><th></th></tr>\n";
+           "<th>7 days</th><th>30 days</th><th>Per day</th><th>Fitted per day</th><th></th></tr>\n";
     for (const Figures& row : data.rows) {
         const RowTexts t = TextsOf(data, row);
         const auto charted = std::find(lines.begin(), lines.end(), &row);
@@ -282,8 +374,8 @@ void WriteHtml(const ReportData& data, Output& out) {
         out << "<tr><td class=\"name\">" << key << Escaped(t.name) << "</td><td class=\"n\">"
             << t.size << "</td><td>" << t.as_of << "</td><td class=\"n\">" << t.previous
             << "</td><td class=\"n\">" << t.week << "</td><td class=\"n\">" << t.month
-            << "</td><td class=\"n\">" << t.per_day << "</td><td class=\"note\">" << Escaped(t.note)
-            << "</td></tr>\n";
+            << "</td><td class=\"n\">" << t.per_day << "</td><td class=\"n\">" << t.fit
+            << "</td><td class=\"note\">" << Escaped(t.note) << "</td></tr>\n";
     }
     out << "</table>\n</body>\n</html>\n";
 }

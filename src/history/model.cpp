@@ -1,6 +1,7 @@
 #include "history/model.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 
 namespace sizewalk::history {
@@ -53,6 +54,13 @@ ByteChange ByteChange::PerDay(std::int32_t days) const {
 double ByteChange::ToDouble() const {
     const auto value = static_cast<double>(magnitude);
     return negative ? -value : value;
+}
+
+ByteChange ByteChange::Rounded(long double value) {
+    const long double magnitude = std::floor(std::fabs(value) + 0.5L);
+    const ByteCount rounded =
+        magnitude >= std::ldexp(1.0L, 128) ? ~ByteCount{0} : static_cast<ByteCount>(magnitude);
+    return ByteChange{rounded, value < 0 && rounded != 0};
 }
 
 std::strong_ordering ByteChange::operator<=>(const ByteChange& other) const {

@@ -73,13 +73,19 @@ std::string Trend(const History& history, const Series& series, bool utf8) {
 }
 
 void WriteTable(const ReportData& data, Output& out) {
+    out << ForecastLine(data.directory, data.history, data.forecast, data.options.exact_bytes)
+        << "\n";
+    if (const std::string left_out = LeftOutLine(data.history, data.forecast); !left_out.empty()) {
+        out << left_out << "\n";
+    }
     out << SummaryLine(data.directory, data.history) << "\n";
     std::vector<std::vector<std::string>> cells;
-    cells.push_back({"SIZE", "AS OF", "LAST RUN", "7 DAYS", "30 DAYS", "PER DAY", "TREND", "NAME"});
+    cells.push_back(
+        {"SIZE", "AS OF", "LAST RUN", "7 DAYS", "30 DAYS", "PER DAY", "FIT/DAY", "TREND", "NAME"});
     std::vector<std::string> notes(1);
     for (const Figures& row : data.rows) {
         RowTexts t = TextsOf(data, row);
-        cells.push_back({t.size, t.as_of, t.previous, t.week, t.month, t.per_day,
+        cells.push_back({t.size, t.as_of, t.previous, t.week, t.month, t.per_day, t.fit,
                          Trend(data.history, data.history.series[row.series], data.options.utf8),
                          t.name});
         notes.push_back(t.note);
@@ -96,7 +102,7 @@ void WriteTable(const ReportData& data, Output& out) {
             if (c > 0) {
                 line += "  ";
             }
-            const bool left = c == 1 || c >= 6;
+            const bool left = c == 1 || c >= 7;
             if (c + 1 == cells[r].size()) {
                 line += cells[r][c];  // the name, unpadded
             } else {
@@ -125,14 +131,14 @@ std::string RunDate(const History& history, const std::optional<std::uint32_t>& 
 void WriteCsv(const ReportData& data, Output& out) {
     const History& h = data.history;
     out << "name,latest_bytes,latest_date,measured,change_previous_run,change_7_days,"
-           "change_30_days,growth_per_day_30_days,new_since,gone_since\r\n";
+           "change_30_days,growth_per_day_30_days,new_since,gone_since,growth_per_day_fit\r\n";
     for (const Figures& row : data.rows) {
         out << CsvField(Shown(h.series[row.series].name)) << ","
             << (row.latest ? Decimal(*row.latest) : "") << "," << LatestDate(h, row) << ","
             << (row.measured ? "1" : "0") << "," << Optional(row.change_previous) << ","
             << Optional(row.change_7_days) << "," << Optional(row.change_30_days) << ","
             << Optional(row.growth_per_day) << "," << RunDate(h, row.new_since) << ","
-            << RunDate(h, row.gone_since) << "\r\n";
+            << RunDate(h, row.gone_since) << "," << Optional(row.growth_fit) << "\r\n";
     }
 }
 
@@ -187,6 +193,30 @@ std::string JsonDate(const History& history, const std::optional<std::uint32_t>&
     return run ? JsonString(IsoWhen(history.runs[*run].when)) : "null";
 }
 
+// After the files' list: the free space, the total fitted growth, when it
+// is full and who fills it, null where there is none.
+void WriteJsonForecast(const ReportData& data, Output& out) {
+    const History& h = data.history;
+    const Forecast& f = data.forecast;
+    const bool full = f.full_in_seconds.has_value();
+    out << "],\n\"filesystem_free_bytes\": " << (f.free ? Decimal(*f.free) : "null")
+        << ", \"growth_per_day\": " << JsonNumber(f.growth_per_day)
+        << ", \"full_in_days\": " << (full ? std::to_string(f.full_in_days) : "null")
+        << ", \"full_on\": " << (full ? JsonString(IsoDate(f.full_on)) : "null")
+        << ", \"drivers\": " << (f.drivers.empty() ? "null" : "[");
+    for (std::size_t i = 0; i < f.drivers.size(); ++i) {
+        out << (i > 0 ? ", " : "")
+            << "{\"name\": " << JsonString(h.series[f.drivers[i].series].name)
+            << ", \"share\": " << Fixed(f.drivers[i].share, 3) << "}";
+    }
+    out << (f.drivers.empty() ? "" : "]") << ", \"left_out\": [";
+    for (std::size_t i = 0; i < f.elsewhere.size(); ++i) {
+        out << (i > 0 ? ", " : "") << JsonString(h.series[f.elsewhere[i]].name);
+    }
+    out << "], \"forecast\": "
+        << JsonString(ForecastLine(data.directory, h, f, data.options.exact_bytes));
+}
+
 void WriteJson(const ReportData& data, Output& out) {
     const History& h = data.history;
     out << "{\"directory\": " << JsonString(data.directory)
@@ -202,7 +232,8 @@ void WriteJson(const ReportData& data, Output& out) {
             << ", \"runs\": " << std::to_string(file.runs)
             << ", \"skipped_lines\": " << std::to_string(file.skipped_lines) << "}";
     }
-    out << "],\n\"subdirectories\": [";
+    WriteJsonForecast(data, out);
+    out << ",\n\"subdirectories\": [";
     std::vector<std::string> dates;  // of each run, once: the series repeat them
     dates.reserve(h.runs.size());
     for (const Run& run : h.runs) {
@@ -226,6 +257,7 @@ void WriteJson(const ReportData& data, Output& out) {
             << ", \"change_7_days\": " << JsonNumber(row.change_7_days)
             << ", \"change_30_days\": " << JsonNumber(row.change_30_days)
             << ", \"growth_per_day_30_days\": " << JsonNumber(row.growth_per_day)
+            << ", \"growth_per_day_fit\": " << JsonNumber(row.growth_fit)
             << ", \"new_since\": " << JsonDate(h, row.new_since)
             << ", \"gone_since\": " << JsonDate(h, row.gone_since) << ", \"series\": [";
         for (std::size_t p = 0; p < series.runs.size(); ++p) {
@@ -280,7 +312,38 @@ void WriteOpenMetrics(const ReportData& data, Output& out) {
            "# UNIT sizewalk_last_run_timestamp_seconds seconds\n"
            "# HELP sizewalk_last_run_timestamp_seconds When the last run recorded the sizes.\n"
            "sizewalk_last_run_timestamp_seconds{"
-        << directory << "} " << std::to_string(data.options.last_run_epoch) << "\n# EOF\n";
+        << directory << "} " << std::to_string(data.options.last_run_epoch) << "\n";
+    const Forecast& f = data.forecast;
+    if (f.free) {
+        out << "# TYPE sizewalk_filesystem_free_bytes gauge\n"
+               "# UNIT sizewalk_filesystem_free_bytes bytes\n"
+               "# HELP sizewalk_filesystem_free_bytes Free space of the directory's file system.\n"
+               "sizewalk_filesystem_free_bytes{"
+            << directory << "} " << Decimal(*f.free) << "\n";
+    }
+    // The family's head before its first sample, if any.
+    const char* growth =
+        "# TYPE sizewalk_growth_bytes_per_day gauge\n"
+        "# HELP sizewalk_growth_bytes_per_day Growth per day fitted to the last 30 days; summed "
+        "without a subdirectory label.\n";
+    for (const Figures& row : data.rows) {
+        if (row.growth_fit) {
+            out << std::exchange(growth, "") << "sizewalk_growth_bytes_per_day" << labels(row)
+                << " " << JsonNumber(row.growth_fit) << "\n";
+        }
+    }
+    if (f.growth_per_day) {
+        out << std::exchange(growth, "") << "sizewalk_growth_bytes_per_day{" << directory << "} "
+            << JsonNumber(f.growth_per_day) << "\n";
+    }
+    if (f.full_in_seconds) {
+        out << "# TYPE sizewalk_full_in_seconds gauge\n"
+               "# UNIT sizewalk_full_in_seconds seconds\n"
+               "# HELP sizewalk_full_in_seconds Until the directory's file system is full.\n"
+               "sizewalk_full_in_seconds{"
+            << directory << "} " << Fixed(*f.full_in_seconds, 0) << "\n";
+    }
+    out << "# EOF\n";
 }
 
 }  // namespace
@@ -298,6 +361,7 @@ RowTexts TextsOf(const ReportData& data, const Figures& row) {
     t.week = Change(row.change_7_days, exact);
     t.month = Change(row.change_30_days, exact);
     t.per_day = Change(row.growth_per_day, exact);
+    t.fit = Change(row.growth_fit, exact);
     std::vector<std::string> notes;
     if (row.new_since) {
         notes.push_back("new since " + IsoDate(h.runs[*row.new_since].when.day));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "history/figures.h"
+#include "history/forecast.h"
 #include "history/model.h"
 
 namespace sizewalk::history {
@@ -59,6 +60,7 @@ struct ReportData {
     std::string_view directory;  // ending with the separator
     const History& history;      // at least one run
     const std::vector<Figures>& rows;
+    const Forecast& forecast;
     const ReportOptions& options;
 };
 
@@ -72,6 +74,7 @@ struct RowTexts {
     std::string week;
     std::string month;
     std::string per_day;
+    std::string fit;   // the fitted growth per day
     std::string note;  // new since, gone since, not measured
 };
 RowTexts TextsOf(const ReportData& data, const Figures& row);

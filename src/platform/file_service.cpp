@@ -36,6 +36,14 @@ bool IsTemporaryOfKind(std::string_view entry, std::string_view name) {
     return entry.substr(name.size() + 2).find_first_not_of(kLetters) == std::string_view::npos;
 }
 
+bool FileService::Holds(std::string_view) const {
+    return true;
+}
+
+std::string FileService::Encode(std::string_view text) const {
+    return std::string(text);
+}
+
 Error HeldByAnotherProcess(const std::string& path) {
     return Error{errnum::kPermissionDenied,
                  "The file is locked by another process: " + ShownPath(path)};

@@ -34,12 +34,12 @@ class OutputFile {
     // Whether the file holds no history yet: appended to, it is empty now
     // that this run holds it.
     virtual bool IsNew() const = 0;
-    // Writes `lines`, each ended with CR LF, in one write (appended after a
-    // CR LF where the file's last line has none, so that a torn line stays
-    // on its own) and makes them final: the data on the disk, and the
-    // directory entry of a file created or replaced. A failure leaves the
-    // file as it was, or its description says that it could not be
-    // restored.
+    // Writes `lines` (as the files hold them: FileService::Encode), each
+    // ended with CR LF, in one write (appended after a CR LF where the
+    // file's last line has none, so that a torn line stays on its own) and
+    // makes them final: the data on the disk, and the directory entry of a
+    // file created or replaced. A failure leaves the file as it was, or its
+    // description says that it could not be restored.
     virtual Status Write(const std::vector<std::string>& lines) = 0;
 };
 
@@ -60,6 +60,14 @@ class FileService {
     // owned by neither this user nor the directory's owner.
     virtual Outcome<std::unique_ptr<OutputFile>> Open(const Directory& directory,
                                                       const std::string& name, OpenMode mode) = 0;
+
+    // The files' characters: the program's own bytes (UTF-8, or a name's
+    // bytes as they are) unless a platform writes them in an 8-bit code page.
+    // Whether the files hold the one UTF-8 character `character`, or the
+    // one byte that is not UTF-8, as it is; the writer escapes any other.
+    virtual bool Holds(std::string_view character) const;
+    // `text`, whose characters the files all hold, in the files' bytes.
+    virtual std::string Encode(std::string_view text) const;
 };
 
 // The name of a temporary file for `name` (".<name>.<six characters>"),

@@ -1,16 +1,19 @@
 // What reading the size history needs of the operating system: the files of
 // one directory read in large blocks, a temporary file for a page, a report
-// file replaced whole, local time, and the console.
+// file replaced whole, the free space and which file system holds what,
+// local time, and the console.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/byte_count.h"
 #include "platform/clock_locale.h"
 #include "platform/error.h"
 
@@ -49,6 +52,18 @@ class ReplacementFile {
 // writing the file for the whole wait.
 inline constexpr std::string_view kFileBusy = "being written by a run";
 
+// Which file system holds a file: its device and, where the system tells it,
+// its mount (a btrfs subvolume has a device of its own on its parent's
+// mount, a bind mount of the same file system the device of its source).
+struct FileSystemKey {
+    std::uint64_t device = 0;
+    std::uint64_t mount = 0;  // 0: not told
+};
+
+inline bool SameFileSystem(const FileSystemKey& a, const FileSystemKey& b) {
+    return a.device == b.device || (a.mount != 0 && a.mount == b.mount);
+}
+
 class HistorySystem {
   public:
     virtual ~HistorySystem() = default;
@@ -67,6 +82,15 @@ class HistorySystem {
     // A new file that replaces `path` once committed; never through a
     // symbolic link at its temporary name.
     virtual Outcome<std::unique_ptr<ReplacementFile>> Replace(const std::string& path) = 0;
+    // The space this user may still fill on the file system that holds
+    // `dir`; nothing where the file system gives no figures at all (no
+    // blocks: a pseudo or some network file systems).
+    virtual Outcome<std::optional<ByteCount>> FreeSpace(const std::string& dir) = 0;
+    // The file system of `path`, a directory or an entry of one: a folder a
+    // volume is mounted on is that volume's; on POSIX a symbolic link is not
+    // followed and an automount point not mounted. Nothing where it cannot
+    // be told.
+    virtual std::optional<FileSystemKey> FileSystemOf(const std::string& path) = 0;
     // Seconds since 1970-01-01 UTC of a local date and time of this machine.
     virtual std::int64_t EpochSeconds(const LocalTime& local) = 0;
     // The local date and time now.

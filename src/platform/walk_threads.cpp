@@ -24,4 +24,29 @@ unsigned ParseWalkThreads(const char* text) {
     return static_cast<unsigned>(value);
 }
 
+WorkerGrowth NextGrowth(WorkerGrowth growth, const WalkSample& sample, unsigned cores) {
+    if (growth.stopped || growth.workers >= kNetworkWalkThreads || sample.seconds <= 0) {
+        return growth;
+    }
+    const double rate = static_cast<double>(sample.files) / sample.seconds;
+    if (growth.judging) {
+        growth.judging = false;
+        if (rate < growth.rate_before * kWorthwhileSpeedup) {
+            growth.stopped = true;
+            return growth;
+        }
+    }
+    const double could_use = sample.seconds * std::min(std::max(cores, 1u), growth.workers);
+    const bool computing = sample.cpu_seconds >= kWaitingCpuShare * could_use ||
+                           sample.cpu_seconds + sample.queued_seconds >=
+                               kWaitingRunShare * sample.seconds * growth.workers;
+    if (!sample.all_busy || computing) {
+        return growth;
+    }
+    growth.workers = std::min(2 * growth.workers, kNetworkWalkThreads);
+    growth.judging = true;
+    growth.rate_before = rate;
+    return growth;
+}
+
 }  // namespace sizewalk

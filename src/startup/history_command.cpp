@@ -167,7 +167,7 @@ int RunHistoryCommand(const std::vector<std::string>& arguments, HistorySystem& 
         file = std::move(opened.value());
     }
     Status written;
-    history::Report(dir, h, options, [&](std::string_view text) {
+    history::Report(dir, h, options, system, [&](std::string_view text) {
         if (!written) {
             written = file ? file->Write(text) : console.Write(text);
         }
@@ -193,16 +193,20 @@ std::string HistoryHelpText() {
            "                          [--sort=change|size|name] [--output=FILE]\n"
            "Reads the tracking files in DIR (writing nothing there) and shows each\n"
            "subdirectory's latest size and its change since the previous run, over 7\n"
-           "and over 30 days. A table on a terminal, CSV otherwise; --bytes shows exact\n"
-           "bytes; --output=FILE replaces FILE once the report is complete. Exit status\n"
-           "0 (a file that could not be read is named on standard error), 1 when no\n"
-           "history could be read, 2 for an invalid command line. The JSON fields (" +
+           "and over 30 days, and when the disk that holds DIR is full at the growth\n"
+           "of the last 30 days. A table on a terminal, CSV otherwise; --bytes shows\n"
+           "exact bytes; --output=FILE replaces FILE once the report is complete. Exit\n"
+           "status 0 (a file that could not be read is named on standard error), 1 when\n"
+           "no history could be read, 2 for an invalid command line. The JSON fields (" +
            described +
            " tells\nwhat each means):\n"
            "  directory, first_run, last_run, runs, files [name, runs, skipped_lines],\n"
+           "  filesystem_free_bytes, growth_per_day, full_in_days, full_on,\n"
+           "  drivers [name, share], left_out, forecast,\n"
            "  subdirectories [name, latest_bytes, latest_date, measured,\n"
            "  change_previous_run, change_7_days, change_30_days, growth_per_day_30_days,\n"
-           "  new_since, gone_since, series [[date, bytes or null], ...]]";
+           "  new_since, gone_since, growth_per_day_fit,\n"
+           "  series [[date, bytes or null], ...]]";
 }
 
 }  // namespace sizewalk

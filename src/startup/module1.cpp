@@ -92,7 +92,13 @@ void PrintHelp(std::FILE* stream) {
     out +=
         "Style 3 writes a name that begins with = + - @ tab, CR or ' as \"'name\", so\n"
         "that a spreadsheet shows it as text. The text reports and standard error\n"
-        "escape names: \\\\ for a backslash, \\t \\n \\r, \\xHH for other control bytes.\n";
+        "escape names: \\t \\n \\r, \\xHH for other control bytes, \\\\ for a backslash\n"
+        "before t, n, r, x or another escape (C:\\Data\\ stays as it is).\n";
+#ifdef _WIN32
+    out +=
+        "The files are in the ANSI code page: a character it lacks is written as the\n"
+        "\\xHH escapes of its UTF-8 bytes, in every style.\n";
+#endif
     std::fwrite(out.data(), 1, out.size(), stream);
 }
 

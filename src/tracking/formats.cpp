@@ -3,6 +3,15 @@
 #include "common/text.h"
 
 namespace sizewalk {
+namespace {
+
+// `name` escaped, a scanning problem after it kept, which is escaped already.
+std::string EscapedName(std::string_view name, Escaping escaping, const Holds& holds) {
+    const std::string_view bare = NameWithProblem(name).value_or(name);
+    return EscapeText(bare, escaping, holds) + std::string(name.substr(bare.size()));
+}
+
+}  // namespace
 
 bool TakesHeader(TrackingStyle style, bool new_file) {
     return style == TrackingStyle::kDayText || (style == TrackingStyle::kRunningText && new_file);
@@ -13,14 +22,17 @@ std::string RuleLine() {
 }
 
 std::string HeadLine(std::string_view target_dir, const LocalTime& now,
-                     const LocaleSeparators& locale) {
-    return std::string(kHeadLineStart) + EscapeText(target_dir) + std::string(kHeadLineAt) +
-           DateTimeField(now, locale);
+                     const LocaleSeparators& locale, const Holds& holds) {
+    return std::string(kHeadLineStart) + EscapeText(target_dir, Escaping::kFile, holds) +
+           std::string(kHeadLineAt) + DateTimeField(now, locale);
 }
 
-std::string ShownEntryName(std::string_view name) {
-    const std::string_view bare = NameWithProblem(name).value_or(name);
-    return EscapeText(bare) + std::string(name.substr(bare.size()));
+std::string ShownEntryName(std::string_view name, const Holds& holds) {
+    return EscapedName(name, Escaping::kFile, holds);
+}
+
+std::string CsvName(std::string_view name, const Holds& holds) {
+    return kCsvNamesEscaped ? EscapedName(name, Escaping::kLacking, holds) : std::string(name);
 }
 
 std::vector<std::string> EntryLines(std::string_view size_field, std::string_view name,

@@ -10,11 +10,17 @@
 namespace sizewalk {
 namespace {
 
-// The measured size of an entry, or 0 and a name that says why not.
+// The measured size of an entry, or 0 and the problem that says why not.
 struct Entry {
     std::string name;
     ByteCount size = 0;
-    bool failed = false;
+    std::optional<std::string> problem;
+
+    // The name, with the problem after it, its description escaped with what
+    // the file `holds`.
+    std::string Text(const Holds& holds = {}) const {
+        return problem ? ScanningProblemName(name, *problem, holds) : name;
+    }
 };
 
 // Measures every subdirectory, in order. Notes each one that cannot be
@@ -23,7 +29,8 @@ std::vector<Entry> MeasureAll(const Platform& platform, FolderListing& listing, 
     std::vector<Entry> entries;
     entries.reserve(listing.SubFolders().size());
     for (std::size_t index = 0; index < listing.SubFolders().size(); ++index) {
-        Entry& entry = entries.emplace_back(Entry{listing.SubFolders()[index]});
+        Entry& entry = entries.emplace_back();
+        entry.name = listing.SubFolders()[index];
         Outcome<ByteCount> size = listing.Size(index);
         if (size.ok()) {
             entry.size = size.value();
@@ -32,38 +39,49 @@ std::vector<Entry> MeasureAll(const Platform& platform, FolderListing& listing, 
         if (size.error().number == errnum::kInterrupted) {
             throw StepFailure{size.error()};
         }
-        entry.name = ScanningProblemName(entry.name, size.error().description);
-        entry.failed = true;
+        entry.problem = size.error().description;
         problems = true;
-        platform.messages.Notice(ShownEntryName(entry.name));
+        platform.messages.Notice(ShownEntryName(entry.Text()));
     }
     return entries;
 }
 
+// The lines of a report are composed in UTF-8, with escapes for what the
+// file lacks, then encoded as the file holds them.
 std::vector<std::string> TextReport(const std::vector<Entry>& entries, const LocalTime& now,
-                                    const LocaleSeparators& locale) {
-    std::vector<std::string> lines = {HeadLine(TargetDir, now, locale), ""};
+                                    const Platform& platform, const Holds& holds) {
+    const LocaleSeparators& locale = platform.locale;
+    std::vector<std::string> lines = {HeadLine(TargetDir, now, locale, holds), ""};
     ByteCount total = 0;
     std::int32_t count = 0;
     for (const Entry& entry : entries) {
         ++count;
         total += entry.size;
         const std::string field =
-            entry.failed ? std::string(kFailedSizeField) : FormatGrouped(entry.size, locale);
-        for (std::string& line : EntryLines(field, ShownEntryName(entry.name), locale)) {
+            entry.problem ? std::string(kFailedSizeField) : FormatGrouped(entry.size, locale);
+        for (std::string& line :
+             EntryLines(field, ShownEntryName(entry.Text(holds), holds), locale)) {
             lines.push_back(std::move(line));
         }
     }
     lines.insert(lines.end(), {"", TotalsLine(total, count, locale), RuleLine(), ""});
+    for (std::string& line : lines) {
+        line = platform.files.Encode(line);
+    }
     return lines;
 }
 
+// A CSV name's quoting is decided on the bytes the file holds. (No
+// character of a Windows code page has a comma, a quote, CR or LF among its
+// bytes, or a guard character first, so the reader, which sees characters,
+// decides alike.)
 std::vector<std::string> CsvRows(const std::vector<Entry>& entries, const LocalTime& now,
-                                 const LocaleSeparators& locale) {
+                                 const Platform& platform, const Holds& holds) {
     std::vector<std::string> rows;
     rows.reserve(entries.size());
     for (const Entry& entry : entries) {
-        rows.push_back(CsvRow(now, entry.size, entry.name, locale));
+        const std::string name = platform.files.Encode(CsvName(entry.Text(holds), holds));
+        rows.push_back(CsvRow(now, entry.size, name, platform.locale));
     }
     return rows;
 }
@@ -101,14 +119,16 @@ bool Run(const Platform& platform, const ProgressCallback& progress) {
     // The report is complete before the file is touched, and dated by one
     // reading of the clock: its name, its head line and its rows.
     const LocalTime now = platform.clock.Now();
+    const Holds holds = [&files = platform.files](std::string_view c) { return files.Holds(c); };
     std::vector<std::string> lines = style == TrackingStyle::kCsvRows
-                                         ? CsvRows(entries, now, platform.locale)
-                                         : TextReport(entries, now, platform.locale);
+                                         ? CsvRows(entries, now, platform, holds)
+                                         : TextReport(entries, now, platform, holds);
     const std::string name = TrackingFileName(style, now);
     std::unique_ptr<OutputFile> file = Take(platform.files.Open(*directory, name, mode));
     // Decided under the file's lock, so that of two first runs one writes it.
     if (TakesHeader(style, file->IsNew())) {
-        lines.insert(lines.begin(), {TitleLine, RuleLine(), ""});
+        const std::string title = EscapeText(TitleLine, Escaping::kLacking, holds);
+        lines.insert(lines.begin(), {platform.files.Encode(title), RuleLine(), ""});
     }
     Check(file->Write(lines));
     file.reset();

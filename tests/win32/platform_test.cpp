@@ -5,10 +5,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <tuple>
 
 #include "common/globals.h"
-
+#include "history/history.h"
 #include "platform/history_system.h"
 #include "platform/platform.h"
 #include "platform/win32/errors.h"
@@ -18,6 +20,7 @@
 #include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
 #include "startup/program_win32.h"
+#include "tracking/run_size_track.h"
 #include "win32/folders.h"
 
 // After windows.h.
@@ -51,19 +54,29 @@ TEST(Win32Errors, SystemTexts) {
     EXPECT_EQ(ErrorFromWin32(0x2000FFFFu, "p").description, "Path/File access error: p");
 }
 
-TEST(Win32Files, LinesInTheGivenCodePage) {
-    const std::vector<std::tuple<unsigned, std::string, std::string>> cases = {
-        {1252, "caf\xC3\xA9 \xC2\xA9 \xE2\x82\xAC", "caf\xE9 \xA9 \x80"},
-        {1251, "\xD0\x9F\xD1\x80\xD0\xB8", "\xCF\xF0\xE8"},
-        {437, "\xC3\xA9", "\x82"},
-        {1252, "\xE4\xB8\xAD", "?"},  // no such character in the code page
-        {1252, "\xED\xA0\x80", "?"},  // a lone surrogate from a file name
-        {65001, "\xE4\xB8\xAD", "\xE4\xB8\xAD"},
-        {1252, "", ""},
+// Without best fit: a look-alike is no ASCII character, so that it cannot
+// plant a comma or a formula; what a code page lacks, the writer escapes.
+TEST(Win32Files, TextInTheGivenCodePage) {
+    const std::vector<std::tuple<unsigned, std::string, std::string, bool>> cases = {
+        // The code page, UTF-8, the bytes, whether the code page has it all.
+        {1252, "caf\xC3\xA9 \xC2\xA9 \xE2\x82\xAC", "caf\xE9 \xA9 \x80", true},
+        {932, "\xE6\x97\xA5\xEF\xBC\x9D", "\x93\xFA\x81\x81", true},
+        {1252, "\xEF\xBC\x9D\x31\xEF\xBC\x8Cy", "?1?y", false},  // no look-alike = or comma
+        {1252, "\xED\xA0\x80", "?", false},  // a lone surrogate from a file name
+        {65001, "\xED\xA0\x80", "\xEF\xBF\xBD", false},
+        {1252, "\xE9", "?", false},  // not UTF-8
+        {1252, "", "", true},
     };
-    for (const auto& [code_page, utf8, expected] : cases) {
-        EXPECT_EQ(ToCodePage(utf8, code_page), expected) << code_page << " " << utf8;
+    for (const auto& [code_page, utf8, bytes, has] : cases) {
+        EXPECT_EQ(std::tuple(ToCodePage(utf8, code_page), InCodePage(utf8, code_page),
+                             FromCodePage(bytes, code_page) == utf8),
+                  std::tuple(bytes, has, has))
+            << code_page << " " << utf8;
     }
+    // A grouping symbol the code page lacks: a no-break space, else a blank.
+    EXPECT_EQ(GroupSymbolFor("\u202F", 1252) + GroupSymbolFor("\u202F", 932) +
+                  GroupSymbolFor("\u2019", 1252),
+              "\u00A0 \u2019");
 }
 
 TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
@@ -138,11 +151,10 @@ TEST(Win32Files, AppendReplaceRollBackAndNewFiles) {
     write(OpenMode::kAppend, "lost", false);
     EXPECT_FALSE(fs::exists(dir.fs() / "Sizewalk.txt"));
     write(OpenMode::kAppend, "one", true);
-    write(OpenMode::kAppend, "\xC3\xA9", true);
+    write(OpenMode::kAppend, "\xE9", true);  // lines come encoded: written as they are
     write(OpenMode::kAppend, "lost", false);
     write(OpenMode::kReplace, "lost", false);
-    const std::string acp = ToCodePage("\xC3\xA9", CP_ACP);
-    EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.txt"), "one\r\n" + acp + "\r\n");
+    EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.txt"), "one\r\n\xE9\r\n");
     write(OpenMode::kReplace, "two", true);
     EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.txt"), "two\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.fs()), fs::directory_iterator()), 1);
@@ -174,6 +186,40 @@ TEST(Win32Files, AppendReplaceRollBackAndNewFiles) {
     EXPECT_EQ(ReadAll(dir.fs() / "plain"), "x\r\nmore\r\n");
 }
 
+// Names the code page (Windows-1252 here) lacks or has only look-alikes of,
+// and a digit-grouping symbol it lacks: written by the Windows writer in
+// each style and read back by the history as they were.
+TEST(Win32Files, EveryNameReadsBackInEachStyle) {
+    const std::vector<std::string> names = {"\xEF\xBC\x9D\x31\xEF\xBC\x8B\x31", "x\xEF\xBC\x8Cy",
+                                            "\xE6\x97\xA5\xE6\x9C\xAC", "\xE5\x86\x99\xE7\x9C\x9F",
+                                            "M\xC3\xBCller Daten"};
+    TempDir dir;
+    std::map<std::string, std::vector<std::optional<ByteCount>>> written, read;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        dir.File(fs::path(Wide(names[i])) / "f", 23940 * (i + 1));
+        written[names[i]].assign(3, ByteCount(23940 * (i + 1)));
+    }
+    SystemPlatform system;
+    Platform platform = system.Get();  // the user's U+202F as the files can hold it:
+    platform.locale.digit_group = GroupSymbolFor("\u202F", CP_ACP);
+    CommandText = "unattended";
+    TargetDir = dir.path();
+    for (const std::int16_t style : {1, 2, 3}) {
+        OutputStyle = style;
+        ASSERT_EQ(RunSizeTrack(platform), RunOutcome::kCompleted);
+    }
+    // The no-break space in Windows-1252.
+    EXPECT_NE(ReadAll(dir.fs() / "Sizewalk.txt").find("\n23\240940 "), std::string::npos);
+    const Outcome<history::History> h = history::LoadHistory(dir.path(), *MakeSystemHistory());
+    ASSERT_TRUE(h.ok()) << h.error().description;
+    for (const history::Series& series : h.value().series) {
+        for (const std::uint64_t value : series.values) {
+            read[series.name].push_back(h.value().ValueOf(value));
+        }
+    }
+    EXPECT_TRUE(read == written);
+}
+
 TEST(Win32Files, NobodyElseOpensTheFileWhileARunWritesIt) {
     TempDir dir;
     Win32FileService service(std::chrono::milliseconds(0));
@@ -201,8 +247,8 @@ TEST(Win32Files, NobodyElseOpensTheFileWhileARunWritesIt) {
 }
 
 // Reading the history: each entry's kind; a file read to its size at
-// opening, once no run holds it, and its owner; the window's page in a new
-// temporary file; a report file replaced whole.
+// opening, once no run holds it, and its owner; the free space; the window's
+// page in a new temporary file; a report file replaced whole.
 TEST(Win32History, ListsReadsAndWrites) {
     TempDir tmp;
     tmp.File("Sizewalk.csv", 3 << 20);
@@ -234,6 +280,10 @@ TEST(Win32History, ListsReadsAndWrites) {
     EXPECT_EQ(total, std::size_t{3} << 20);
     EXPECT_FALSE(system->OpenForReading(tmp.path() + "Sizewalk_20031005.txt", 0ms).ok());
     EXPECT_FALSE(system->ListFiles(tmp.path() + "missing\\").ok());
+    // The free space of the caller's drive; a folder on the same volume.
+    EXPECT_GT(system->FreeSpace(tmp.path()).value().value_or(0), ByteCount{0});
+    EXPECT_EQ(system->FileSystemOf(tmp.path() + "Sizewalk_20031005.txt")->device,
+              system->FileSystemOf(tmp.path())->device);
 
     // Earlier pages go when they are a day old; other files stay.
     const fs::path temp = fs::temp_directory_path();

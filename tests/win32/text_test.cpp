@@ -1,5 +1,6 @@
 // The Windows layer's text handling: UTF-16 names, the command text inside
-// the process command line, and the locale's separators.
+// the process command line, the locale's separators, and lines of a code
+// page read as UTF-8.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -100,6 +101,30 @@ TEST(Win32Text, SeparatorsInDateAndTimeFormats) {
     };
     for (const auto& [format, is_date, expected] : cases) {
         EXPECT_EQ(is_date ? DateSeparatorOf(format) : TimeSeparatorOf(format), expected) << format;
+    }
+}
+
+// Each line that is not UTF-8 is converted whole, however the file is read.
+TEST(Win32Text, LinesOfACodePageReadAsUtf8) {
+    struct Bytes final : InputFile {
+        std::string_view rest = "caf\xE9\r\n\xC3\xA9t\xC3\xA9\n\nM\xFCller";
+        Outcome<std::size_t> Read(char* buffer, std::size_t size) override {
+            const std::size_t n = rest.copy(buffer, size);
+            rest.remove_prefix(n);
+            return n;
+        }
+        bool TrustedOwner() const override { return true; }
+    };
+    for (const std::size_t block : {1, 3, 100}) {
+        Utf8Lines lines(
+            std::make_unique<Bytes>(),
+            [](std::string_view line) { return std::string("[").append(line) + "]"; }, block);
+        std::string read;
+        char buffer[2];
+        for (std::size_t n = 1; n > 0; read.append(buffer, n)) {
+            n = lines.Read(buffer, sizeof buffer).value();
+        }
+        EXPECT_EQ(read, "[caf\xE9\r\n]\xC3\xA9t\xC3\xA9\n\n[M\xFCller]") << block;
     }
 }
 

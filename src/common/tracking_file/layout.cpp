@@ -1,7 +1,6 @@
 #include "common/tracking_file/layout.h"
 
 #include "common/tracking_file/fields.h"
-#include "common/tracking_file/names.h"
 
 namespace sizewalk {
 namespace {
@@ -70,10 +69,11 @@ std::optional<Layout> TrackingLayout(std::string_view file_name, bool ignore_cas
     return std::nullopt;
 }
 
-std::string ScanningProblemName(std::string_view name, std::string_view description) {
+std::string ScanningProblemName(std::string_view name, std::string_view description,
+                                const Holds& holds) {
     std::string text(name);
     text += kScanningProblem;
-    text += EscapeText(description);
+    text += EscapeText(description, Escaping::kFile, holds);
     text += kProblemEnd;
     return text;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/tracking_file/names.h"
 #include "platform/clock_locale.h"
 
 namespace sizewalk {
@@ -70,9 +71,11 @@ inline constexpr std::string_view kTotalsEnd = " subdirectories";
 // " // " ends the name.
 inline constexpr std::string_view kScanningProblem = " // Scanning Problem: ";
 inline constexpr std::string_view kProblemEnd = ". Directory size reset to zero.";
-// The description is escaped (EscapeText): it names a path, and a user who
-// chooses the path must not bring a line break or a control into a file.
-std::string ScanningProblemName(std::string_view name, std::string_view description);
+// The description is escaped (EscapeText, with what the file `holds`): it
+// names a path, and a user who chooses the path must not bring a line break
+// or a control into a file.
+std::string ScanningProblemName(std::string_view name, std::string_view description,
+                                const Holds& holds = {});
 // The name in such a text; nothing when the text tells of no problem.
 std::optional<std::string_view> NameWithProblem(std::string_view text);
 

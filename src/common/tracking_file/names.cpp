@@ -22,39 +22,64 @@ int HexDigit(char c) {
     return at == std::string_view::npos ? -1 : static_cast<int>(at);
 }
 
+// How EscapeText writes a character, or a byte that is not UTF-8.
+enum class Form { kAsIs, kBackslash, kLetter, kHex };
+
+// The form of what is at `pos`, and its `length` in bytes.
+Form FormAt(std::string_view text, std::size_t pos, Escaping escaping, const Holds& holds,
+            std::size_t& length) {
+    const auto byte = static_cast<unsigned char>(text[pos]);
+    const std::size_t utf8 = Utf8Length(text, pos);
+    length = utf8 == 0 ? 1 : utf8;
+    if (byte == '\\') {
+        return Form::kBackslash;
+    }
+    if (byte >= 0x80 && holds && !holds(text.substr(pos, length))) {
+        return Form::kHex;
+    }
+    if (escaping == Escaping::kLacking) {
+        return Form::kAsIs;
+    }
+    if (utf8 == 0) {
+        return escaping == Escaping::kFile && byte >= 0xA0 ? Form::kAsIs : Form::kHex;
+    }
+    if (!IsControlCharacter(text.substr(pos, length))) {
+        return Form::kAsIs;
+    }
+    return byte == '\t' || byte == '\n' || byte == '\r' ? Form::kLetter : Form::kHex;
+}
+
 }  // namespace
 
-std::string EscapeText(std::string_view text, Escaping escaping) {
+std::string EscapeText(std::string_view text, Escaping escaping, const Holds& holds) {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        const std::size_t length = Utf8Length(text, i);
-        if (length == 0) {
-            if (escaping == Escaping::kFile && byte >= 0xA0) {
-                out += text[i];
-            } else {
-                AppendHex(out, byte);
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < text.size(); i += length) {
+        switch (FormAt(text, i, escaping, holds, length)) {
+            case Form::kAsIs:
+                out += text.substr(i, length);
+                break;
+            case Form::kBackslash: {
+                // Doubled only where a reader would take it for an escape.
+                out += '\\';
+                std::size_t next = 0;
+                if (i + 1 < text.size() &&
+                    (std::string_view("tnrx").find(text[i + 1]) != std::string_view::npos ||
+                     FormAt(text, i + 1, escaping, holds, next) != Form::kAsIs)) {
+                    out += '\\';
+                }
+                break;
             }
-            ++i;
-            continue;
-        }
-        const std::string_view character = text.substr(i, length);
-        i += length;
-        if (byte == '\\') {
-            out += "\\\\";
-        } else if (!IsControlCharacter(character)) {
-            out += character;
-        } else if (byte == '\t') {
-            out += "\\t";
-        } else if (byte == '\n') {
-            out += "\\n";
-        } else if (byte == '\r') {
-            out += "\\r";
-        } else {
-            for (const char c : character) {
-                AppendHex(out, static_cast<unsigned char>(c));
-            }
+            case Form::kLetter:
+                out += '\\';
+                out += text[i] == '\t' ? 't' : text[i] == '\n' ? 'n' : 'r';
+                break;
+            case Form::kHex:
+                for (const char c : text.substr(i, length)) {
+                    AppendHex(out, static_cast<unsigned char>(c));
+                }
+                break;
         }
     }
     return out;

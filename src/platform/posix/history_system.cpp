@@ -3,6 +3,9 @@
 
 #include <fcntl.h>
 #include <langinfo.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -62,6 +65,28 @@ class PosixHistorySystem final : public HistorySystem {
             return ErrorFromErrno(error, path);
         }
         return path;
+    }
+
+    Outcome<std::optional<ByteCount>> FreeSpace(const std::string& dir) override {
+        struct statvfs space {};
+        if (statvfs(dir.c_str(), &space) != 0) {
+            return ErrorFromErrno(errno, dir);
+        }
+        if (space.f_blocks == 0) {
+            return std::optional<ByteCount>();
+        }
+        return std::optional<ByteCount>(ByteCount{space.f_bavail} * space.f_frsize);
+    }
+
+    std::optional<FileSystemKey> FileSystemOf(const std::string& path) override {
+        struct statx entry {};
+        if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                  STATX_TYPE | STATX_MNT_ID, &entry) != 0) {
+            return std::nullopt;
+        }
+        // The mount where the kernel tells it (5.8 on).
+        return FileSystemKey{makedev(entry.stx_dev_major, entry.stx_dev_minor),
+                             (entry.stx_mask & STATX_MNT_ID) != 0 ? entry.stx_mnt_id : 0};
     }
 
     std::int64_t EpochSeconds(const LocalTime& local) override {

@@ -84,8 +84,8 @@ LocaleSeparators ReadLocaleSeparators() {
 }
 
 struct SystemPlatform::Impl {
-    PosixFolderService folders{walk::WalkOptions{
-        walk::ParseThreadCount(std::getenv("SIZEWALK_THREADS")), nullptr, &stop_requested}};
+    PosixFolderService folders{walk::WalkOptions{ParseWalkThreads(std::getenv("SIZEWALK_THREADS")),
+                                                 nullptr, &stop_requested}};
     PosixFileService files{PosixFileOptions{&stop_requested}};
     StreamMessageBox stderr_messages{stderr};
     PosixClock clock;

@@ -1,5 +1,6 @@
 #include "platform/win32/file_service.h"
 
+#include <algorithm>
 #include <thread>
 #include <utility>
 
@@ -53,7 +54,7 @@ class Win32OutputFile final : public OutputFile {
     Status Write(const std::vector<std::string>& lines) override {
         std::string block = torn_ ? "\r\n" : "";
         for (const std::string& line : lines) {
-            block += ToCodePage(line, CP_ACP);
+            block += line;
             block += "\r\n";
         }
         if (!SetFilePointerEx(handle_, LARGE_INTEGER{}, nullptr, FILE_END)) {
@@ -142,15 +143,46 @@ std::string ToCodePage(std::string_view utf8, unsigned code_page) {
     if (wide.empty()) {
         return {};
     }
+    // UTF-8 (a system set to it) takes no flags.
+    const unsigned actual = code_page == CP_ACP ? GetACP() : code_page;
+    const DWORD flags = actual == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
     const int wide_length = static_cast<int>(wide.size());
     const int length =
-        WideCharToMultiByte(code_page, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(length), '\0');
+        WideCharToMultiByte(actual, flags, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(std::max(length, 0)), '\0');
     if (length > 0) {
-        WideCharToMultiByte(code_page, 0, wide.data(), wide_length, text.data(), length, nullptr,
+        WideCharToMultiByte(actual, flags, wide.data(), wide_length, text.data(), length, nullptr,
                             nullptr);
     }
     return text;
+}
+
+std::string FromCodePage(std::string_view bytes, unsigned code_page) {
+    if (bytes.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(bytes.size());
+    const int length = MultiByteToWideChar(code_page, 0, bytes.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
+    if (length > 0) {
+        MultiByteToWideChar(code_page, 0, bytes.data(), size, wide.data(), length);
+    }
+    return Narrow(wide);
+}
+
+bool InCodePage(std::string_view utf8, unsigned code_page) {
+    // Back and forth unchanged: no default character, no byte that is not
+    // UTF-8, no lone surrogate.
+    return FromCodePage(ToCodePage(utf8, code_page), code_page) == utf8;
+}
+
+std::string GroupSymbolFor(std::string symbol, unsigned code_page) {
+    for (std::string candidate : {std::move(symbol), std::string("\u00A0")}) {
+        if (InCodePage(candidate, code_page)) {
+            return candidate;
+        }
+    }
+    return " ";
 }
 
 Outcome<std::unique_ptr<OutputFile>> Win32FileService::Open(const Directory& directory,

@@ -8,6 +8,7 @@
 
 #include "platform/file_service.h"
 #include "platform/win32/errors.h"
+#include "platform/win32/file_service.h"
 #include "platform/win32/long_path.h"
 #include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
@@ -241,7 +242,14 @@ class Win32HistorySystem final : public HistorySystem {
         const std::wstring& name = file.value();
         input->Limit(size.QuadPart,
                      TrustedOwner(handle, name.substr(0, name.find_last_of(L'\\') + 1)));
-        return std::unique_ptr<InputFile>(std::move(input));
+        // The files are written in the system's code page; where that is
+        // UTF-8, a line that is not keeps its bytes.
+        if (GetACP() == CP_UTF8) {
+            return std::unique_ptr<InputFile>(std::move(input));
+        }
+        return std::unique_ptr<InputFile>(std::make_unique<win32::Utf8Lines>(
+            std::move(input),
+            [](std::string_view line) { return win32::FromCodePage(line, CP_ACP); }));
     }
 
     Outcome<std::unique_ptr<ReplacementFile>> Replace(const std::string& path) override {
@@ -327,6 +335,43 @@ class Win32HistorySystem final : public HistorySystem {
         const std::int64_t ticks =
             (static_cast<std::int64_t>(file_time.dwHighDateTime) << 32) | file_time.dwLowDateTime;
         return (ticks - 116444736000000000LL) / 10000000;  // 100 ns since 1601
+    }
+
+    Outcome<std::optional<ByteCount>> FreeSpace(const std::string& dir) override {
+        Outcome<std::wstring> long_dir = LongPath(dir);
+        if (!long_dir.ok()) {
+            return long_dir.error();
+        }
+        ULARGE_INTEGER available{};  // to this user, within a quota
+        ULARGE_INTEGER total{};
+        if (!GetDiskFreeSpaceExW(win32::JoinPath(long_dir.value(), L"").c_str(), &available, &total,
+                                 nullptr)) {
+            return ErrorFromWin32(GetLastError(), dir);
+        }
+        if (total.QuadPart == 0) {
+            return std::optional<ByteCount>();
+        }
+        return std::optional<ByteCount>(ByteCount{available.QuadPart});
+    }
+
+    std::optional<FileSystemKey> FileSystemOf(const std::string& path) override {
+        Outcome<std::wstring> long_path = LongPath(path);
+        if (!long_path.ok()) {
+            return std::nullopt;
+        }
+        // A volume mounted on a folder is followed to that volume.
+        const HANDLE handle =
+            CreateFileW(long_path.value().c_str(), FILE_READ_ATTRIBUTES,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            return std::nullopt;
+        }
+        BY_HANDLE_FILE_INFORMATION info{};
+        const bool known = GetFileInformationByHandle(handle, &info);
+        CloseHandle(handle);
+        return known ? std::optional<FileSystemKey>(FileSystemKey{info.dwVolumeSerialNumber, 0})
+                     : std::nullopt;
     }
 
   private:

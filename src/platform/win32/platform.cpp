@@ -128,7 +128,7 @@ LocaleSeparators ReadLocaleSeparators() {
     LocaleSeparators result;
     const std::optional<std::string> thousands = win32::LocaleInfo(LOCALE_STHOUSAND);
     if (thousands && !thousands->empty()) {
-        result.digit_group = *thousands;
+        result.digit_group = win32::GroupSymbolFor(*thousands, CP_ACP);
         if (const auto grouping = win32::LocaleInfo(LOCALE_SGROUPING)) {
             result.grouping = win32::GroupingOf(*grouping);
         }

@@ -1,6 +1,8 @@
 #include "platform/win32/text.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 #include <vector>
 
 #include "platform/clock_locale.h"
@@ -81,6 +83,17 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& code) {
         code = (code << 6) | (byte & 0x3F);
     }
     return code >= min && code <= 0x10FFFF ? length : 0;
+}
+
+bool IsUtf8(std::string_view text) {
+    char32_t code = 0;
+    for (std::size_t pos = 0, length = 0; pos < text.size(); pos += length) {
+        length = DecodeUtf8(text, pos, code);
+        if (length == 0) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // The texts between successive fields of a format picture ("dd.MM.yyyy",
@@ -224,6 +237,46 @@ std::string DateSeparatorOf(std::string_view date_format) {
 
 std::string TimeSeparatorOf(std::string_view time_format) {
     return CommonSeparator(TextsBetweenFields(time_format, "hHms", "t"), FormatFields::kTime);
+}
+
+Outcome<std::size_t> Utf8Lines::Read(char* buffer, std::size_t size) {
+    // No line of a tracking file is this long: one is handed on unconverted,
+    // in parts, for the reader to skip.
+    constexpr std::size_t kLongest = std::size_t{1} << 20;
+    while (handed_ == ready_.size() && !ended_) {
+        ready_.clear();
+        handed_ = 0;
+        const std::size_t kept = raw_.size();
+        raw_.resize(kept + block_);
+        const Outcome<std::size_t> got = file_->Read(raw_.data() + kept, block_);
+        raw_.resize(kept + (got.ok() ? got.value() : 0));
+        if (!got.ok()) {
+            return got.error();
+        }
+        ended_ = got.value() == 0;
+        std::size_t end = raw_.rfind('\n');
+        end = ended_ ? raw_.size() : end == std::string::npos ? 0 : end + 1;
+        if (end == 0 && raw_.size() >= kLongest) {
+            ready_.swap(raw_);
+            continue;
+        }
+        for (std::size_t pos = 0; pos < end;) {
+            const std::size_t lf = raw_.find('\n', pos);
+            const std::size_t stop = std::min(lf == std::string::npos ? end : lf + 1, end);
+            const std::string_view line(raw_.data() + pos, stop - pos);
+            if (IsUtf8(line)) {
+                ready_ += line;
+            } else {
+                ready_ += to_utf8_(line);
+            }
+            pos = stop;
+        }
+        raw_.erase(0, end);
+    }
+    const std::size_t n = std::min(size, ready_.size() - handed_);
+    std::memcpy(buffer, ready_.data() + handed_, n);
+    handed_ += n;
+    return n;
 }
 
 }  // namespace sizewalk::win32

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "platform/posix/walk/worker_count.h"
+#include "platform/walk_threads.h"
 
 namespace sizewalk::walk {
 
@@ -20,13 +20,13 @@ std::size_t UsableDescriptors() {
 
 std::size_t WalkerCount(std::size_t usable, unsigned wanted) {
     const std::size_t workers =
-        std::clamp<std::size_t>(usable / kLeastPerWalker, 2, kMaxThreads + 1) - 1;
+        std::clamp<std::size_t>(usable / kLeastPerWalker, 2, kMaxWalkThreads + 1) - 1;
     return std::min<std::size_t>(wanted, workers) + 1;
 }
 
-std::size_t FramesPerWalker(std::size_t usable, std::size_t walkers) {
-    const std::size_t per = usable / walkers;
-    return std::clamp<std::size_t>(per > 2 ? per - 2 : 0, 2, kMostFramesPerWalker);
+std::size_t SpareFrames(std::size_t usable, std::size_t walkers) {
+    const std::size_t least = walkers * kLeastPerWalker;
+    return usable > least ? usable - least : 0;
 }
 
 }  // namespace sizewalk::walk

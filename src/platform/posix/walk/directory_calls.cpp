@@ -22,6 +22,12 @@ constexpr std::uint64_t kFusectlMagic = 0x65735543;
 constexpr std::uint64_t kNsfsMagic = 0x6e736673;
 constexpr std::uint64_t kRpcPipefsMagic = 0x67596969;
 constexpr std::uint64_t kHugetlbfsMagic = 0x958458f6;
+constexpr std::uint64_t kGpfsMagic = 0x47504653;
+constexpr std::uint64_t kLustreMagic = 0x0bd00bd0;
+constexpr std::uint64_t kGfs2Magic = 0x01161970;
+constexpr std::uint64_t kOrangefsMagic = 0x20030528;
+constexpr std::uint64_t kBeegfsMagic = 0x19830326;
+constexpr std::uint64_t kVboxsfMagic = 0x786f4256;
 
 }  // namespace
 
@@ -65,9 +71,44 @@ bool IsPseudoFileSystem(std::uint64_t type) {
     }
 }
 
-bool OnPseudoFileSystem(int fd) {
+// FUSE covers sshfs, rclone, GlusterFS, virtiofs and the like; OCFS2 and
+// GFS2 take a cluster lock over the network for their metadata.
+bool IsNetworkFileSystem(std::uint64_t type) {
+    switch (type) {
+        case NFS_SUPER_MAGIC:
+        case SMB_SUPER_MAGIC:
+        case CIFS_SUPER_MAGIC:
+        case SMB2_SUPER_MAGIC:
+        case FUSE_SUPER_MAGIC:
+        case V9FS_MAGIC:
+        case CEPH_SUPER_MAGIC:
+        case AFS_SUPER_MAGIC:
+        case AFS_FS_MAGIC:
+        case CODA_SUPER_MAGIC:
+        case NCP_SUPER_MAGIC:
+        case kGpfsMagic:
+        case kLustreMagic:
+        case OCFS2_SUPER_MAGIC:
+        case kGfs2Magic:
+        case kOrangefsMagic:
+        case kBeegfsMagic:
+        case kVboxsfMagic:
+            return true;
+        default:
+            return false;
+    }
+}
+
+FileSystemKind DirectoryCalls::FileSystemOf(int fd) {
     struct statfs fs {};
-    return fstatfs(fd, &fs) == 0 && IsPseudoFileSystem(static_cast<std::uint64_t>(fs.f_type));
+    if (fstatfs(fd, &fs) != 0) {
+        return FileSystemKind::kLocal;
+    }
+    const auto type = static_cast<std::uint64_t>(static_cast<std::uint32_t>(fs.f_type));
+    if (IsPseudoFileSystem(type)) {
+        return FileSystemKind::kPseudo;
+    }
+    return IsNetworkFileSystem(type) ? FileSystemKind::kNetwork : FileSystemKind::kLocal;
 }
 
 }  // namespace sizewalk::walk

@@ -12,6 +12,8 @@
 
 namespace sizewalk::walk {
 
+enum class FileSystemKind { kLocal, kPseudo, kNetwork };
+
 class DirectoryCalls {
   public:
     virtual ~DirectoryCalls() = default;
@@ -23,10 +25,32 @@ class DirectoryCalls {
     virtual long ReadEntries(int fd, void* buffer, std::size_t size);
     // fstatat(dir, name) without following a link; 0, or -1 and errno.
     virtual int StatEntry(int dir, const char* name, struct stat* st);
+    // The kind of file system the directory open on `fd` lies on (fstatfs);
+    // local when it cannot be told.
+    virtual FileSystemKind FileSystemOf(int fd);
 };
 
 // The batch size for ReadEntries: a few hundred entries a call.
 inline constexpr std::size_t kEntryBufferSize = 64 * 1024;
+
+// Calls visit(name, d_type) for every entry of one batch, `length` bytes
+// read into `buffer` by ReadEntries, except "." and "..", until visit
+// returns false. Whether it went through.
+template <typename Visit>
+bool ForEachInBatch(const char* buffer, long length, Visit&& visit) {
+    for (long pos = 0; pos < length;) {
+        const auto* entry = reinterpret_cast<const dirent64*>(buffer + pos);
+        pos += entry->d_reclen;
+        const char* name = entry->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
+            continue;
+        }
+        if (!visit(name, entry->d_type)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 // Calls visit(name, d_type) for every entry of the directory open on `fd`
 // except "." and "..", until visit returns false. `buffer` holds
@@ -39,19 +63,8 @@ int ForEachEntry(DirectoryCalls& calls, int fd, char* buffer, Visit&& visit) {
         if (length < 0) {
             return errno;
         }
-        if (length == 0) {
+        if (length == 0 || !ForEachInBatch(buffer, length, visit)) {
             return 0;
-        }
-        for (long pos = 0; pos < length;) {
-            const auto* entry = reinterpret_cast<const dirent64*>(buffer + pos);
-            pos += entry->d_reclen;
-            const char* name = entry->d_name;
-            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) {
-                continue;
-            }
-            if (!visit(name, entry->d_type)) {
-                return 0;
-            }
         }
     }
 }
@@ -60,7 +73,8 @@ int ForEachEntry(DirectoryCalls& calls, int fd, char* buffer, Visit&& visit) {
 // `type` is statfs's f_type. Their trees count as 0 bytes.
 bool IsPseudoFileSystem(std::uint64_t type);
 
-// Whether the directory open on `fd` lies on such a file system.
-bool OnPseudoFileSystem(int fd);
+// Network, cluster and FUSE file systems, where every request the walk makes
+// is a round trip to a server or a process.
+bool IsNetworkFileSystem(std::uint64_t type);
 
 }  // namespace sizewalk::walk

@@ -1,9 +1,12 @@
 #include "platform/posix/walk/parallel_listing.h"
 
+#include <algorithm>
 #include <exception>
+#include <thread>
 #include <utility>
 
 #include "platform/posix/walk/descriptor_budget.h"
+#include "platform/posix/walk/growth_meter.h"
 #include "platform/posix/walk/progress.h"
 #include "platform/posix/walk/scheduler.h"
 #include "platform/posix/walk/worker_threads.h"
@@ -13,19 +16,24 @@ namespace {
 
 class ParallelListing final : public FolderListing {
   public:
-    ParallelListing(WalkTarget target, ProgressCallback progress, unsigned threads)
-        : progress_(std::move(progress)) {
+    ParallelListing(WalkTarget target, ProgressCallback progress, unsigned requested)
+        : progress_(std::move(progress)), requested_(requested) {
+        const bool network =
+            target.calls->FileSystemOf(target.dir.get()) == FileSystemKind::kNetwork;
+        const unsigned starting = requested != 0 ? requested
+                                  : network      ? kNetworkWalkThreads
+                                                 : LocalWalkThreads();
+        // Walkers for as many workers as the walk may grow to.
         const std::size_t usable = UsableDescriptors();
-        const std::size_t walkers =
-            WalkerCount(usable, threads == 0 ? DefaultThreadCount() : threads);
-        scheduler_ = std::make_shared<Scheduler>(std::move(target), walkers,
-                                                 FramesPerWalker(usable, walkers));
+        const std::size_t walkers = WalkerCount(
+            usable, requested != 0 ? requested : std::max(starting, kNetworkWalkThreads));
+        scheduler_ =
+            std::make_shared<Scheduler>(std::move(target), walkers, SpareFrames(usable, walkers));
+        meter_.emplace(scheduler_->state());
         if (!scheduler_->state().names.empty()) {
-            // Each worker holds the scheduler, and so all it touches, for as
-            // long as it runs: it may wake after the listing is gone.
-            workers_.Start(walkers - 1,
-                           [scheduler = scheduler_](std::size_t i) { scheduler->WorkerLoop(i); });
+            TakeOn(starting);
         }
+        growth_.workers = static_cast<unsigned>(workers_.size());
     }
 
     ~ParallelListing() override { scheduler_->state().Cancel(); }
@@ -65,6 +73,7 @@ class ParallelListing final : public FolderListing {
             if (state.WaitForTree(index, kReportInterval)) {
                 break;
             }
+            Grow();
             ticker.Report();
         }
         ticker.Report();
@@ -75,8 +84,36 @@ class ParallelListing final : public FolderListing {
     }
 
   private:
+    // Takes on workers up to `count` in all, as far as there are walkers.
+    void TakeOn(unsigned count) {
+        const std::size_t most = std::min<std::size_t>(count, scheduler_->walkers() - 1);
+        if (most > workers_.size()) {
+            workers_.Add(most - workers_.size(),
+                         [scheduler = scheduler_](std::size_t i) { scheduler->WorkerLoop(i); });
+        }
+    }
+
+    // More workers once the walk has met a network file system, or while it
+    // waits on its disk and more workers pay; not when SIZEWALK_THREADS
+    // fixed their number, nor when none could be started.
+    void Grow() {
+        if (requested_ != 0 || workers_.size() == 0 || growth_.workers >= kNetworkWalkThreads) {
+            return;
+        }
+        if (scheduler_->state().network_met()) {
+            growth_.workers = kNetworkWalkThreads;
+        } else if (const std::optional<WalkSample> sample = meter_->Sample()) {
+            growth_ = NextGrowth(growth_, *sample, cores_);
+        }
+        TakeOn(growth_.workers);
+    }
+
     const ProgressCallback progress_;
+    const unsigned requested_;
+    const unsigned cores_ = std::thread::hardware_concurrency();
     std::shared_ptr<Scheduler> scheduler_;
+    std::optional<GrowthMeter> meter_;
+    WorkerGrowth growth_;
     WorkerThreads workers_;  // ended (or left behind) before the scheduler is let go
 };
 

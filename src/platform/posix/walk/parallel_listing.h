@@ -14,13 +14,14 @@
 
 #include "platform/folder_service.h"
 #include "platform/posix/walk/directory_calls.h"
-#include "platform/posix/walk/worker_count.h"
 #include "platform/stop_flag.h"
+#include "platform/walk_threads.h"
 
 namespace sizewalk::walk {
 
 struct WalkOptions {
-    // Worker threads; 0 means DefaultThreadCount().
+    // Worker threads, fixed; 0 for the default, by the file system, growing
+    // while the walk waits on its disk (LocalWalkThreads, NextGrowth).
     unsigned threads = 0;
     // The system calls: the real ones unless a test puts others here (the
     // folder service fills it in when empty).

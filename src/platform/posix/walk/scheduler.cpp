@@ -4,24 +4,23 @@
 
 namespace sizewalk::walk {
 
-Scheduler::Scheduler(WalkTarget target, std::size_t walkers, std::size_t budget)
-    : state_(std::move(target)) {
+Scheduler::Scheduler(WalkTarget target, std::size_t walkers, std::size_t spare_frames)
+    : state_(std::move(target)), pool_(spare_frames) {
     for (std::size_t i = 0; i < walkers; ++i) {
-        walkers_.push_back(std::make_unique<Walker>(state_, budget));
+        walkers_.push_back(std::make_unique<Walker>(state_, pool_));
     }
 }
 
 void Scheduler::WorkerLoop(std::size_t worker) {
-    Walker& self = *walkers_[worker];
     try {
         while (!state_.Stopping()) {
-            if (TryWork(self)) {
+            if (TryWork(worker)) {
                 continue;
             }
             if (state_.AllDone()) {
                 return;
             }
-            state_.idle.Sleep([&] { return HasWork(self); },
+            state_.idle.Sleep([&] { return HasWork(worker); },
                               [&] { return state_.Stopping() || state_.AllDone(); });
         }
     } catch (...) {
@@ -40,26 +39,28 @@ std::size_t Scheduler::NextUnclaimed() {
 }
 
 // The walker other than `self` with spare work in the lowest tree below
-// `best`, which becomes that tree; null when there is none.
-Walker* Scheduler::Victim(const Walker& self, std::size_t& best) const {
+// `best`, which becomes that tree; of several, the first after `self`. Null
+// when there is none.
+Walker* Scheduler::Victim(std::size_t self, std::size_t& best) const {
     Walker* victim = nullptr;
-    for (const auto& other : walkers_) {
+    for (std::size_t k = 1; k < walkers_.size(); ++k) {
+        Walker* other = walkers_[(self + k) % walkers_.size()].get();
         const std::size_t hint = other->stack().steal_hint();
-        if (other.get() != &self && hint < best) {
+        if (hint < best) {
             best = hint;
-            victim = other.get();
+            victim = other;
         }
     }
     return victim;
 }
 
-bool Scheduler::HasWork(const Walker& self) {
+bool Scheduler::HasWork(std::size_t self) {
     std::size_t best = kNoTree;
     return NextUnclaimed() != kNoTree || Victim(self, best) != nullptr;
 }
 
 // Runs one piece of work; false when there was none.
-bool Scheduler::TryWork(Walker& self) {
+bool Scheduler::TryWork(std::size_t self) {
     const std::size_t next = NextUnclaimed();
     std::size_t best = next;
     Walker* victim = Victim(self, best);
@@ -68,12 +69,12 @@ bool Scheduler::TryWork(Walker& self) {
             return false;
         }
         if (Claim(next)) {
-            self.RunTree(next);
+            walkers_[self]->RunTree(next);
         }
         return true;
     }
-    if (std::optional<LentTask> task = victim->stack().Lend(*state_.calls)) {
-        self.RunLent(std::move(*task));
+    if (std::optional<LentTask> task = victim->stack().Lend(kFilesPerLoan)) {
+        walkers_[self]->RunLent(std::move(*task));
     }
     return true;
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <utility>
 
 namespace sizewalk::walk {
@@ -45,22 +46,67 @@ bool TaskStack::OnPath(FileId id) const {
 
 bool TaskStack::Push(Frame frame) {
     std::lock_guard lock(mu_);
-    // The last subdirectory of the top frame is the owner's next step; below
-    // the top, every one is worth taking.
-    const bool stealable =
-        frame.hi > 1 || (!frames_.empty() && frames_.back().lo < frames_.back().hi);
+    // Below the top, every subdirectory is worth taking.
+    const bool stealable = !frames_.empty() && frames_.back().lo < frames_.back().hi;
     ids_.push_back(frame.id);
     frames_.push_back(std::move(frame));
-    if (++open_frames_ > budget_) {
-        Evict();
-    }
+    Opened();
     if (stealable) {
         steal_hint_.store(tree_);
     }
     return stealable;
 }
 
-// Closes the shallowest open frame but the top one. Called with mu_ held.
+bool TaskStack::Publish(std::vector<std::string>& subdirs, std::vector<std::string>& files) {
+    std::lock_guard lock(mu_);
+    Frame& top = frames_.back();
+    std::move(subdirs.begin(), subdirs.end(), std::back_inserter(top.subdirs));
+    std::move(files.begin(), files.end(), std::back_inserter(top.files));
+    subdirs.clear();
+    files.clear();
+    top.hi = top.subdirs.size();
+    // The last subdirectory of the top frame is the owner's next step.
+    const bool stealable = top.lo + 1 < top.hi || top.next_file < top.files.size();
+    if (stealable) {
+        steal_hint_.store(tree_);
+    }
+    return stealable;
+}
+
+bool TaskStack::TakeFiles(std::size_t count, std::vector<std::string>& out) {
+    out.clear();
+    std::lock_guard lock(mu_);
+    Frame& top = frames_.back();
+    const std::size_t end = std::min(top.files.size(), top.next_file + count);
+    for (; top.next_file < end; ++top.next_file) {
+        out.push_back(std::move(top.files[top.next_file]));
+    }
+    if (out.empty()) {
+        top.files.clear();
+        top.next_file = 0;
+    }
+    return !out.empty();
+}
+
+// A frame was opened (pushed or reopened): beyond its own frames the walker
+// takes one from the pool, or closes another. Called with mu_ held.
+void TaskStack::Opened() {
+    ++open_frames_;
+    if (open_frames_ > kOwnFrames && (open_frames_ > kMostFramesPerWalker || !pool_.Take())) {
+        Evict();
+    }
+}
+
+// An open frame was closed on its way off the stack.
+void TaskStack::Closed() {
+    if (open_frames_-- > kOwnFrames) {
+        pool_.Give(1);
+    }
+}
+
+// Closes the shallowest open frame but the top one; the frame just opened
+// takes its place in the count. Called with mu_ held and more than
+// kOwnFrames open, so there is one.
 void TaskStack::Evict() {
     for (std::size_t i = lowest_maybe_open_; i + 1 < frames_.size(); ++i) {
         Frame& frame = frames_[i];
@@ -87,7 +133,7 @@ int TaskStack::Pop() {
         lowest_maybe_open_ = std::min(lowest_maybe_open_, frames_.size());
     }
     if (done.fd) {
-        --open_frames_;
+        Closed();  // closed at the end, after climbing through it
     }
     if (!frames_.empty() && !frames_.back().fd && evicted_with_work_ > 0) {
         return Reopen(done.fd);
@@ -116,8 +162,8 @@ int TaskStack::Reopen(const Descriptor& child) {
         parent.evicted = false;
         --evicted_with_work_;
     }
-    ++open_frames_;
     lowest_maybe_open_ = std::min(lowest_maybe_open_, frames_.size() - 1);
+    Opened();
     return 0;
 }
 
@@ -125,34 +171,56 @@ void TaskStack::Unwind() {
     std::lock_guard lock(mu_);
     frames_.clear();
     ids_.clear();
+    if (open_frames_ > kOwnFrames) {
+        pool_.Give(open_frames_ - kOwnFrames);
+    }
     open_frames_ = 0;
     evicted_with_work_ = 0;
     lowest_maybe_open_ = 0;
 }
 
-std::optional<LentTask> TaskStack::Lend(DirectoryCalls& calls) {
+std::optional<LentTask> TaskStack::Lend(std::size_t files) {
     std::lock_guard lock(mu_);
-    for (std::size_t i = 0; i < frames_.size(); ++i) {
-        Frame& frame = frames_[i];
-        const std::size_t keep = i + 1 == frames_.size() ? 1 : 0;  // the owner's next
-        if (!frame.fd || frame.lo + keep >= frame.hi) {
-            continue;
+    // The files of the directory being read first: its owner stats them one
+    // by one. Else the shallowest subdirectory, the largest piece.
+    const bool lend_files =
+        !frames_.empty() && frames_.back().next_file < frames_.back().files.size();
+    std::size_t from = lend_files ? frames_.size() - 1 : 0;
+    for (; !lend_files && from < frames_.size(); ++from) {
+        const Frame& frame = frames_[from];
+        const std::size_t keep = from + 1 == frames_.size() ? 1 : 0;  // the owner's next
+        if (frame.fd && frame.lo + keep < frame.hi) {
+            break;
         }
-        LentTask task;
-        task.tree = tree_;
-        task.tally = tally_;
-        task.path = PathOf(i + 1, {frame.subdirs[frame.lo]});
+    }
+    if (from == frames_.size()) {
+        steal_hint_.store(kNoTree);
+        return std::nullopt;
+    }
+    Frame& frame = frames_[from];
+    LentTask task;
+    task.parent.Reset(fcntl(frame.fd.get(), F_DUPFD_CLOEXEC, 0));
+    if (!task.parent) {
+        steal_hint_.store(kNoTree);  // out of descriptors: the owner goes on alone
+        return std::nullopt;
+    }
+    task.tree = tree_;
+    task.tally = tally_;
+    if (lend_files) {
+        task.path = PathOf(from + 1, {});
+        const std::size_t end = std::min(frame.files.size(), frame.next_file + files);
+        for (; frame.next_file < end; ++frame.next_file) {
+            task.files.push_back(std::move(frame.files[frame.next_file]));
+        }
+    } else {
+        task.path = PathOf(from + 1, {frame.subdirs[frame.lo]});
+        task.name = std::move(frame.subdirs[frame.lo++]);
         task.parent_device = frame.id.device;
         task.ancestors.assign(ids_.begin(),
-                              ids_.begin() + static_cast<std::ptrdiff_t>(ancestors_ + i + 1));
-        const std::string name = std::move(frame.subdirs[frame.lo++]);
-        task.fd.Reset(calls.OpenDirectory(frame.fd.get(), name.c_str()));
-        task.error = task.fd ? 0 : errno;
-        tally_->outstanding.fetch_add(1);  // while the owner's task keeps it above 0
-        return task;
+                              ids_.begin() + static_cast<std::ptrdiff_t>(ancestors_ + from + 1));
     }
-    steal_hint_.store(kNoTree);
-    return std::nullopt;
+    tally_->outstanding.fetch_add(1);  // while the owner's task keeps it above 0
+    return task;
 }
 
 std::string TaskStack::PathOf(std::size_t frames,

@@ -72,10 +72,21 @@ void WalkState::TreeDone(std::size_t index) {
     }
 }
 
+void WalkState::NetworkMet() {
+    if (!network_met_.exchange(true)) {
+        {
+            std::lock_guard lock(done_mu_);
+            news_ = true;
+        }
+        done_cv_.notify_all();
+    }
+}
+
 bool WalkState::WaitForTree(std::size_t index, std::chrono::milliseconds timeout) {
     std::unique_lock lock(done_mu_);
-    return done_cv_.wait_for(lock, timeout, [&] { return done_[index] || failure_; }) &&
-           done_[index];
+    done_cv_.wait_for(lock, timeout, [&] { return done_[index] || failure_ || news_; });
+    news_ = false;
+    return done_[index];
 }
 
 }  // namespace sizewalk::walk

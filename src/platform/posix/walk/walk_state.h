@@ -43,6 +43,8 @@ class Doorbell {
     // Wakes one sleeper, or all of them.
     void Ring(bool all);
     bool HasSleepers() const { return sleepers_.load() > 0; }
+    // How often a worker found no work and slept, so far.
+    std::uint64_t naps() const { return naps_.load(std::memory_order_relaxed); }
     // Sleeps unless `has_work()`, until rung, `done()` or kIdleRecheck.
     template <typename HasWork, typename Done>
     void Sleep(HasWork&& has_work, Done&& done) {
@@ -51,6 +53,7 @@ class Doorbell {
         const std::uint64_t seen = epoch_.load();
         sleepers_.fetch_add(1);
         if (!has_work()) {
+            naps_.fetch_add(1, std::memory_order_relaxed);
             std::unique_lock lock(mu_);
             cv_.wait_for(lock, kIdleRecheck, [&] { return epoch_.load() != seen || done(); });
         }
@@ -62,6 +65,7 @@ class Doorbell {
     std::condition_variable cv_;
     std::atomic<std::uint64_t> epoch_{0};  // changed at every ring
     std::atomic<int> sleepers_{0};
+    std::atomic<std::uint64_t> naps_{0};
 };
 
 class WalkState {
@@ -90,22 +94,29 @@ class WalkState {
     // Throws the exception that aborted the walk, if one did.
     void RethrowFailure();
 
+    // A walker crossed into a network file system: wakes the caller of
+    // Size(), which takes on more workers.
+    void NetworkMet();
+    bool network_met() const { return network_met_.load(); }
+
     bool AllDone() const { return trees_done_.load() == names.size(); }
     // The last task in tree `index` has ended.
     void TreeDone(std::size_t index);
     // Waits until tree `index` is done, for at most `timeout` (less when
-    // the walk is aborted). Whether it is done.
+    // the walk is aborted or a network met). Whether it is done.
     bool WaitForTree(std::size_t index, std::chrono::milliseconds timeout);
     ScanProgress Progress() const { return ScanProgress{trees_done_.load(), files_seen.load()}; }
 
   private:
     const StopFlag* const stop_;
     std::atomic<bool> cancel_{false};
+    std::atomic<bool> network_met_{false};
     std::atomic<std::size_t> trees_done_{0};
-    std::mutex done_mu_;  // guards done_ and failure_
+    std::mutex done_mu_;  // guards done_, failure_ and news_
     std::condition_variable done_cv_;
     std::vector<bool> done_;
     std::exception_ptr failure_;
+    bool news_ = false;  // for the waiter in WaitForTree
 };
 
 }  // namespace sizewalk::walk

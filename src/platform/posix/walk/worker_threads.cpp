@@ -23,8 +23,12 @@ WorkerThreads::~WorkerThreads() {
     }
 }
 
-void WorkerThreads::Start(std::size_t count, const std::function<void(std::size_t)>& body) {
-    ends_->ended.assign(count, false);
+void WorkerThreads::Add(std::size_t count, const std::function<void(std::size_t)>& body) {
+    const std::size_t first = threads_.size();
+    {
+        std::lock_guard lock(ends_->mu);
+        ends_->ended.resize(first + count, false);
+    }
     // The signals that stop a run go to the thread that waits for the
     // tracking file, so that its wait ends; the workers only poll.
     sigset_t stop_signals;
@@ -34,7 +38,7 @@ void WorkerThreads::Start(std::size_t count, const std::function<void(std::size_
         sigaddset(&stop_signals, signal);
     }
     pthread_sigmask(SIG_BLOCK, &stop_signals, &old_mask);
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = first; i < first + count; ++i) {
         try {
             threads_.emplace_back([body, ends = ends_, i] {
                 body(i);

@@ -29,9 +29,9 @@ class WorkerThreads {
     WorkerThreads(const WorkerThreads&) = delete;
     WorkerThreads& operator=(const WorkerThreads&) = delete;
 
-    // Starts up to `count` threads, thread i running body(i); fewer when the
-    // system has no more to give. Called once.
-    void Start(std::size_t count, const std::function<void(std::size_t)>& body);
+    // Starts up to `count` more threads, the i-th of all running body(i);
+    // fewer when the system has no more to give. Called from one thread.
+    void Add(std::size_t count, const std::function<void(std::size_t)>& body);
     std::size_t size() const { return threads_.size(); }
 
   private:
