@@ -43,7 +43,7 @@ std::size_t OpenDescriptors() {
 // it is stat'ed; refuses to open, read or stat on demand; holds the first
 // directory opened from `held` back until `stolen` is opened (which only a
 // thief does then, taking from the other end).
-class ChangingTree : public walk::DirectoryCalls {
+class ChangingTree : public posix::walk::DirectoryCalls {
   public:
     std::string remove_dir;  // path of the directory named "vanishing"
     std::set<std::string> denied;
@@ -147,7 +147,7 @@ TEST(Engine, ChangesAndFailuresDuringTheWalk) {
 
 // A file system that gives no entry types (DT_UNKNOWN, as some network and
 // FUSE ones do): every entry is stat'ed, and links are still not followed.
-class NoEntryTypes : public walk::DirectoryCalls {
+class NoEntryTypes : public posix::walk::DirectoryCalls {
     long ReadEntries(int fd, void* buffer, std::size_t size) override {
         const long length = DirectoryCalls::ReadEntries(fd, buffer, size);
         for (auto* at = static_cast<char*>(buffer); at < static_cast<char*>(buffer) + length;) {
@@ -253,7 +253,7 @@ TEST(Engine, ProgressOnTheCallingThreadAndEarlyDestruction) {
     // Destroyed after the first entry, with the rest still being measured.
     const std::size_t before = OpenDescriptors();
     for (unsigned threads : {1u, 8u}) {
-        PosixFolderService service({threads, nullptr});
+        posix::FolderService service({threads, nullptr});
         auto listing = testing::List(service, tmp.path());
         ASSERT_TRUE(listing.ok());
         EXPECT_EQ(listing.value()->Size(0).value(), 100u);
@@ -266,7 +266,7 @@ TEST(Engine, ProgressOnTheCallingThreadAndEarlyDestruction) {
 // most 1000 times, so that a walk that goes round fails instead of hanging.
 // Opening a directory whose name begins with "s" takes a millisecond, so that
 // thieves take a's first subdirectories while its owner walks the last ones.
-class Cycles : public walk::DirectoryCalls {
+class Cycles : public posix::walk::DirectoryCalls {
   public:
     int OpenDirectory(int parent, const char* name) override {
         const std::map<std::string_view, const char*> targets = {
@@ -323,14 +323,14 @@ TEST(Engine, DirectoryCycles) {
 // Directory opens and stats that take `pause` each, as round trips to a
 // server would, counted at their most in flight at once; reads of a few
 // dozen entries at a time, as FUSE gives them.
-class SlowCalls : public walk::DirectoryCalls {
+class SlowCalls : public posix::walk::DirectoryCalls {
   public:
     SlowCalls(std::chrono::microseconds open, std::chrono::microseconds stat, bool network)
         : open_(open), stat_(stat), network_(network) {}
     std::atomic<int> most_opens{0}, most_stats{0};
 
-    walk::FileSystemKind FileSystemOf(int fd) override {
-        return network_ ? walk::FileSystemKind::kNetwork : DirectoryCalls::FileSystemOf(fd);
+    posix::walk::FileSystemKind FileSystemOf(int fd) override {
+        return network_ ? posix::walk::FileSystemKind::kNetwork : DirectoryCalls::FileSystemOf(fd);
     }
 
     int OpenDirectory(int parent, const char* name) override {
@@ -408,7 +408,7 @@ TEST(Engine, ManyRequestsInFlightWhereEachIsSlow) {
 
 // Holds the read of a directory named "hung" until released (or ten seconds
 // have passed), as a dead network mount holds a reader in the kernel.
-class HungRead : public walk::DirectoryCalls {
+class HungRead : public posix::walk::DirectoryCalls {
   public:
     int OpenDirectory(int parent, const char* name) override {
         const int fd = DirectoryCalls::OpenDirectory(parent, name);
@@ -455,7 +455,7 @@ TEST(Engine, AStopWhileAReadHangs) {
     auto calls = std::make_shared<HungRead>();
     const std::weak_ptr<HungRead> in_use = calls;
     {
-        PosixFolderService folders({2, calls, &stop});
+        posix::FolderService folders({2, calls, &stop});
         auto listing = testing::List(folders, tmp.path(), {});
         ASSERT_TRUE(listing.ok());
         std::thread stopper([&] {

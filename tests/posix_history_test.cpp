@@ -145,7 +145,7 @@ TEST(PosixHistory, OldPagesRemoved) {
         const timespec old[2] = {{now - 90000, 0}, {now - 90000, 0}};
         ASSERT_EQ(utimensat(AT_FDCWD, (tmp.path() + name).c_str(), old, AT_SYMLINK_NOFOLLOW), 0);
     }
-    RemoveOldHistoryPages(now);
+    posix::RemoveOldHistoryPages(now);
     saved != nullptr ? setenv("TMPDIR", saved, 1) : unsetenv("TMPDIR");
     std::set<std::string> left;
     for (const auto& entry : fs::directory_iterator(tmp.fs())) {

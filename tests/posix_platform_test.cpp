@@ -39,7 +39,7 @@ TEST(PosixFolderService, KernelFileSystemsCountNothing) {
         GTEST_SKIP() << "no /proc here";
     }
     // /proc/kcore alone claims up to 128 TiB.
-    PosixFolderService service;
+    posix::FolderService service;
     auto listing = testing::List(service, "/");
     ASSERT_TRUE(listing.ok());
     const auto& names = listing.value()->SubFolders();
@@ -53,7 +53,7 @@ TEST(PosixFolderService, KernelFileSystemsCountNothing) {
 // Opens `name` in `dir` with `files`.
 Outcome<std::unique_ptr<OutputFile>> OpenIn(FileService& files, const std::string& dir,
                                             const std::string& name, OpenMode mode) {
-    PosixFolderService folders;
+    posix::FolderService folders;
     auto directory = folders.OpenDirectory(dir);
     if (!directory.ok()) {
         return directory.error();
@@ -94,7 +94,7 @@ TEST(PosixFileService, RefusesFilesPlantedUnderItsNames) {
         cases.emplace_back("Sizewalk_20031008.txt",
                            "Refusing a file of another user in a shared directory: ");
     }
-    PosixFileService files;
+    posix::FileService files;
     for (const auto& [name, reason] : cases) {
         for (OpenMode mode : {OpenMode::kAppend, OpenMode::kReplace}) {
             auto file = OpenIn(files, tmp.path(), name, mode);
@@ -116,7 +116,7 @@ TEST(PosixFileService, ConcurrentRuns) {
     for (const bool written : {true, false}) {
         TempDir tmp;
         const std::string path = tmp.path() + "Sizewalk.txt";
-        PosixFileService files;
+        posix::FileService files;
         if (written) {
             std::ofstream{path};  // a file left empty is new too
         }
@@ -139,7 +139,8 @@ TEST(PosixFileService, ConcurrentRuns) {
         };
         for (const auto& [before, during, expected] : cases) {
             stop = before;
-            PosixFileService waiting({&stop, std::chrono::milliseconds(during < 0 ? 300 : 20000)});
+            posix::FileService waiting(
+                {&stop, std::chrono::milliseconds(during < 0 ? 300 : 20000)});
             std::thread signal([&, during = during] {
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 stop = std::max(stop.load(), during);
@@ -199,7 +200,7 @@ TEST(PosixFileService, ReplacingKeepsModeAndOwnerAndLeavesNoTemporaries) {
             ASSERT_EQ(chown(tmp.path().c_str(), 65534, 65534), 0);
             ASSERT_EQ(chown((tmp.path() + day).c_str(), 65534, 65534), 0);
         }
-        PosixFileService files({nullptr, kBusyWait, unnamed});
+        posix::FileService files({nullptr, kBusyWait, unnamed});
         auto file = OpenIn(files, tmp.path(), day, OpenMode::kReplace);
         ASSERT_TRUE(file.ok());
         ASSERT_FALSE(file.value()->Write({"report"}));
@@ -224,7 +225,7 @@ TEST(PosixErrors, TheSystemsOwnWords) {
         {EACCES, 70, "Permission denied: /d/f"},        {ENOTDIR, 76, "Path not found: /d/f"},
     };
     for (const auto& [code, number, text] : cases) {
-        EXPECT_EQ(ErrorFromErrno(code, "/d/f"), (Error{number, text}));
+        EXPECT_EQ(posix::SystemError(code, "/d/f"), (Error{number, text}));
     }
     TempDir tmp;
     const std::string saved_path = std::getenv("PATH");
@@ -259,7 +260,7 @@ TEST(PosixProcess, PreparedForClosedStreamsAndLimits) {
 
 // Calls `hook` with the number of the read before each directory read (the
 // first is the listing's, the others the walk's, on its threads).
-class HookedCalls : public walk::DirectoryCalls {
+class HookedCalls : public posix::walk::DirectoryCalls {
   public:
     explicit HookedCalls(std::function<void(int)> hook) : hook_(std::move(hook)) {}
     std::atomic<int> reads{0};
@@ -299,7 +300,7 @@ TEST(PosixRun, ASignalOrAFailedWorkerStopsTheRunAndRollsTheFileBack) {
                 usleep(1000);  // no directory is read on until the flag is set
             }
         });
-        PosixFolderService folders(walk::WalkOptions{2, calls, real.stop});
+        posix::FolderService folders(posix::walk::WalkOptions{2, calls, real.stop});
         testing::FakePlatform fake;
         const Platform platform{folders,     real.files,  fake.messages, fake.clock,
                                 fake.editor, real.locale, real.stop};
@@ -329,8 +330,8 @@ TEST(PosixRun, AKillMidWalkLeavesTheFile) {
                 raise(SIGKILL);
             }
         });
-        PosixFolderService folders(walk::WalkOptions{1, calls, nullptr});
-        PosixFileService files;
+        posix::FolderService folders(posix::walk::WalkOptions{1, calls, nullptr});
+        posix::FileService files;
         testing::FakePlatform fake;
         Main({"1", tmp.path()},
              Platform{folders, files, fake.messages, fake.clock, fake.editor, fake.locale}, {});
@@ -356,8 +357,8 @@ TEST(PosixRun, APathSwappedMidRunChangesNothing) {
                 fs::create_directory_symlink(tmp.fs() / "elsewhere", tmp.fs() / "dir");
             }
         });
-        PosixFolderService folders(walk::WalkOptions{1, calls, nullptr});
-        PosixFileService files;
+        posix::FolderService folders(posix::walk::WalkOptions{1, calls, nullptr});
+        posix::FileService files;
         testing::FakePlatform fake;
         const Platform platform{folders,     files,       fake.messages, fake.clock,
                                 fake.editor, fake.locale, nullptr};

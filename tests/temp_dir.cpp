@@ -37,9 +37,9 @@ void TempDir::File(const std::string& relative, std::uintmax_t size) const {
     std::filesystem::resize_file(file, size);
 }
 
-std::string Measure(const std::string& dir, walk::WalkOptions options,
+std::string Measure(const std::string& dir, posix::walk::WalkOptions options,
                     const ProgressCallback& progress) {
-    PosixFolderService service(std::move(options));
+    posix::FolderService service(std::move(options));
     auto listing = List(service, dir, progress);
     if (!listing.ok()) {
         return "GetFolder: " + listing.error().description;

@@ -38,7 +38,7 @@ Outcome<std::unique_ptr<FolderListing>> List(FolderService& service, const std::
                                              const ProgressCallback& progress = {});
 
 // One line per subdirectory: name, tab, size or the error.
-std::string Measure(const std::string& dir, walk::WalkOptions options = {},
+std::string Measure(const std::string& dir, posix::walk::WalkOptions options = {},
                     const ProgressCallback& progress = {});
 
 std::string ReadFile(const std::filesystem::path& path);

@@ -34,7 +34,10 @@ std::string RuntimeErrorText(std::int32_t number) {
 }
 
 Error MakeError(std::int32_t number, std::string_view path) {
-    std::string text = RuntimeErrorText(number);
+    return ErrorAt(number, RuntimeErrorText(number), path);
+}
+
+Error ErrorAt(std::int32_t number, std::string text, std::string_view path) {
     if (!path.empty()) {
         text += ": ";
         text += ShownPath(path);

@@ -34,8 +34,11 @@ struct Error {
 // The runtime's own wording for the numbers above ("Path not found", ...).
 std::string RuntimeErrorText(std::int32_t number);
 
-// An Error whose description is the runtime text, followed by ": " and the
-// path when one is given.
+// Every failure that names a path reads alike on each system: `text`, then
+// ": " and the path as ShownPath shows it, when one is given.
+Error ErrorAt(std::int32_t number, std::string text, std::string_view path);
+
+// ErrorAt with the runtime's text for `number`.
 Error MakeError(std::int32_t number, std::string_view path = {});
 
 // The longest path a message shows, in bytes: a path can be thousands of

@@ -36,9 +36,10 @@ class SystemPlatform {
     void SetMessageBoxes(MessageBoxService* messages);
     // Replaces the text editor (the window opens files through the desktop).
     void SetTextEditor(TextEditor* editor);
-    // From now on SIGINT, SIGTERM and SIGHUP ask the run to stop (it rolls
-    // the tracking file back) instead of ending the program at once. For the
-    // unattended run; nothing on Windows.
+    // From now on SIGINT, SIGTERM and SIGHUP (on Windows: Ctrl+C, Ctrl+Break
+    // and the console closing) ask the run to stop (it rolls the tracking
+    // file back) instead of ending the program at once. For the unattended
+    // run.
     void CatchStopSignals();
 
     Platform Get();

@@ -24,9 +24,4 @@ class ProgramLauncher {
                              const std::vector<std::string>& arguments) = 0;
 };
 
-// Where the window program may lie beside the program at `own_path`, best
-// first: in the same directory (the build tree), then in the package's
-// libexec directory (an installed tree). None when `own_path` is unknown.
-std::vector<std::string> WindowProgramCandidates(const std::string& own_path);
-
 }  // namespace sizewalk

@@ -10,13 +10,6 @@
 
 namespace sizewalk {
 
-// One line of the mount table.
-struct MountEntry {
-    std::string mount_point;  // raw bytes, unescaped
-    std::string fs_type;
-    std::string device;  // the mount source: /dev/sda1, server:/export, tmpfs, ...
-};
-
 // What a drive list draws beside a volume.
 enum class VolumeKind { kFixed, kRemovable, kNetwork, kOptical };
 
@@ -26,22 +19,17 @@ struct Volume {
     VolumeKind kind = VolumeKind::kFixed;
 };
 
-// The mounts a user would choose a volume from: no kernel pseudo file systems,
-// no mounts below system directories, no second mount of one device, and
-// always the root. Sorted by root, so the root comes first.
-std::vector<Volume> FilterVolumes(const std::vector<MountEntry>& mounts);
-
-// The entries of /proc/self/mountinfo; lines that do not parse are skipped.
-std::vector<MountEntry> ParseMountInfo(std::string_view text);
-
 // The root of the volume in `volumes` holding `path` (the longest root that
 // is a prefix of it at a component boundary), or empty when none does.
 std::string VolumeRootOf(const std::vector<Volume>& volumes, const std::string& path);
 
+// Whether `path` is `dir` or lies below it (`dir` without a closing separator).
+bool IsAtOrBelow(std::string_view path, std::string_view dir);
+
 class VolumeService {
   public:
     virtual ~VolumeService() = default;
-    // The mounted volumes, filtered as FilterVolumes does.
+    // The mounted volumes a user would choose from.
     virtual std::vector<Volume> Volumes() = 0;
     virtual Outcome<std::string> CurrentDirectory() = 0;
     // The names of the immediate subdirectories of `path`, sorted by bytes;

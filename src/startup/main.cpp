@@ -29,14 +29,14 @@ int main(int argc, char** argv) {
     }
 #ifdef SIZEWALK_WINDOW_PROGRAM
     using namespace sizewalk;
-    PosixProgramLauncher launcher;
-    WindowProgramMessages messages(launcher, MessageBoxesWanted(), stderr);
+    posix::ProgramLauncher launcher;
+    WindowProgramMessages messages(launcher, posix::MessageBoxesWanted(), stderr);
     if (!arguments.empty()) {
         system.SetMessageBoxes(&messages);
     }
     // Without a display the window program could only fail: print the help.
     WindowStart window;
-    if (DisplayConfigured() || EnvironmentSet("QT_QPA_PLATFORM")) {
+    if (posix::DisplayConfigured() || posix::EnvironmentSet("QT_QPA_PLATFORM")) {
         window = [&] { return StartWindowProgram(launcher, arguments, stderr); };
     }
     return Main(arguments, system.Get(), window);

@@ -9,6 +9,7 @@
 #include "platform/win32/volumes.h"
 #include "startup/history_command.h"
 #include "startup/module1.h"
+#include "window/win32/win32_services.h"
 #include "window/win32/window.h"
 
 namespace sizewalk::win32 {
@@ -38,7 +39,7 @@ class Utf8Console {
 };
 
 int RunWindow(HINSTANCE instance, SystemPlatform& system) {
-    Win32VolumeService volumes;
+    VolumeService volumes;
     Win32Beeper beeper;
     ShellUrlOpener urls;
     const std::unique_ptr<HistorySystem> history = MakeSystemHistory();
@@ -72,6 +73,9 @@ int RunProgram(HINSTANCE instance, std::wstring_view command_line, Subsystem sub
         return RunHistoryCommand(arguments, *MakeSystemHistory(), *MakeSystemConsole());
     }
     SystemPlatform system;
+    if (!arguments[0].empty()) {
+        system.CatchStopSignals();  // an interrupted run leaves its file as it was
+    }
     return Main(arguments, system.Get(),
                 [&system, instance] { return RunWindow(instance, system); });
 }

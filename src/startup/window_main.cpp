@@ -43,10 +43,10 @@ int RunWindow(int& argc, char** argv, sizewalk::SystemPlatform& system) {
     DesktopOpener opener;
     DesktopTextEditor editor(system.Get().editor);
     QtBeeper beeper;
-    PosixVolumeService volumes;
+    posix::VolumeService volumes;
     const std::unique_ptr<HistorySystem> history = MakeSystemHistory();
     // The pages the History link left in earlier sessions.
-    RemoveOldHistoryPages(std::time(nullptr));
+    posix::RemoveOldHistoryPages(std::time(nullptr));
     system.SetMessageBoxes(&boxes);
     system.SetTextEditor(&editor);
     QtWindow* shown = nullptr;

@@ -17,6 +17,15 @@ constexpr std::pair<MessageIcon, std::string_view> kIconNames[] = {
 
 }  // namespace
 
+std::vector<std::string> WindowProgramCandidates(const std::string& own_path) {
+    const std::size_t slash = own_path.rfind('/');
+    if (slash == std::string::npos) {
+        return {};
+    }
+    const std::string dir = own_path.substr(0, slash + 1);
+    return {dir + "sizewalk-window", dir + SIZEWALK_WINDOW_DIR_FROM_BIN "sizewalk-window"};
+}
+
 std::vector<std::string> MessageBoxArguments(const MessageBoxRequest& request) {
     std::string_view icon = kIconNames[0].second;
     for (const auto& [known, name] : kIconNames) {

@@ -26,6 +26,11 @@ std::vector<std::string> MessageBoxArguments(const MessageBoxRequest& request);
 // are one; an icon it does not know is none.
 std::optional<MessageBoxRequest> MessageBoxRequested(const std::vector<std::string>& arguments);
 
+// Where the window program may lie beside the program at `own_path`, best
+// first: in the same directory (the build tree), then in the package's
+// libexec directory (an installed tree). None when `own_path` is unknown.
+std::vector<std::string> WindowProgramCandidates(const std::string& own_path);
+
 // Replaces this process with the window program. Returns only when it could
 // not be started: then says why (one line) and prints the help text on
 // `stream`, and returns the exit status of a start without a window.

@@ -40,8 +40,7 @@ class TempDir {
     std::filesystem::path path_;
 };
 
-inline Outcome<std::unique_ptr<FolderListing>> List(Win32FolderService& service,
-                                                    const std::string& dir,
+inline Outcome<std::unique_ptr<FolderListing>> List(FolderService& service, const std::string& dir,
                                                     ProgressCallback progress = {}) {
     auto directory = service.OpenDirectory(dir);
     if (!directory.ok()) {

@@ -2,6 +2,8 @@
 // texts, the 8-bit code page, folder sizes, and the tracking file's rules.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -43,15 +45,16 @@ TEST(Win32Errors, SystemTexts) {
     for (const unsigned long code : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_NOT_READY,
                                      ERROR_DISK_FULL, ERROR_CRC, ERROR_INVALID_FUNCTION}) {
         SCOPED_TRACE(code);
-        // The system's own wording, then the path; no line end, no full stop.
-        const std::string system_text = SystemMessage(code);
+        // The system's own wording, then the path, quoted where a blank ends
+        // it, as on POSIX; no line end, no full stop.
+        const std::string system_text = SystemText(code);
         ASSERT_FALSE(system_text.empty());
-        EXPECT_EQ(ErrorFromWin32(code, R"(C:\x)").description, system_text + R"(: C:\x)");
+        EXPECT_EQ(SystemError(code, R"(C:\x )").description, system_text + R"(: 'C:\x ')");
         EXPECT_EQ(system_text.find_first_of("\r\n"), std::string::npos);
         EXPECT_NE(system_text.back(), '.');
     }
     // A code the system has no text for gets the runtime's wording.
-    EXPECT_EQ(ErrorFromWin32(0x2000FFFFu, "p").description, "Path/File access error: p");
+    EXPECT_EQ(SystemError(0x2000FFFFu, "p").description, "Path/File access error: p");
 }
 
 // Without best fit: a look-alike is no ASCII character, so that it cannot
@@ -106,13 +109,13 @@ TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
     for (const std::string& path : {dir.path(), Narrow((dir.fs() / "a" / "..").wstring()) + "/"}) {
         for (const unsigned threads : {1u, 64u}) {
             SCOPED_TRACE(path + ", threads " + std::to_string(threads));
-            Win32FolderService service({threads});
+            FolderService service({threads});
             Outcome<std::unique_ptr<FolderListing>> listing = List(service, path);
             ASSERT_TRUE(listing.ok()) << listing.error().description;
             EXPECT_EQ(Sizes(*listing.value()), "a=10 b=32 long=30 many=44850 \xC3\xA9t\xC3\xA9=3 ");
         }
     }
-    Win32FolderService service;
+    FolderService service;
     for (const std::string& path : {dir.path() + "missing\\", dir.path() + "missing\\deeper\\",
                                     dir.path() + "loose file\\"}) {
         Outcome<std::unique_ptr<FolderListing>> listing = List(service, path);
@@ -124,9 +127,9 @@ TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
 }
 
 // Opens `name` in `dir`.
-Outcome<std::unique_ptr<OutputFile>> OpenIn(Win32FileService& service, const std::string& dir,
+Outcome<std::unique_ptr<OutputFile>> OpenIn(FileService& service, const std::string& dir,
                                             const std::string& name, OpenMode mode) {
-    Win32FolderService folders;
+    FolderService folders;
     auto directory = folders.OpenDirectory(dir);
     if (!directory.ok()) {
         return directory.error();
@@ -139,7 +142,7 @@ Outcome<std::unique_ptr<OutputFile>> OpenIn(Win32FileService& service, const std
 // refused, a torn last line ended first.
 TEST(Win32Files, AppendReplaceRollBackAndNewFiles) {
     TempDir dir;
-    Win32FileService service;
+    FileService service;
     auto write = [&](OpenMode mode, const std::string& line, bool commit) {
         Outcome<std::unique_ptr<OutputFile>> file =
             OpenIn(service, dir.path(), "Sizewalk.txt", mode);
@@ -222,7 +225,7 @@ TEST(Win32Files, EveryNameReadsBackInEachStyle) {
 
 TEST(Win32Files, NobodyElseOpensTheFileWhileARunWritesIt) {
     TempDir dir;
-    Win32FileService service(std::chrono::milliseconds(0));
+    FileService service(std::chrono::milliseconds(0));
     Outcome<std::unique_ptr<OutputFile>> first =
         OpenIn(service, dir.path(), "Sizewalk.csv", OpenMode::kAppend);
     ASSERT_TRUE(first.ok()) << first.error().description;
@@ -375,6 +378,42 @@ TEST(Win32Program, TheConsoleCompanionWaitsPrintsAndReturnsTheStatus) {
     EXPECT_EQ(RunProgram(GetModuleHandleW(nullptr), L"sizewalk.exe --version", Subsystem::kWindow),
               0);
     EXPECT_EQ(GetErrorMode() & SEM_FAILCRITICALERRORS, SEM_FAILCRITICALERRORS);
+}
+
+// Ctrl+C at the console companion's prompt asks the run to stop through the
+// stop flag, as SIGINT does on POSIX, instead of ending the program where it
+// stands. (Wine sends Ctrl+C only to a group named by its id, and no
+// Ctrl+Break; the console closing would end the test.)
+// Registered both before and after the handler under test, so that one runs
+// before it and one after it whichever order the system calls them in (Wine
+// calls the first registered first): the second call means the event got
+// past it, and keeps the default (the process's end) from passing the test.
+std::atomic<int> ctrl_c_seen{0};
+BOOL WINAPI CountCtrlC(DWORD) {
+    return ++ctrl_c_seen == 2;
+}
+
+TEST(Win32Program, CtrlCSetsTheStopFlag) {
+    // A console of this process's own, so that no other process gets the
+    // event; Ctrl+C handling on, whatever the parent left.
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole()) << GetLastError();
+    SetConsoleCtrlHandler(nullptr, FALSE);
+    SetConsoleCtrlHandler(CountCtrlC, TRUE);
+    SystemPlatform system;
+    system.CatchStopSignals();
+    SetConsoleCtrlHandler(CountCtrlC, TRUE);
+    const Platform platform = system.Get();
+    ASSERT_NE(platform.stop, nullptr);
+    ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) ||
+                GenerateConsoleCtrlEvent(CTRL_C_EVENT, GetCurrentProcessId()))
+        << GetLastError();
+    for (int i = 0; i < 500 && platform.stop->load() == 0; ++i) {
+        Sleep(10);
+    }
+    Sleep(100);
+    EXPECT_EQ(platform.stop->load(), SIGINT);
+    EXPECT_LE(ctrl_c_seen, 1);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -23,7 +24,7 @@ namespace {
 // "a/" a directory, "a/f=10" a file of 10 bytes; then "@TAG" makes either a
 // reparse point with that tag, and a directory is read in N ms with "~N",
 // fails with error N with "!N", runs out of memory with "!-1".
-struct FakeReader final : public DirectoryReader {
+struct FakeReader final : public walk::DirectoryReader {
     FakeReader(const std::string& root, const std::string& spec) : root_(LongPath(root).value()) {
         std::istringstream tokens(spec);
         for (std::string token; tokens >> token;) {
@@ -52,7 +53,7 @@ struct FakeReader final : public DirectoryReader {
         }
     }
 
-    DWORD Read(const std::wstring& path, const EntryVisitor& visit) override {
+    DWORD Read(const std::wstring& path, const walk::EntryVisitor& visit) override {
         const Dir& dir = dirs_.at(path.substr(std::min(path.size(), root_.size())));
         {
             std::lock_guard lock(mu);
@@ -83,7 +84,7 @@ struct FakeReader final : public DirectoryReader {
 
 std::string Measure(const std::string& spec, unsigned threads) {
     TempDir dir;
-    Win32FolderService service({threads, std::make_shared<FakeReader>(dir.path(), spec)});
+    FolderService service({threads, std::make_shared<FakeReader>(dir.path(), spec)});
     Outcome<std::unique_ptr<FolderListing>> listing = List(service, dir.path());
     return listing.ok() ? Sizes(*listing.value(), dir.path()) : listing.error().description;
 }
@@ -119,7 +120,7 @@ TEST(Win32Walk, ManyReadsInFlightProgressWhileWaitingAndStopped) {
     for (const unsigned threads : {1u, 32u}) {
         SCOPED_TRACE(threads);
         auto reader = std::make_shared<FakeReader>(dir.path(), spec);
-        Win32FolderService service({threads, reader, std::chrono::milliseconds(5)});
+        FolderService service({threads, reader, std::chrono::milliseconds(5)});
         std::vector<ScanProgress> reports;
         auto listing =
             List(service, dir.path(), [&](const ScanProgress& p) { reports.push_back(p); });
@@ -134,6 +135,31 @@ TEST(Win32Walk, ManyReadsInFlightProgressWhileWaitingAndStopped) {
         const int reads = reader->reads;
         Sleep(100);
         EXPECT_EQ(reader->reads, reads);
+    }
+}
+
+// A stop (the console's Ctrl+C) ends Size() with the interruption while the
+// tree is still being walked, and the walk reads no further.
+TEST(Win32Walk, AStopEndsTheWalk) {
+    TempDir dir;
+    std::string spec = "a/";
+    for (int i = 0; i < 200; ++i) {
+        spec += " a/" + std::to_string(i) + "/~5";
+    }
+    for (const unsigned threads : {1u, 4u}) {
+        SCOPED_TRACE(threads);
+        auto reader = std::make_shared<FakeReader>(dir.path(), spec);
+        StopFlag stop{0};
+        FolderService service({threads, reader, std::chrono::milliseconds(5), &stop});
+        auto listing = List(service, dir.path(), [&](const ScanProgress&) {
+            if (reader->reads >= 10) {
+                stop.store(SIGINT);
+            }
+        });
+        const Outcome<ByteCount> size = listing.value()->Size(0);
+        ASSERT_FALSE(size.ok());
+        EXPECT_EQ(size.error(), Interrupted(SIGINT));
+        EXPECT_LT(reader->reads, 60);
     }
 }
 
@@ -156,13 +182,13 @@ TEST(Win32Walk, ThreadsByDrive) {
         {LR"(\\?\C:\)", "8x", local},
     };
     for (const auto& [dir, requested, expected] : cases) {
-        EXPECT_EQ(WalkThreadsFor(dir, requested, &FakeDriveType), expected)
+        EXPECT_EQ(walk::WalkThreadsFor(dir, requested, &FakeDriveType), expected)
             << Narrow(dir) << " " << (requested ? requested : "null");
     }
     // Wine's C: is a local disk.
-    EXPECT_EQ(WalkThreadsFor(LR"(\\?\C:\)", nullptr), local);
+    EXPECT_EQ(walk::WalkThreadsFor(LR"(\\?\C:\)", nullptr), local);
     ASSERT_TRUE(SetEnvironmentVariableW(L"SIZEWALK_THREADS", L"7"));
-    EXPECT_EQ(RequestedWalkThreads(), "7");
+    EXPECT_EQ(walk::RequestedWalkThreads(), "7");
     SetEnvironmentVariableW(L"SIZEWALK_THREADS", nullptr);
 }
 

@@ -42,11 +42,11 @@ LRESULT CALLBACK AnswerBoxes(int code, WPARAM wparam, LPARAM lparam) {
 }
 
 struct Harness {
-    Win32VolumeService drives;
+    VolumeService drives;
     testing::FakeVolumes volumes;  // the real drives, with failures on demand
     testing::FakeDesktop desktop;
-    Win32FolderService folders;
-    Win32FileService files;
+    FolderService folders;
+    FileService files;
     WindowMessageBoxes messages;
     testing::FixedClock clock;
     std::unique_ptr<HistorySystem> history = MakeSystemHistory();

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "platform/posix/mount_table.h"
 #include "platform/posix/volumes.h"
 #include "temp_dir.h"
 
@@ -37,7 +38,7 @@ TEST(Volumes, KeepsWhatAUserWouldPickFromTheMountTable) {
     };
     for (const auto& [what, text, roots] : cases) {
         std::vector<std::string> kept;
-        for (const Volume& volume : FilterVolumes(ParseMountInfo(text))) {
+        for (const Volume& volume : posix::FilterVolumes(posix::ParseMountInfo(text))) {
             kept.push_back(volume.root + " " + volume.label);
         }
         EXPECT_EQ(kept, roots) << what;
@@ -64,7 +65,7 @@ TEST(PosixVolumeService, SubdirectoriesAreSortedDirectoriesWithoutLinks) {
     tmp.File("\xff\xfe-bytes/f", 1);
     tmp.File("plain-file", 1);
     std::filesystem::create_directory_symlink(tmp.fs() / "alpha", tmp.fs() / "link");
-    PosixVolumeService volumes;
+    posix::VolumeService volumes;
     EXPECT_EQ(volumes.Subdirectories(tmp.path()).value(),
               (std::vector<std::string>{"alpha", "zeta", "\xff\xfe-bytes"}));
     const auto missing = volumes.Subdirectories(tmp.path() + "missing");

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <utility>
 
-namespace sizewalk {
+namespace sizewalk::posix {
 
 class Descriptor {
   public:
@@ -63,4 +63,4 @@ inline int WriteAll(int fd, std::string_view bytes) {
     return 0;
 }
 
-}  // namespace sizewalk
+}  // namespace sizewalk::posix

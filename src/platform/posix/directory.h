@@ -7,11 +7,11 @@
 #include "platform/folder_service.h"
 #include "platform/posix/descriptor.h"
 
-namespace sizewalk {
+namespace sizewalk::posix {
 
-class PosixDirectory final : public Directory {
+class OpenedDirectory final : public Directory {
   public:
-    PosixDirectory(Descriptor fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
+    OpenedDirectory(Descriptor fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
     const std::string& path() const override { return path_; }
     int fd() const { return fd_.get(); }
 
@@ -20,10 +20,10 @@ class PosixDirectory final : public Directory {
     std::string path_;
 };
 
-// The descriptor of `directory`, or -1 when it is not a PosixDirectory.
+// The descriptor of `directory`, or -1 when it is not an OpenedDirectory.
 inline int DescriptorOf(const Directory& directory) {
-    const auto* posix = dynamic_cast<const PosixDirectory*>(&directory);
+    const auto* posix = dynamic_cast<const OpenedDirectory*>(&directory);
     return posix != nullptr ? posix->fd() : -1;
 }
 
-}  // namespace sizewalk
+}  // namespace sizewalk::posix

@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <cstring>
 
-namespace sizewalk {
+namespace sizewalk::posix {
 
-std::int32_t RuntimeNumberForErrno(int error_code) {
+std::int32_t RuntimeNumber(int error_code) {
     switch (error_code) {
         case ENOENT:
         case ENOTDIR:
@@ -34,17 +34,13 @@ std::string SystemText(int error_code) {
     return strerror_r(error_code, buffer, sizeof buffer);  // GNU: may return its own text
 }
 
-Error ErrorFromErrno(int error_code, std::string_view path) {
-    const std::int32_t number = RuntimeNumberForErrno(error_code);
+Error SystemError(int error_code, std::string_view path) {
+    const std::int32_t number = RuntimeNumber(error_code);
     if (number != errnum::kPathFileAccess) {
         return MakeError(number, path);
     }
     // The runtime's "Path/File access error" would hide which of many it is.
-    std::string text = SystemText(error_code);
-    if (!path.empty()) {
-        text += ": " + ShownPath(path);
-    }
-    return Error{number, std::move(text)};
+    return ErrorAt(number, SystemText(error_code), path);
 }
 
-}  // namespace sizewalk
+}  // namespace sizewalk::posix

@@ -13,10 +13,10 @@
 #include "platform/posix/directory.h"
 #include "platform/posix/errors.h"
 
-namespace sizewalk {
+namespace sizewalk::posix {
 
 // The file to open and the directory it lies in.
-struct PosixFileService::Target {
+struct FileService::Target {
     int dir_fd;
     struct stat dir;
     std::string name;
@@ -31,7 +31,7 @@ constexpr const char* kNotRestored =
     ", and the file could not be restored: it may hold an incomplete report";
 
 Error Refused(const std::string& path, const char* what) {
-    return Error{errnum::kPathFileAccess, std::string(what) + ": " + ShownPath(path)};
+    return ErrorAt(errnum::kPathFileAccess, what, path);
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) {
@@ -127,7 +127,7 @@ class AppendedFile final : public OutputFile {
             error = errno;
         }
         if (error != 0) {
-            Error failure = ErrorFromErrno(error, path_);
+            Error failure = SystemError(error, path_);
             if (!RollBack()) {
                 failure.description += kNotRestored;
             }
@@ -200,7 +200,7 @@ class ReplacingFile final : public OutputFile {
         }
         if (error != 0) {
             Discard();
-            return ErrorFromErrno(error, path_);
+            return SystemError(error, path_);
         }
         temporary_.clear();
         SyncDirectory(dir_fd_.get());
@@ -292,7 +292,7 @@ void RemoveStaleTemporaries(int dir_fd, const std::string& name) {
 
 }  // namespace
 
-Status PosixFileService::Pause(const Target& target) const {
+Status FileService::Pause(const Target& target) const {
     if (options_.stop != nullptr && options_.stop->load() != 0) {
         return Interrupted(options_.stop->load());
     }
@@ -306,13 +306,13 @@ Status PosixFileService::Pause(const Target& target) const {
 // An existing regular file, opened for reading and writing without ever
 // blocking on a planted FIFO; a lease another process holds on it (a Samba
 // oplock, an NFS delegation) is waited for until it is given up or broken.
-Outcome<Descriptor> PosixFileService::OpenExisting(const Target& target, struct stat& st) const {
+Outcome<Descriptor> FileService::OpenExisting(const Target& target, struct stat& st) const {
     Descriptor handle{openat(target.dir_fd, target.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC)};
     if (!handle) {
-        return ErrorFromErrno(errno, target.path);
+        return SystemError(errno, target.path);
     }
     if (fstat(handle.get(), &st) != 0) {
-        return ErrorFromErrno(errno, target.path);
+        return SystemError(errno, target.path);
     }
     if (std::optional<Error> refusal = Refusal(st, target.dir, target.path)) {
         return *refusal;
@@ -329,12 +329,12 @@ Outcome<Descriptor> PosixFileService::OpenExisting(const Target& target, struct 
             fd.Reset(openat(target.dir_fd, target.name.c_str(),
                             access | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
             if (fd && (fstat(fd.get(), &now) != 0 || !SameFile(st, now))) {
-                return ErrorFromErrno(EAGAIN, target.path);
+                return SystemError(EAGAIN, target.path);
             }
         }
         if (fd) {
             if (fcntl(fd.get(), F_SETFL, O_APPEND) != 0) {
-                return ErrorFromErrno(errno, target.path);
+                return SystemError(errno, target.path);
             }
             return fd;
         }
@@ -343,7 +343,7 @@ Outcome<Descriptor> PosixFileService::OpenExisting(const Target& target, struct 
             continue;
         }
         if (errno != EWOULDBLOCK && errno != EINTR) {
-            return ErrorFromErrno(errno, target.path);
+            return SystemError(errno, target.path);
         }
         if (Status paused = Pause(target)) {
             return *paused;
@@ -351,10 +351,10 @@ Outcome<Descriptor> PosixFileService::OpenExisting(const Target& target, struct 
     }
 }
 
-Status PosixFileService::Lock(const Target& target, int fd) const {
+Status FileService::Lock(const Target& target, int fd) const {
     while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno != EWOULDBLOCK && errno != EINTR) {
-            return ErrorFromErrno(errno, target.path);
+            return SystemError(errno, target.path);
         }
         if (Status paused = Pause(target)) {
             return paused;
@@ -363,7 +363,7 @@ Status PosixFileService::Lock(const Target& target, int fd) const {
     return std::nullopt;
 }
 
-Status PosixFileService::CheckWritable(const Directory& directory, const std::string& name) {
+Status FileService::CheckWritable(const Directory& directory, const std::string& name) {
     const int dir_fd = DescriptorOf(directory);
     const std::string path = directory.path() + name;
     if (!name.empty() &&
@@ -373,19 +373,18 @@ Status PosixFileService::CheckWritable(const Directory& directory, const std::st
     if ((name.empty() || errno == ENOENT) && faccessat(dir_fd, ".", W_OK, AT_EACCESS) == 0) {
         return std::nullopt;
     }
-    return ErrorFromErrno(errno, path);
+    return SystemError(errno, path);
 }
 
-Outcome<std::unique_ptr<OutputFile>> PosixFileService::Open(const Directory& directory,
-                                                            const std::string& name,
-                                                            OpenMode mode) {
+Outcome<std::unique_ptr<OutputFile>> FileService::Open(const Directory& directory,
+                                                       const std::string& name, OpenMode mode) {
     Target target{DescriptorOf(directory),
                   {},
                   name,
                   directory.path() + name,
                   std::chrono::steady_clock::now() + options_.busy_wait};
     if (fstat(target.dir_fd, &target.dir) != 0) {
-        return ErrorFromErrno(errno, target.path);
+        return SystemError(errno, target.path);
     }
     // A request to stop that came before is not kept waiting.
     if (options_.stop != nullptr && options_.stop->load() != 0) {
@@ -394,7 +393,7 @@ Outcome<std::unique_ptr<OutputFile>> PosixFileService::Open(const Directory& dir
     return mode == OpenMode::kAppend ? OpenForAppend(target) : OpenForReplace(target);
 }
 
-Outcome<std::unique_ptr<OutputFile>> PosixFileService::OpenForAppend(const Target& target) {
+Outcome<std::unique_ptr<OutputFile>> FileService::OpenForAppend(const Target& target) {
     for (;;) {
         bool created = false;
         struct stat st {};
@@ -407,7 +406,7 @@ Outcome<std::unique_ptr<OutputFile>> PosixFileService::OpenForAppend(const Targe
                 continue;  // made by another run meanwhile
             }
             opened = fd ? Outcome<Descriptor>(std::move(fd))
-                        : Outcome<Descriptor>(ErrorFromErrno(errno, target.path));
+                        : Outcome<Descriptor>(SystemError(errno, target.path));
             created = true;
         }
         if (!opened.ok()) {
@@ -421,11 +420,11 @@ Outcome<std::unique_ptr<OutputFile>> PosixFileService::OpenForAppend(const Targe
         struct stat mine {};
         struct stat there {};
         if (fstat(fd.get(), &mine) != 0) {
-            return ErrorFromErrno(errno, target.path);
+            return SystemError(errno, target.path);
         }
         if (fstatat(target.dir_fd, target.name.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT) {
-                return ErrorFromErrno(errno, target.path);
+                return SystemError(errno, target.path);
             }
             continue;
         }
@@ -448,14 +447,14 @@ Outcome<std::unique_ptr<OutputFile>> PosixFileService::OpenForAppend(const Targe
     }
 }
 
-Outcome<std::unique_ptr<OutputFile>> PosixFileService::OpenForReplace(const Target& target) {
+Outcome<std::unique_ptr<OutputFile>> FileService::OpenForReplace(const Target& target) {
     struct stat st {};
     if (fstatat(target.dir_fd, target.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         if (std::optional<Error> refusal = Refusal(st, target.dir, target.path)) {
             return *refusal;
         }
     } else if (errno != ENOENT) {
-        return ErrorFromErrno(errno, target.path);
+        return SystemError(errno, target.path);
     }
     RemoveStaleTemporaries(target.dir_fd, target.name);
     // The day's report is written aside and renamed over it when complete:
@@ -479,10 +478,10 @@ Outcome<std::unique_ptr<OutputFile>> PosixFileService::OpenForReplace(const Targ
                                                 target.name, target.path, std::move(temporary)));
         }
         if (errno != EEXIST) {
-            return ErrorFromErrno(errno, target.path);
+            return SystemError(errno, target.path);
         }
     }
-    return ErrorFromErrno(EEXIST, target.path);
+    return SystemError(EEXIST, target.path);
 }
 
-}  // namespace sizewalk
+}  // namespace sizewalk::posix

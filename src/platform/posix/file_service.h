@@ -9,9 +9,9 @@
 #include "platform/posix/descriptor.h"
 #include "platform/stop_flag.h"
 
-namespace sizewalk {
+namespace sizewalk::posix {
 
-struct PosixFileOptions {
+struct FileOptions {
     // Set when the run is asked to stop; ends every wait at once.
     const StopFlag* stop = nullptr;
     // How long to wait for another process's lock or lease.
@@ -28,9 +28,9 @@ struct PosixFileOptions {
 // never interleave; a replaced one is written to a temporary file
 // (unnamed where possible) and renamed over it, keeping the earlier file's
 // mode, and its owner where that is this user or the directory's owner.
-class PosixFileService final : public FileService {
+class FileService final : public sizewalk::FileService {
   public:
-    explicit PosixFileService(PosixFileOptions options = {}) : options_(options) {}
+    explicit FileService(FileOptions options = {}) : options_(options) {}
 
     Status CheckWritable(const Directory& directory, const std::string& name) override;
     Outcome<std::unique_ptr<OutputFile>> Open(const Directory& directory, const std::string& name,
@@ -46,7 +46,7 @@ class PosixFileService final : public FileService {
     // has lasted too long.
     Status Pause(const Target& target) const;
 
-    PosixFileOptions options_;
+    FileOptions options_;
 };
 
-}  // namespace sizewalk
+}  // namespace sizewalk::posix

@@ -11,29 +11,29 @@
 #include "platform/posix/directory.h"
 #include "platform/posix/errors.h"
 
-namespace sizewalk {
+namespace sizewalk::posix {
 
-PosixFolderService::PosixFolderService(walk::WalkOptions options) : options_(std::move(options)) {
+FolderService::FolderService(walk::WalkOptions options) : options_(std::move(options)) {
     if (!options_.calls) {
         options_.calls = std::make_shared<walk::DirectoryCalls>();
     }
 }
 
-Outcome<std::unique_ptr<Directory>> PosixFolderService::OpenDirectory(const std::string& path) {
+Outcome<std::unique_ptr<Directory>> FolderService::OpenDirectory(const std::string& path) {
     Descriptor fd{open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
     if (!fd) {
-        return ErrorFromErrno(errno, path);
+        return SystemError(errno, path);
     }
-    return std::unique_ptr<Directory>(std::make_unique<PosixDirectory>(std::move(fd), path));
+    return std::unique_ptr<Directory>(std::make_unique<OpenedDirectory>(std::move(fd), path));
 }
 
-Outcome<std::unique_ptr<FolderListing>> PosixFolderService::GetFolder(const Directory& directory,
-                                                                      ProgressCallback progress) {
+Outcome<std::unique_ptr<FolderListing>> FolderService::GetFolder(const Directory& directory,
+                                                                 ProgressCallback progress) {
     const std::string& path = directory.path();
     // "." names the directory itself, whatever became of its path.
     const int fd = openat(DescriptorOf(directory), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        return ErrorFromErrno(errno, path);
+        return SystemError(errno, path);
     }
     struct stat self {};
     std::vector<std::string> names;
@@ -54,11 +54,11 @@ Outcome<std::unique_ptr<FolderListing>> PosixFolderService::GetFolder(const Dire
     }
     if (error != 0) {
         close(fd);
-        return ErrorFromErrno(error, path);
+        return SystemError(error, path);
     }
     std::sort(names.begin(), names.end());
     return walk::MakeParallelListing(fd, path, self.st_dev, std::move(names), std::move(progress),
                                      options_);
 }
 
-}  // namespace sizewalk
+}  // namespace sizewalk::posix

@@ -5,13 +5,11 @@
 #include "platform/folder_service.h"
 #include "platform/posix/walk/parallel_listing.h"
 
-namespace sizewalk {
+namespace sizewalk::posix {
 
-using walk::IsPseudoFileSystem;
-
-class PosixFolderService final : public FolderService {
+class FolderService final : public sizewalk::FolderService {
   public:
-    explicit PosixFolderService(walk::WalkOptions options = {});
+    explicit FolderService(walk::WalkOptions options = {});
 
     Outcome<std::unique_ptr<Directory>> OpenDirectory(const std::string& path) override;
     // Lists and walks through a descriptor of its own, opened relative to
@@ -23,4 +21,4 @@ class PosixFolderService final : public FolderService {
     walk::WalkOptions options_;
 };
 
-}  // namespace sizewalk
+}  // namespace sizewalk::posix

@@ -14,7 +14,7 @@
 #include "platform/posix/descriptor.h"
 #include "platform/posix/errors.h"
 
-namespace sizewalk {
+namespace sizewalk::posix {
 namespace {
 
 class LockedInput final : public InputFile {
@@ -34,7 +34,7 @@ class LockedInput final : public InputFile {
                 return static_cast<std::size_t>(n);
             }
             if (errno != EINTR) {
-                return ErrorFromErrno(errno, path_);
+                return SystemError(errno, path_);
             }
         }
     }
@@ -69,13 +69,13 @@ class Replacement final : public ReplacementFile {
 
     Status Write(std::string_view bytes) override {
         const int error = WriteAll(fd_.get(), bytes);
-        return error != 0 ? Status(ErrorFromErrno(error, path_)) : std::nullopt;
+        return error != 0 ? Status(SystemError(error, path_)) : std::nullopt;
     }
 
     Status Commit() override {
         if (fsync(fd_.get()) != 0 || !fd_.Close() ||
             rename(temporary_.c_str(), path_.c_str()) != 0) {
-            return ErrorFromErrno(errno, path_);
+            return SystemError(errno, path_);
         }
         temporary_.clear();
         // The rename itself reaches the disk with its directory.
@@ -100,9 +100,9 @@ Outcome<std::vector<ListedFile>> ListDirectory(const std::string& dir) {
     DIR* stream = opendir(dir.c_str());
     if (stream == nullptr) {
         if (errno == ENOTDIR) {
-            return Error{errnum::kPathNotFound, "Not a directory: " + ShownPath(dir)};
+            return ErrorAt(errnum::kPathNotFound, "Not a directory", dir);
         }
-        return ErrorFromErrno(errno, dir);
+        return SystemError(errno, dir);
     }
     std::vector<ListedFile> entries;
     errno = 0;
@@ -128,7 +128,7 @@ Outcome<std::vector<ListedFile>> ListDirectory(const std::string& dir) {
     const int err = errno;
     closedir(stream);
     if (err != 0) {
-        return ErrorFromErrno(err, dir);
+        return SystemError(err, dir);
     }
     return entries;
 }
@@ -138,20 +138,20 @@ Outcome<std::unique_ptr<InputFile>> OpenLocked(const std::string& path,
     // O_NONBLOCK: a FIFO planted under a tracking file's name must not hang the report.
     Descriptor fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
     if (!fd) {
-        return ErrorFromErrno(errno, path);
+        return SystemError(errno, path);
     }
     struct stat st {};
     if (fstat(fd.get(), &st) != 0) {
-        return ErrorFromErrno(errno, path);
+        return SystemError(errno, path);
     }
     if (!S_ISREG(st.st_mode)) {
-        return Error{errnum::kPathFileAccess, RuntimeErrorText(errnum::kPathFileAccess) +
-                                                  ": not a regular file: " + ShownPath(path)};
+        return ErrorAt(errnum::kPathFileAccess,
+                       RuntimeErrorText(errnum::kPathFileAccess) + ": not a regular file", path);
     }
     const auto deadline = std::chrono::steady_clock::now() + wait;
     while (flock(fd.get(), LOCK_SH | LOCK_NB) != 0) {
         if (errno != EWOULDBLOCK && errno != EINTR) {
-            return ErrorFromErrno(errno, path);
+            return SystemError(errno, path);
         }
         if (std::chrono::steady_clock::now() >= deadline) {
             return Error{errnum::kPathFileAccess, ShownPath(path) + ": " + std::string(kFileBusy)};
@@ -160,7 +160,7 @@ Outcome<std::unique_ptr<InputFile>> OpenLocked(const std::string& path,
     }
     // The size once the lock is held: the last write is whole.
     if (fstat(fd.get(), &st) != 0) {
-        return ErrorFromErrno(errno, path);
+        return SystemError(errno, path);
     }
     struct stat dir {};
     const std::size_t cut = path.rfind('/');
@@ -189,10 +189,10 @@ Outcome<std::unique_ptr<ReplacementFile>> ReplaceFile(const std::string& path) {
                 std::make_unique<Replacement>(std::move(fd), std::move(temporary), path));
         }
         if (errno != EEXIST) {
-            return ErrorFromErrno(errno, path);
+            return SystemError(errno, path);
         }
     }
-    return ErrorFromErrno(EEXIST, path);
+    return SystemError(EEXIST, path);
 }
 
 void RemoveOldHistoryPages(std::time_t now) {
@@ -213,4 +213,4 @@ void RemoveOldHistoryPages(std::time_t now) {
     closedir(stream);
 }
 
-}  // namespace sizewalk
+}  // namespace sizewalk::posix

@@ -9,7 +9,7 @@
 
 #include "platform/history_system.h"
 
-namespace sizewalk {
+namespace sizewalk::posix {
 
 Outcome<std::vector<ListedFile>> ListDirectory(const std::string& dir);
 
@@ -25,4 +25,4 @@ Outcome<std::unique_ptr<ReplacementFile>> ReplaceFile(const std::string& path);
 // has long read them.
 void RemoveOldHistoryPages(std::time_t now);
 
-}  // namespace sizewalk
+}  // namespace sizewalk::posix

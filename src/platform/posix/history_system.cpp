@@ -17,10 +17,10 @@
 #include "platform/posix/errors.h"
 #include "platform/posix/history_files.h"
 
-namespace sizewalk {
+namespace sizewalk::posix {
 namespace {
 
-class PosixHistorySystem final : public HistorySystem {
+class HistorySystem final : public sizewalk::HistorySystem {
   public:
     Outcome<std::vector<ListedFile>> ListFiles(const std::string& dir) override {
         return ListDirectory(dir);
@@ -54,7 +54,7 @@ class PosixHistorySystem final : public HistorySystem {
         path += suffix;
         const int fd = mkostemps(path.data(), static_cast<int>(suffix.size()), O_CLOEXEC);
         if (fd < 0) {
-            return ErrorFromErrno(errno, path);
+            return SystemError(errno, path);
         }
         int error = WriteAll(fd, content);
         if (close(fd) != 0 && error == 0) {
@@ -62,7 +62,7 @@ class PosixHistorySystem final : public HistorySystem {
         }
         if (error != 0) {
             unlink(path.c_str());
-            return ErrorFromErrno(error, path);
+            return SystemError(error, path);
         }
         return path;
     }
@@ -70,7 +70,7 @@ class PosixHistorySystem final : public HistorySystem {
     Outcome<std::optional<ByteCount>> FreeSpace(const std::string& dir) override {
         struct statvfs space {};
         if (statvfs(dir.c_str(), &space) != 0) {
-            return ErrorFromErrno(errno, dir);
+            return SystemError(errno, dir);
         }
         if (space.f_blocks == 0) {
             return std::optional<ByteCount>();
@@ -102,13 +102,13 @@ class PosixHistorySystem final : public HistorySystem {
     }
 };
 
-class PosixConsole final : public Console {
+class Console final : public sizewalk::Console {
   public:
     bool OutputIsTerminal() override { return isatty(STDOUT_FILENO) == 1; }
     bool OutputIsUtf8() override { return std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0; }
     Status Write(std::string_view bytes) override {
         const int error = WriteAll(STDOUT_FILENO, bytes);
-        return error != 0 ? Status(ErrorFromErrno(error, "standard output")) : std::nullopt;
+        return error != 0 ? Status(SystemError(error, "standard output")) : std::nullopt;
     }
     void WriteError(std::string_view line) override {
         std::string text(line);
@@ -118,13 +118,16 @@ class PosixConsole final : public Console {
 };
 
 }  // namespace
+}  // namespace sizewalk::posix
+
+namespace sizewalk {
 
 std::unique_ptr<HistorySystem> MakeSystemHistory() {
-    return std::make_unique<PosixHistorySystem>();
+    return std::make_unique<posix::HistorySystem>();
 }
 
 std::unique_ptr<Console> MakeSystemConsole() {
-    return std::make_unique<PosixConsole>();
+    return std::make_unique<posix::Console>();
 }
 
 }  // namespace sizewalk

@@ -22,10 +22,10 @@
 
 extern char** environ;
 
-namespace sizewalk {
+namespace sizewalk::posix {
 namespace {
 
-class PosixClock final : public Clock {
+class Clock final : public sizewalk::Clock {
   public:
     LocalTime Now() override {
         const std::time_t now = std::time(nullptr);
@@ -49,7 +49,7 @@ class XdgTextEditor final : public TextEditor {
         const DefaultSignals signals;
         const int err = posix_spawnp(&pid, program.c_str(), nullptr, signals.get(), argv, environ);
         if (err != 0) {
-            return StartFailure(RuntimeNumberForErrno(err), program, path, SystemText(err));
+            return StartFailure(RuntimeNumber(err), program, path, SystemText(err));
         }
         started_.push_back(pid);
         return std::nullopt;
@@ -67,6 +67,9 @@ extern "C" void RequestStop(int signal) {
 }
 
 }  // namespace
+}  // namespace sizewalk::posix
+
+namespace sizewalk {
 
 LocaleSeparators ReadLocaleSeparators() {
     LocaleSeparators result;
@@ -84,12 +87,12 @@ LocaleSeparators ReadLocaleSeparators() {
 }
 
 struct SystemPlatform::Impl {
-    PosixFolderService folders{walk::WalkOptions{ParseWalkThreads(std::getenv("SIZEWALK_THREADS")),
-                                                 nullptr, &stop_requested}};
-    PosixFileService files{PosixFileOptions{&stop_requested}};
+    posix::FolderService folders{posix::walk::WalkOptions{
+        ParseWalkThreads(std::getenv("SIZEWALK_THREADS")), nullptr, &posix::stop_requested}};
+    posix::FileService files{posix::FileOptions{&posix::stop_requested}};
     StreamMessageBox stderr_messages{stderr};
-    PosixClock clock;
-    XdgTextEditor xdg_editor;
+    posix::Clock clock;
+    posix::XdgTextEditor xdg_editor;
     MessageBoxService* messages = &stderr_messages;
     TextEditor* editor = &xdg_editor;
     LocaleSeparators locale = ReadLocaleSeparators();
@@ -119,7 +122,7 @@ void PrepareProcess() {
 
 void SystemPlatform::CatchStopSignals() {
     struct sigaction action {};
-    action.sa_handler = RequestStop;
+    action.sa_handler = posix::RequestStop;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no SA_RESTART: a wait for the file's lock ends
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
@@ -128,8 +131,8 @@ void SystemPlatform::CatchStopSignals() {
 }
 
 Platform SystemPlatform::Get() {
-    return Platform{impl_->folders, impl_->files,  *impl_->messages, impl_->clock,
-                    *impl_->editor, impl_->locale, &stop_requested};
+    return Platform{impl_->folders, impl_->files,  *impl_->messages,      impl_->clock,
+                    *impl_->editor, impl_->locale, &posix::stop_requested};
 }
 
 }  // namespace sizewalk

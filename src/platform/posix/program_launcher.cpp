@@ -15,7 +15,7 @@
 
 extern char** environ;
 
-namespace sizewalk {
+namespace sizewalk::posix {
 namespace {
 
 // argv for exec: `path` as the program's name, then the arguments.
@@ -40,16 +40,7 @@ DefaultSignals::DefaultSignals() {
     posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGDEF);
 }
 
-std::vector<std::string> WindowProgramCandidates(const std::string& own_path) {
-    const std::size_t slash = own_path.rfind('/');
-    if (slash == std::string::npos) {
-        return {};
-    }
-    const std::string dir = own_path.substr(0, slash + 1);
-    return {dir + "sizewalk-window", dir + SIZEWALK_WINDOW_DIR_FROM_BIN "sizewalk-window"};
-}
-
-std::string PosixProgramLauncher::OwnPath() {
+std::string ProgramLauncher::OwnPath() {
     char buffer[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
     if (length <= 0 || static_cast<std::size_t>(length) >= sizeof buffer) {
@@ -58,17 +49,16 @@ std::string PosixProgramLauncher::OwnPath() {
     return std::string(buffer, static_cast<std::size_t>(length));
 }
 
-Error PosixProgramLauncher::Replace(const std::string& path,
-                                    const std::vector<std::string>& arguments) {
+Error ProgramLauncher::Replace(const std::string& path, const std::vector<std::string>& arguments) {
     std::string name = path;
     std::vector<std::string> copies = arguments;
     const std::vector<char*> argv = ArgumentVector(name, copies);
     execv(path.c_str(), argv.data());
-    return ErrorFromErrno(errno, path);
+    return SystemError(errno, path);
 }
 
-Outcome<int> PosixProgramLauncher::Run(const std::string& path,
-                                       const std::vector<std::string>& arguments) {
+Outcome<int> ProgramLauncher::Run(const std::string& path,
+                                  const std::vector<std::string>& arguments) {
     std::string name = path;
     std::vector<std::string> copies = arguments;
     const std::vector<char*> argv = ArgumentVector(name, copies);
@@ -83,12 +73,12 @@ Outcome<int> PosixProgramLauncher::Run(const std::string& path,
     const int err = posix_spawn(&pid, path.c_str(), &quiet, signals.get(), argv.data(), environ);
     posix_spawn_file_actions_destroy(&quiet);
     if (err != 0) {
-        return ErrorFromErrno(err, path);
+        return SystemError(err, path);
     }
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) {
-            return ErrorFromErrno(errno, path);
+            return SystemError(errno, path);
         }
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -113,4 +103,4 @@ bool MessageBoxesWanted() {
            (messages == nullptr || std::string_view(messages) != "stderr");
 }
 
-}  // namespace sizewalk
+}  // namespace sizewalk::posix

@@ -5,7 +5,7 @@
 
 #include "platform/program_launcher.h"
 
-namespace sizewalk {
+namespace sizewalk::posix {
 
 // posix_spawn attributes that give a started program the default handling
 // of the signals this one ignores (PrepareProcess).
@@ -21,7 +21,7 @@ class DefaultSignals {
     posix_spawnattr_t attributes_;
 };
 
-class PosixProgramLauncher final : public ProgramLauncher {
+class ProgramLauncher final : public sizewalk::ProgramLauncher {
   public:
     std::string OwnPath() override;
     Error Replace(const std::string& path, const std::vector<std::string>& arguments) override;
@@ -39,4 +39,4 @@ bool StandardErrorIsTerminal();
 // not "stderr" (messages on standard error only: a script or a service).
 bool MessageBoxesWanted();
 
-}  // namespace sizewalk
+}  // namespace sizewalk::posix

@@ -15,8 +15,9 @@
 #include <sstream>
 
 #include "platform/posix/errors.h"
+#include "platform/posix/mount_table.h"
 
-namespace sizewalk {
+namespace sizewalk::posix {
 namespace {
 
 std::string CanonicalPath(const std::string& path) {
@@ -72,13 +73,13 @@ Error ListingError(int error_code, const std::string& path) {
         case ESTALE:
             return MakeError(errnum::kDeviceUnavailable, path);
         default:
-            return ErrorFromErrno(error_code, path);
+            return SystemError(error_code, path);
     }
 }
 
 }  // namespace
 
-std::vector<Volume> PosixVolumeService::Volumes() {
+std::vector<Volume> VolumeService::Volumes() {
     std::ifstream in("/proc/self/mountinfo", std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
@@ -96,15 +97,15 @@ std::vector<Volume> PosixVolumeService::Volumes() {
     return volumes;
 }
 
-Outcome<std::string> PosixVolumeService::CurrentDirectory() {
+Outcome<std::string> VolumeService::CurrentDirectory() {
     std::unique_ptr<char, decltype(&std::free)> cwd(getcwd(nullptr, 0), &std::free);
     if (!cwd) {
-        return ErrorFromErrno(errno, ".");
+        return SystemError(errno, ".");
     }
     return std::string(cwd.get());
 }
 
-Outcome<std::vector<std::string>> PosixVolumeService::Subdirectories(const std::string& path) {
+Outcome<std::vector<std::string>> VolumeService::Subdirectories(const std::string& path) {
     const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return ListingError(errno, path);
@@ -139,4 +140,4 @@ Outcome<std::vector<std::string>> PosixVolumeService::Subdirectories(const std::
     return names;
 }
 
-}  // namespace sizewalk
+}  // namespace sizewalk::posix

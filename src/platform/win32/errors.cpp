@@ -10,7 +10,7 @@ constexpr unsigned long kErrorDiskQuotaExceeded = 1295;
 
 }  // namespace
 
-std::int32_t RuntimeNumberForWin32(unsigned long code) {
+std::int32_t RuntimeNumber(unsigned long code) {
     switch (code) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
@@ -57,7 +57,7 @@ std::int32_t RuntimeNumberForWin32(unsigned long code) {
     }
 }
 
-std::string SystemMessage(unsigned long code) {
+std::string SystemText(unsigned long code) {
     wchar_t* buffer = nullptr;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -77,17 +77,13 @@ std::string SystemMessage(unsigned long code) {
     return Narrow(text);
 }
 
-Error ErrorFromWin32(unsigned long code, std::string_view path) {
-    const std::int32_t number = RuntimeNumberForWin32(code);
-    std::string text = SystemMessage(code);
+Error SystemError(unsigned long code, std::string_view path) {
+    const std::int32_t number = RuntimeNumber(code);
+    std::string text = SystemText(code);
     if (text.empty()) {
         return MakeError(number, path);
     }
-    if (!path.empty()) {
-        text += ": ";
-        text += ShownPath(path);
-    }
-    return Error{number, std::move(text)};
+    return ErrorAt(number, std::move(text), path);
 }
 
 }  // namespace sizewalk::win32

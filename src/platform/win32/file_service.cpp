@@ -13,13 +13,13 @@
 namespace sizewalk::win32 {
 namespace {
 
-class Win32OutputFile final : public OutputFile {
+class OpenedOutputFile final : public OutputFile {
   public:
     // Appending: `handle` is the file itself, shared with nobody; `kept` its
     // length then. Replacing: `handle` is the file `temporary`, renamed over
     // `target` on Commit. A handle that may have to delete its file
     // (`deletable`) was opened with DELETE access.
-    Win32OutputFile(HANDLE handle, std::string path, LONGLONG kept, bool is_new, bool deletable)
+    OpenedOutputFile(HANDLE handle, std::string path, LONGLONG kept, bool is_new, bool deletable)
         : handle_(handle),
           path_(std::move(path)),
           kept_(kept),
@@ -34,14 +34,14 @@ class Win32OutputFile final : public OutputFile {
         at.OffsetHigh = static_cast<DWORD>((kept - 1) >> 32);
         torn_ = kept > 0 && ReadFile(handle, &last, 1, &read, &at) && read == 1 && last != '\n';
     }
-    ~Win32OutputFile() override {
+    ~OpenedOutputFile() override {
         if (handle_ != INVALID_HANDLE_VALUE) {
             RollBack();
             CloseHandle(handle_);
         }
     }
-    Win32OutputFile(const Win32OutputFile&) = delete;
-    Win32OutputFile& operator=(const Win32OutputFile&) = delete;
+    OpenedOutputFile(const OpenedOutputFile&) = delete;
+    OpenedOutputFile& operator=(const OpenedOutputFile&) = delete;
 
     void Replace(std::wstring temporary, std::wstring target, std::chrono::milliseconds busy_wait) {
         temporary_ = std::move(temporary);
@@ -87,7 +87,7 @@ class Win32OutputFile final : public OutputFile {
                 std::chrono::steady_clock::now() >= deadline) {
                 DeleteFileW(temporary_.c_str());
                 return error == ERROR_SHARING_VIOLATION ? HeldByAnotherProcess(path_)
-                                                        : ErrorFromWin32(error, path_);
+                                                        : SystemError(error, path_);
             }
             SleepDispatchingAllButInput(std::chrono::milliseconds(200));
         }
@@ -98,7 +98,7 @@ class Win32OutputFile final : public OutputFile {
     // Rolls back and closes; the failure, saying so when the file could not
     // be restored.
     Error Failed(DWORD error) {
-        Error failure = ErrorFromWin32(error, path_);
+        Error failure = SystemError(error, path_);
         if (!RollBack()) {
             failure.description +=
                 ", and the file could not be restored: it may hold an incomplete report";
@@ -133,7 +133,7 @@ class Win32OutputFile final : public OutputFile {
 };
 
 Error NotAPlainFile(const std::string& path, const char* what) {
-    return Error{errnum::kPathFileAccess, std::string(what) + ": " + ShownPath(path)};
+    return ErrorAt(errnum::kPathFileAccess, what, path);
 }
 
 }  // namespace
@@ -185,9 +185,9 @@ std::string GroupSymbolFor(std::string symbol, unsigned code_page) {
     return " ";
 }
 
-Outcome<std::unique_ptr<OutputFile>> Win32FileService::Open(const Directory& directory,
-                                                            const std::string& name_in_directory,
-                                                            OpenMode mode) {
+Outcome<std::unique_ptr<OutputFile>> FileService::Open(const Directory& directory,
+                                                       const std::string& name_in_directory,
+                                                       OpenMode mode) {
     const std::string path = directory.path() + name_in_directory;
     Outcome<std::wstring> file = LongPath(path);
     if (!file.ok()) {
@@ -221,7 +221,7 @@ Outcome<std::unique_ptr<OutputFile>> Win32FileService::Open(const Directory& dir
         const bool busy = error == ERROR_SHARING_VIOLATION || error == ERROR_FILE_EXISTS;
         if (!busy || std::chrono::steady_clock::now() >= deadline) {
             return error == ERROR_SHARING_VIOLATION ? HeldByAnotherProcess(path)
-                                                    : ErrorFromWin32(error, path);
+                                                    : SystemError(error, path);
         }
         if (error == ERROR_SHARING_VIOLATION) {
             // The window that started the run keeps painting meanwhile.
@@ -236,19 +236,19 @@ Outcome<std::unique_ptr<OutputFile>> Win32FileService::Open(const Directory& dir
             CloseHandle(handle);
             return NotAPlainFile(path, "Refusing a link");
         }
-        return ErrorFromWin32(error, path);
+        return SystemError(error, path);
     }
     BY_HANDLE_FILE_INFORMATION info{};
     LARGE_INTEGER length{};
     if (!GetFileInformationByHandle(handle, &info) || !GetFileSizeEx(handle, &length)) {
         const DWORD error = GetLastError();
         CloseHandle(handle);
-        return ErrorFromWin32(error, path);
+        return SystemError(error, path);
     }
     // A file an ordinary directory search does not show counts as new.
     const bool hidden =
         (info.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
-    std::unique_ptr<OutputFile> output = std::make_unique<Win32OutputFile>(
+    std::unique_ptr<OutputFile> output = std::make_unique<OpenedOutputFile>(
         handle, path, length.QuadPart, hidden || length.QuadPart == 0, created);
     if (GetFileType(handle) != FILE_TYPE_DISK) {
         return NotAPlainFile(path, "Not a regular file");
@@ -257,13 +257,13 @@ Outcome<std::unique_ptr<OutputFile>> Win32FileService::Open(const Directory& dir
         return NotAPlainFile(path, "Refusing a file with several hard links");
     }
     if (!SetFilePointerEx(handle, LARGE_INTEGER{}, nullptr, FILE_END)) {
-        return ErrorFromWin32(GetLastError(), path);
+        return SystemError(GetLastError(), path);
     }
     return output;
 }
 
-Outcome<std::unique_ptr<OutputFile>> Win32FileService::OpenForReplace(const std::string& path,
-                                                                      const std::wstring& name) {
+Outcome<std::unique_ptr<OutputFile>> FileService::OpenForReplace(const std::string& path,
+                                                                 const std::wstring& name) {
     const HANDLE existing = CreateFileW(
         name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -290,15 +290,15 @@ Outcome<std::unique_ptr<OutputFile>> Win32FileService::OpenForReplace(const std:
         const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
                                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
-            auto output = std::make_unique<Win32OutputFile>(handle, path, 0, true, true);
+            auto output = std::make_unique<OpenedOutputFile>(handle, path, 0, true, true);
             output->Replace(std::move(temporary), name, busy_wait_);
             return std::unique_ptr<OutputFile>(std::move(output));
         }
         if (GetLastError() != ERROR_FILE_EXISTS) {
-            return ErrorFromWin32(GetLastError(), path);
+            return SystemError(GetLastError(), path);
         }
     }
-    return ErrorFromWin32(ERROR_FILE_EXISTS, path);
+    return SystemError(ERROR_FILE_EXISTS, path);
 }
 
 }  // namespace sizewalk::win32

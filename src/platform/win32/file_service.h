@@ -35,10 +35,9 @@ std::string GroupSymbolFor(std::string symbol, unsigned code_page);
 // filter. A hidden or system file counts as new, as an ordinary directory
 // search does not show it. Windows has no sticky directories: the owner
 // rule of shared directories does not apply.
-class Win32FileService final : public FileService {
+class FileService final : public sizewalk::FileService {
   public:
-    explicit Win32FileService(std::chrono::milliseconds busy_wait = kBusyWait,
-                              unsigned code_page = 0)
+    explicit FileService(std::chrono::milliseconds busy_wait = kBusyWait, unsigned code_page = 0)
         : busy_wait_(busy_wait), code_page_(code_page) {}
 
     // Nothing is known before the file is opened.

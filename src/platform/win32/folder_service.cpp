@@ -13,13 +13,13 @@
 namespace sizewalk::win32 {
 namespace {
 
-class Win32Directory final : public Directory {
+class OpenedDirectory final : public Directory {
   public:
-    Win32Directory(HANDLE handle, std::string path, std::wstring long_path)
+    OpenedDirectory(HANDLE handle, std::string path, std::wstring long_path)
         : handle_(handle), path_(std::move(path)), long_path_(std::move(long_path)) {}
-    ~Win32Directory() override { CloseHandle(handle_); }
-    Win32Directory(const Win32Directory&) = delete;
-    Win32Directory& operator=(const Win32Directory&) = delete;
+    ~OpenedDirectory() override { CloseHandle(handle_); }
+    OpenedDirectory(const OpenedDirectory&) = delete;
+    OpenedDirectory& operator=(const OpenedDirectory&) = delete;
     const std::string& path() const override { return path_; }
     const std::wstring& long_path() const { return long_path_; }
 
@@ -31,53 +31,53 @@ class Win32Directory final : public Directory {
 
 }  // namespace
 
-Win32FolderService::Win32FolderService(WalkOptions options) : options_(std::move(options)) {
+FolderService::FolderService(WalkOptions options) : options_(std::move(options)) {
     if (!options_.reader) {
-        options_.reader = MakeFindFileReader();
+        options_.reader = walk::MakeFindFileReader();
     }
 }
 
-Outcome<std::unique_ptr<Directory>> Win32FolderService::OpenDirectory(const std::string& path) {
+Outcome<std::unique_ptr<Directory>> FolderService::OpenDirectory(const std::string& path) {
     Outcome<std::wstring> dir = LongPath(path);
     if (!dir.ok()) {
         return dir.error();
     }
     const DWORD attributes = GetFileAttributesW(dir.value().c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return ErrorFromWin32(GetLastError(), path);
+        return SystemError(GetLastError(), path);
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        return ErrorFromWin32(ERROR_DIRECTORY, path);
+        return SystemError(ERROR_DIRECTORY, path);
     }
     const HANDLE handle =
         CreateFileW(dir.value().c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        return ErrorFromWin32(GetLastError(), path);
+        return SystemError(GetLastError(), path);
     }
     return std::unique_ptr<Directory>(
-        std::make_unique<Win32Directory>(handle, path, std::move(dir.value())));
+        std::make_unique<OpenedDirectory>(handle, path, std::move(dir.value())));
 }
 
-Outcome<std::unique_ptr<FolderListing>> Win32FolderService::GetFolder(const Directory& directory,
-                                                                      ProgressCallback progress) {
+Outcome<std::unique_ptr<FolderListing>> FolderService::GetFolder(const Directory& directory,
+                                                                 ProgressCallback progress) {
     const std::string& path = directory.path();
-    const auto* opened = dynamic_cast<const Win32Directory*>(&directory);
+    const auto* opened = dynamic_cast<const OpenedDirectory*>(&directory);
     if (opened == nullptr) {
-        return ErrorFromWin32(ERROR_INVALID_HANDLE, path);
+        return SystemError(ERROR_INVALID_HANDLE, path);
     }
     std::wstring dir = opened->long_path();
     std::vector<std::pair<std::string, std::wstring>> entries;
     const DWORD error = options_.reader->Read(dir, [&](const WIN32_FIND_DATAW& entry) {
-        if (IsDirectory(entry) && !IsLink(entry)) {
+        if (walk::IsDirectory(entry) && !IsLink(entry)) {
             entries.emplace_back(Narrow(entry.cFileName), entry.cFileName);
         }
     });
     if (error != ERROR_SUCCESS) {
-        return ErrorFromWin32(error, path);
+        return SystemError(error, path);
     }
     std::sort(entries.begin(), entries.end());
-    ListedDirectory listed{path, std::move(dir), {}, {}};
+    walk::ListedDirectory listed{path, std::move(dir), {}, {}};
     for (auto& [name, wide_name] : entries) {
         listed.names.push_back(std::move(name));
         listed.wide_names.push_back(std::move(wide_name));
@@ -85,11 +85,12 @@ Outcome<std::unique_ptr<FolderListing>> Win32FolderService::GetFolder(const Dire
     if (listed.display_dir.back() != '\\' && listed.display_dir.back() != '/') {
         listed.display_dir += '\\';
     }
-    const unsigned threads = options_.threads != 0
-                                 ? options_.threads
-                                 : WalkThreadsFor(listed.dir, RequestedWalkThreads().c_str());
-    return MakeParallelListing(std::move(listed), options_.reader, threads, std::move(progress),
-                               options_.report_interval);
+    const unsigned threads =
+        options_.threads != 0
+            ? options_.threads
+            : walk::WalkThreadsFor(listed.dir, walk::RequestedWalkThreads().c_str());
+    return walk::MakeParallelListing(std::move(listed), options_.reader, threads,
+                                     std::move(progress), options_.report_interval, options_.stop);
 }
 
 }  // namespace sizewalk::win32

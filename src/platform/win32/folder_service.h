@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/folder_service.h"
+#include "platform/stop_flag.h"
 #include "platform/win32/walk/directory_reader.h"
 
 namespace sizewalk::win32 {
@@ -14,9 +15,11 @@ struct WalkOptions {
     // directory's drive (walk/thread_choice.h).
     unsigned threads = 0;
     // The reads: FindFirstFileExW unless a test puts another here.
-    std::shared_ptr<DirectoryReader> reader{};
+    std::shared_ptr<walk::DirectoryReader> reader{};
     // How often progress is reported while a subdirectory is measured.
     std::chrono::milliseconds report_interval = std::chrono::milliseconds(100);
+    // Set when the run is asked to stop (a console's Ctrl+C or closing).
+    const StopFlag* stop = nullptr;
 };
 
 // Walks each subdirectory's tree on \\?\ paths, several directories at a
@@ -25,9 +28,9 @@ struct WalkOptions {
 // name-surrogate reparse points are neither listed nor followed; a file with
 // several hard links counts once per name. Names are sorted by byte order of
 // their UTF-8 form, not as Explorer sorts them.
-class Win32FolderService final : public FolderService {
+class FolderService final : public sizewalk::FolderService {
   public:
-    explicit Win32FolderService(WalkOptions options = {});
+    explicit FolderService(WalkOptions options = {});
     // Holds the directory open without delete sharing for as long as the
     // run lasts, so that it cannot be renamed or replaced meanwhile (Win32
     // has no calls relative to a directory handle: the rest goes by path).

@@ -13,20 +13,15 @@
 #include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
 
-namespace sizewalk {
+namespace sizewalk::win32 {
 namespace {
 
-using win32::ErrorFromWin32;
-using win32::LongPath;
-using win32::Narrow;
-using win32::Wide;
-
-class Win32InputFile final : public InputFile {
+class LockedInput final : public InputFile {
   public:
-    Win32InputFile(HANDLE handle, std::string path) : handle_(handle), path_(std::move(path)) {}
-    ~Win32InputFile() override { CloseHandle(handle_); }
-    Win32InputFile(const Win32InputFile&) = delete;
-    Win32InputFile& operator=(const Win32InputFile&) = delete;
+    LockedInput(HANDLE handle, std::string path) : handle_(handle), path_(std::move(path)) {}
+    ~LockedInput() override { CloseHandle(handle_); }
+    LockedInput(const LockedInput&) = delete;
+    LockedInput& operator=(const LockedInput&) = delete;
 
     void Limit(LONGLONG size, bool trusted) {
         left_ = size;
@@ -38,7 +33,7 @@ class Win32InputFile final : public InputFile {
         const auto chunk = static_cast<DWORD>(
             std::min<LONGLONG>(left_, static_cast<LONGLONG>(std::min<std::size_t>(size, 1 << 30))));
         if (chunk > 0 && !ReadFile(handle_, buffer, chunk, &got, nullptr)) {
-            return ErrorFromWin32(GetLastError(), path_);
+            return SystemError(GetLastError(), path_);
         }
         left_ -= got;
         return static_cast<std::size_t>(got);
@@ -124,14 +119,14 @@ class Replacement final : public ReplacementFile {
 
     Status Commit() override {
         if (!FlushFileBuffers(handle_)) {
-            return ErrorFromWin32(GetLastError(), path_);
+            return SystemError(GetLastError(), path_);
         }
         CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
         if (!MoveFileExW(temporary_.c_str(), target_.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             const DWORD error = GetLastError();
             DeleteFileW(temporary_.c_str());
-            return ErrorFromWin32(error, path_);
+            return SystemError(error, path_);
         }
         return std::nullopt;
     }
@@ -148,7 +143,7 @@ Status WriteAll(HANDLE handle, std::string_view bytes, const std::string& path) 
         DWORD written = 0;
         const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1 << 20));
         if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr)) {
-            return ErrorFromWin32(GetLastError(), path);
+            return SystemError(GetLastError(), path);
         }
         bytes.remove_prefix(written);
     }
@@ -159,7 +154,7 @@ Status Replacement::Write(std::string_view bytes) {
     return WriteAll(handle_, bytes, path_);
 }
 
-class Win32HistorySystem final : public HistorySystem {
+class HistorySystem final : public sizewalk::HistorySystem {
   public:
     Outcome<std::vector<ListedFile>> ListFiles(const std::string& dir) override {
         Outcome<std::wstring> long_dir = LongPath(dir);
@@ -175,7 +170,7 @@ class Win32HistorySystem final : public HistorySystem {
             if (error == ERROR_FILE_NOT_FOUND) {
                 return std::vector<ListedFile>{};
             }
-            return ErrorFromWin32(error, dir);
+            return SystemError(error, dir);
         }
         std::vector<ListedFile> names;
         do {
@@ -192,7 +187,7 @@ class Win32HistorySystem final : public HistorySystem {
         const DWORD error = GetLastError();
         FindClose(find);
         if (error != ERROR_NO_MORE_FILES) {
-            return ErrorFromWin32(error, dir);
+            return SystemError(error, dir);
         }
         return names;
     }
@@ -216,7 +211,7 @@ class Win32HistorySystem final : public HistorySystem {
             }
             const DWORD error = GetLastError();
             if (error != ERROR_SHARING_VIOLATION) {
-                return ErrorFromWin32(error, path);
+                return SystemError(error, path);
             }
             if (std::chrono::steady_clock::now() >= deadline) {
                 return Error{errnum::kPathFileAccess,
@@ -227,17 +222,18 @@ class Win32HistorySystem final : public HistorySystem {
         const win32::Opened opened =
             win32::ThroughFilters(handle, GENERIC_READ | READ_CONTROL, FILE_SHARE_READ);
         if (opened == win32::Opened::kFailed) {
-            return ErrorFromWin32(GetLastError(), path);
+            return SystemError(GetLastError(), path);
         }
-        auto input = std::make_unique<Win32InputFile>(handle, path);
+        auto input = std::make_unique<LockedInput>(handle, path);
         BY_HANDLE_FILE_INFORMATION info{};
         LARGE_INTEGER size{};
         if (!GetFileInformationByHandle(handle, &info) || !GetFileSizeEx(handle, &size)) {
-            return ErrorFromWin32(GetLastError(), path);
+            return SystemError(GetLastError(), path);
         }
         if (opened == win32::Opened::kLink || GetFileType(handle) != FILE_TYPE_DISK) {
-            return Error{errnum::kPathFileAccess, RuntimeErrorText(errnum::kPathFileAccess) +
-                                                      ": not a regular file: " + path};
+            return ErrorAt(errnum::kPathFileAccess,
+                           RuntimeErrorText(errnum::kPathFileAccess) + ": not a regular file",
+                           path);
         }
         const std::wstring& name = file.value();
         input->Limit(size.QuadPart,
@@ -272,10 +268,10 @@ class Win32HistorySystem final : public HistorySystem {
                     handle, std::move(temporary), target.value(), path));
             }
             if (GetLastError() != ERROR_FILE_EXISTS) {
-                return ErrorFromWin32(GetLastError(), path);
+                return SystemError(GetLastError(), path);
             }
         }
-        return ErrorFromWin32(ERROR_FILE_EXISTS, path);
+        return SystemError(ERROR_FILE_EXISTS, path);
     }
 
     LocalTime Now() override {
@@ -289,7 +285,7 @@ class Win32HistorySystem final : public HistorySystem {
         std::wstring dir(MAX_PATH + 1, L'\0');
         dir.resize(GetTempPathW(static_cast<DWORD>(dir.size()), dir.data()));
         if (dir.empty()) {
-            return ErrorFromWin32(GetLastError(), "%TEMP%");
+            return SystemError(GetLastError(), "%TEMP%");
         }
         RemoveOldPages(dir);
         for (int attempt = 0;; ++attempt) {
@@ -304,11 +300,11 @@ class Win32HistorySystem final : public HistorySystem {
                 if (error == ERROR_FILE_EXISTS && attempt < 100) {
                     continue;
                 }
-                return ErrorFromWin32(error, path);
+                return SystemError(error, path);
             }
             Status status = WriteAll(handle, content, path);
             if (!CloseHandle(handle) && !status) {
-                status = ErrorFromWin32(GetLastError(), path);
+                status = SystemError(GetLastError(), path);
             }
             if (status) {
                 DeleteFileW((dir + name).c_str());
@@ -346,7 +342,7 @@ class Win32HistorySystem final : public HistorySystem {
         ULARGE_INTEGER total{};
         if (!GetDiskFreeSpaceExW(win32::JoinPath(long_dir.value(), L"").c_str(), &available, &total,
                                  nullptr)) {
-            return ErrorFromWin32(GetLastError(), dir);
+            return SystemError(GetLastError(), dir);
         }
         if (total.QuadPart == 0) {
             return std::optional<ByteCount>();
@@ -402,9 +398,9 @@ class Win32HistorySystem final : public HistorySystem {
 
 // A program without a console of its own: output goes where it was sent,
 // or, started from a console window, to that window.
-class Win32Console final : public Console {
+class Console final : public sizewalk::Console {
   public:
-    Win32Console() {
+    Console() {
         output_ = Usable(GetStdHandle(STD_OUTPUT_HANDLE));
         error_ = Usable(GetStdHandle(STD_ERROR_HANDLE));
         if ((output_ == nullptr || error_ == nullptr) && AttachConsole(ATTACH_PARENT_PROCESS)) {
@@ -456,7 +452,7 @@ class Win32Console final : public Console {
         for (std::size_t done = 0; done < wide.size(); done += written) {
             const auto chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
             if (!WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr)) {
-                return ErrorFromWin32(GetLastError(), what);
+                return SystemError(GetLastError(), what);
             }
         }
         return std::nullopt;
@@ -467,13 +463,16 @@ class Win32Console final : public Console {
 };
 
 }  // namespace
+}  // namespace sizewalk::win32
+
+namespace sizewalk {
 
 std::unique_ptr<HistorySystem> MakeSystemHistory() {
-    return std::make_unique<Win32HistorySystem>();
+    return std::make_unique<win32::HistorySystem>();
 }
 
 std::unique_ptr<Console> MakeSystemConsole() {
-    return std::make_unique<Win32Console>();
+    return std::make_unique<win32::Console>();
 }
 
 }  // namespace sizewalk

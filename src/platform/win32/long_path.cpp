@@ -11,7 +11,7 @@ Outcome<std::wstring> LongPath(const std::string& path) {
         return wide;
     }
     if (wide.empty() || wide.find(L'\0') != std::wstring::npos) {
-        return ErrorFromWin32(ERROR_INVALID_NAME, path);
+        return SystemError(ERROR_INVALID_NAME, path);
     }
     // Resolves a relative path, "." and "..", and forward slashes, none of
     // which the prefixed form allows.
@@ -20,7 +20,7 @@ Outcome<std::wstring> LongPath(const std::string& path) {
         const DWORD length =
             GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
         if (length == 0) {
-            return ErrorFromWin32(GetLastError(), path);
+            return SystemError(GetLastError(), path);
         }
         if (length < full.size()) {
             full.resize(length);

@@ -1,6 +1,7 @@
 // The real services of Windows.
 #include "platform/platform.h"
 
+#include <csignal>
 #include <optional>
 #include <vector>
 
@@ -8,13 +9,14 @@
 #include "platform/win32/file_service.h"
 #include "platform/win32/folder_service.h"
 #include "platform/win32/message_box.h"
+#include "platform/win32/stop_events.h"
 #include "platform/win32/win.h"
 
 namespace sizewalk {
 namespace win32 {
 namespace {
 
-class Win32Clock final : public Clock {
+class Clock final : public sizewalk::Clock {
   public:
     LocalTime Now() override {
         SYSTEMTIME now{};
@@ -51,7 +53,7 @@ bool StandardErrorIsConsole() {
 // One line on standard error for each message, as on Linux; and the
 // system's modal message box, except on an invisible desktop, when asked
 // not to, or when standard error is a console window.
-class Win32MessageBox final : public MessageBoxService {
+class MessageBoxes final : public MessageBoxService {
   public:
     void Show(const std::string& text, MessageIcon icon, const std::string& title) override {
         stderr_.Show(text, icon, title);
@@ -86,7 +88,7 @@ class NotepadEditor final : public TextEditor {
         PROCESS_INFORMATION process{};
         if (!CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
                             nullptr, nullptr, &startup, &process)) {
-            return ErrorFromWin32(GetLastError(), Narrow(program));
+            return SystemError(GetLastError(), Narrow(program));
         }
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
@@ -121,7 +123,43 @@ std::optional<std::string> LocaleInfo(LCTYPE type) {
     return Narrow(value);
 }
 
+// The one flag a console's control handler can reach: a process has one
+// set of handlers.
+StopFlag stop_requested{0};
+
+// Runs on a thread of its own that the system starts for the event.
+BOOL WINAPI RequestStop(DWORD event) {
+    const int signal = StopSignalFor(event);
+    if (signal == 0) {
+        return FALSE;
+    }
+    stop_requested.store(signal);
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
+        // The system ends the process as soon as this returns: wait here
+        // instead, until the run has stopped and the program exits (which
+        // ends this thread), or until the system's grace period is over.
+        Sleep(INFINITE);
+    }
+    return TRUE;
+}
+
 }  // namespace
+
+int StopSignalFor(unsigned long event) {
+    switch (event) {
+        case CTRL_C_EVENT:
+            return SIGINT;
+        case CTRL_BREAK_EVENT:
+            return SIGBREAK;
+        case CTRL_CLOSE_EVENT:
+        case CTRL_LOGOFF_EVENT:
+        case CTRL_SHUTDOWN_EVENT:
+            return SIGTERM;
+        default:
+            return 0;
+    }
+}
+
 }  // namespace win32
 
 LocaleSeparators ReadLocaleSeparators() {
@@ -140,10 +178,10 @@ LocaleSeparators ReadLocaleSeparators() {
 }
 
 struct SystemPlatform::Impl {
-    win32::Win32FolderService folders;
-    win32::Win32FileService files;
-    win32::Win32MessageBox boxes;
-    win32::Win32Clock clock;
+    win32::FolderService folders{win32::WalkOptions{.stop = &win32::stop_requested}};
+    win32::FileService files;
+    win32::MessageBoxes boxes;
+    win32::Clock clock;
     win32::NotepadEditor notepad;
     MessageBoxService* messages = &boxes;
     TextEditor* editor = &notepad;
@@ -165,9 +203,13 @@ void SystemPlatform::SetTextEditor(TextEditor* editor) {
 // that a file could take over.
 void PrepareProcess() {}
 
+void SystemPlatform::CatchStopSignals() {
+    SetConsoleCtrlHandler(win32::RequestStop, TRUE);
+}
+
 Platform SystemPlatform::Get() {
-    return Platform{impl_->folders, impl_->files,   *impl_->messages,
-                    impl_->clock,   *impl_->editor, impl_->locale};
+    return Platform{impl_->folders, impl_->files,  *impl_->messages,      impl_->clock,
+                    *impl_->editor, impl_->locale, &win32::stop_requested};
 }
 
 }  // namespace sizewalk

@@ -15,8 +15,8 @@ target_sources(sizewalk_core PRIVATE
     platform/win32/walk/thread_choice.cpp
     platform/win32/walk/walk_queue.cpp
 )
-# The drive list's network shares, the web link, its COM apartment.
-target_link_libraries(sizewalk_core PUBLIC mpr shell32 ole32)
+# The drive list's network shares.
+target_link_libraries(sizewalk_core PUBLIC mpr)
 
 enable_language(RC)
 set(SIZEWALK_WIN32_DIR ${CMAKE_CURRENT_LIST_DIR})

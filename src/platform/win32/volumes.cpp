@@ -9,8 +9,6 @@
 #include "platform/win32/win.h"
 
 // Included after windows.h.
-#include <objbase.h>
-#include <shellapi.h>
 #include <winnetwk.h>
 
 namespace sizewalk::win32 {
@@ -82,7 +80,7 @@ bool MeansNotReady(unsigned long code) {
     }
 }
 
-std::vector<Volume> Win32VolumeService::Volumes() {
+std::vector<Volume> VolumeService::Volumes() {
     std::vector<Volume> volumes;
     const DWORD drives = GetLogicalDrives();
     for (int i = 0; i < 26; ++i) {
@@ -104,12 +102,12 @@ std::vector<Volume> Win32VolumeService::Volumes() {
     return volumes;
 }
 
-Outcome<std::string> Win32VolumeService::CurrentDirectory() {
+Outcome<std::string> VolumeService::CurrentDirectory() {
     std::wstring dir(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(dir.size()), dir.data());
         if (length == 0) {
-            return ErrorFromWin32(GetLastError(), ".");
+            return SystemError(GetLastError(), ".");
         }
         const bool fits = length < dir.size();
         dir.resize(length);
@@ -124,7 +122,7 @@ Outcome<std::string> Win32VolumeService::CurrentDirectory() {
     return Narrow(dir);
 }
 
-Outcome<std::vector<std::string>> Win32VolumeService::Subdirectories(const std::string& path) {
+Outcome<std::vector<std::string>> VolumeService::Subdirectories(const std::string& path) {
     Outcome<std::wstring> dir = LongPath(path);
     if (!dir.ok()) {
         return dir.error();
@@ -147,7 +145,7 @@ Outcome<std::vector<std::string>> Win32VolumeService::Subdirectories(const std::
     }
     // An empty drive root has not even "." to find.
     if (error != ERROR_SUCCESS && error != ERROR_NO_MORE_FILES && error != ERROR_FILE_NOT_FOUND) {
-        Error failure = ErrorFromWin32(error, path);
+        Error failure = SystemError(error, path);
         // A drive letter whose folder is gone (a SUBST, a mapping of a
         // deleted folder) has no root to show: not ready either.
         if (MeansNotReady(error) || (IsDriveRoot(path) && error == ERROR_PATH_NOT_FOUND)) {
@@ -164,46 +162,6 @@ Outcome<std::vector<std::string>> Win32VolumeService::Subdirectories(const std::
         result.push_back(Narrow(name));
     }
     return result;
-}
-
-void Win32Beeper::Beep() {
-    MessageBeep(MB_OK);
-}
-
-Status ShellUrlOpener::OpenUrl(const std::string& url) {
-    // Some URL handlers want a single-threaded apartment; a second call
-    // only counts up.
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(nullptr, L"open", Wide(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    if (result > 32) {
-        return std::nullopt;
-    }
-    // The old codes below 32 are the system's error numbers, except these.
-    unsigned long code = static_cast<unsigned long>(result);
-    switch (result) {
-        case 0:
-            code = ERROR_NOT_ENOUGH_MEMORY;
-            break;
-        case SE_ERR_NOASSOC:
-        case SE_ERR_ASSOCINCOMPLETE:
-            code = ERROR_NO_ASSOCIATION;
-            break;
-        case SE_ERR_DDETIMEOUT:
-        case SE_ERR_DDEFAIL:
-        case SE_ERR_DDEBUSY:
-            code = ERROR_DDE_FAIL;
-            break;
-        case SE_ERR_SHARE:
-            code = ERROR_SHARING_VIOLATION;
-            break;
-        case SE_ERR_DLLNOTFOUND:
-            code = ERROR_DLL_NOT_FOUND;
-            break;
-        default:
-            break;
-    }
-    return ErrorFromWin32(code, url);
 }
 
 }  // namespace sizewalk::win32

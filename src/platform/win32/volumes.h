@@ -1,8 +1,6 @@
-// Drives and directory lists on Windows, and the desktop services the
-// window uses: the system beep and the shell's URL handling.
+// Drives and directory lists on Windows.
 #pragma once
 
-#include "platform/desktop.h"
 #include "platform/volumes.h"
 
 namespace sizewalk::win32 {
@@ -15,25 +13,11 @@ bool MeansNotReady(unsigned long code);
 // drive with its volume label; removable drives are not read (no medium
 // may be in them). Directories are listed without hidden ones and links,
 // in the order of their names ignoring case.
-class Win32VolumeService final : public VolumeService {
+class VolumeService final : public sizewalk::VolumeService {
   public:
     std::vector<Volume> Volumes() override;
     Outcome<std::string> CurrentDirectory() override;
     Outcome<std::vector<std::string>> Subdirectories(const std::string& path) override;
-};
-
-class Win32Beeper final : public Beeper {
-  public:
-    void Beep() override;
-};
-
-// ShellExecuteW: the address opens in the user's browser, a file in the
-// application its kind is associated with. Nothing is written to disk on
-// the way.
-class ShellUrlOpener final : public UrlOpener {
-  public:
-    Status OpenUrl(const std::string& url) override;
-    Status OpenFile(const std::string& path) override { return OpenUrl(path); }
 };
 
 }  // namespace sizewalk::win32

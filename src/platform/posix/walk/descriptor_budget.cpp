@@ -6,7 +6,7 @@
 
 #include "platform/walk_threads.h"
 
-namespace sizewalk::walk {
+namespace sizewalk::posix::walk {
 
 std::size_t UsableDescriptors() {
     rlimit limit{};
@@ -29,4 +29,4 @@ std::size_t SpareFrames(std::size_t usable, std::size_t walkers) {
     return usable > least ? usable - least : 0;
 }
 
-}  // namespace sizewalk::walk
+}  // namespace sizewalk::posix::walk

@@ -7,7 +7,7 @@
 #include <atomic>
 #include <cstddef>
 
-namespace sizewalk::walk {
+namespace sizewalk::posix::walk {
 
 // Left to the rest of the program (standard streams, the listed directory,
 // the tracking file, ...).
@@ -56,4 +56,4 @@ class FramePool {
     std::atomic<std::size_t> spare_;
 };
 
-}  // namespace sizewalk::walk
+}  // namespace sizewalk::posix::walk

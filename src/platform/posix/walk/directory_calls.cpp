@@ -4,7 +4,7 @@
 #include <linux/magic.h>
 #include <sys/vfs.h>
 
-namespace sizewalk::walk {
+namespace sizewalk::posix::walk {
 namespace {
 
 constexpr std::uint64_t kCgroup2Magic = 0x63677270;
@@ -43,7 +43,7 @@ int DirectoryCalls::StatEntry(int dir, const char* name, struct stat* st) {
     return fstatat(dir, name, st, AT_SYMLINK_NOFOLLOW);
 }
 
-bool IsPseudoFileSystem(std::uint64_t type) {
+bool IsKernelViewFileSystem(std::uint64_t type) {
     switch (type) {
         case PROC_SUPER_MAGIC:
         case SYSFS_MAGIC:
@@ -105,10 +105,10 @@ FileSystemKind DirectoryCalls::FileSystemOf(int fd) {
         return FileSystemKind::kLocal;
     }
     const auto type = static_cast<std::uint64_t>(static_cast<std::uint32_t>(fs.f_type));
-    if (IsPseudoFileSystem(type)) {
-        return FileSystemKind::kPseudo;
+    if (IsKernelViewFileSystem(type)) {
+        return FileSystemKind::kKernelView;
     }
     return IsNetworkFileSystem(type) ? FileSystemKind::kNetwork : FileSystemKind::kLocal;
 }
 
-}  // namespace sizewalk::walk
+}  // namespace sizewalk::posix::walk

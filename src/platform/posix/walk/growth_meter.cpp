@@ -10,7 +10,7 @@
 
 #include "platform/posix/descriptor.h"
 
-namespace sizewalk::walk {
+namespace sizewalk::posix::walk {
 namespace {
 
 // Adds up the nanoseconds each thread of the process ran and waited to run
@@ -77,4 +77,4 @@ std::optional<WalkSample> GrowthMeter::Sample() {
     return sample;
 }
 
-}  // namespace sizewalk::walk
+}  // namespace sizewalk::posix::walk

@@ -11,7 +11,7 @@
 #include "platform/posix/walk/walk_state.h"
 #include "platform/walk_threads.h"
 
-namespace sizewalk::walk {
+namespace sizewalk::posix::walk {
 
 class GrowthMeter {
   public:
@@ -33,4 +33,4 @@ class GrowthMeter {
     Reading last_;
 };
 
-}  // namespace sizewalk::walk
+}  // namespace sizewalk::posix::walk

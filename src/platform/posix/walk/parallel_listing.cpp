@@ -11,7 +11,7 @@
 #include "platform/posix/walk/scheduler.h"
 #include "platform/posix/walk/worker_threads.h"
 
-namespace sizewalk::walk {
+namespace sizewalk::posix::walk {
 namespace {
 
 class ParallelListing final : public FolderListing {
@@ -129,4 +129,4 @@ std::unique_ptr<FolderListing> MakeParallelListing(int dir_fd, std::string path,
                                              options.threads);
 }
 
-}  // namespace sizewalk::walk
+}  // namespace sizewalk::posix::walk

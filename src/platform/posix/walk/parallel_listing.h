@@ -17,7 +17,7 @@
 #include "platform/stop_flag.h"
 #include "platform/walk_threads.h"
 
-namespace sizewalk::walk {
+namespace sizewalk::posix::walk {
 
 struct WalkOptions {
     // Worker threads, fixed; 0 for the default, by the file system, growing
@@ -51,4 +51,4 @@ std::unique_ptr<FolderListing> MakeParallelListing(int dir_fd, std::string path,
                                                    ProgressCallback progress,
                                                    const WalkOptions& options);
 
-}  // namespace sizewalk::walk
+}  // namespace sizewalk::posix::walk

@@ -7,7 +7,7 @@
 #include "platform/folder_service.h"
 #include "platform/posix/walk/walk_state.h"
 
-namespace sizewalk::walk {
+namespace sizewalk::posix::walk {
 
 inline constexpr auto kReportInterval = std::chrono::milliseconds(100);
 
@@ -39,4 +39,4 @@ class ProgressTicker {
     std::chrono::steady_clock::time_point next_{};
 };
 
-}  // namespace sizewalk::walk
+}  // namespace sizewalk::posix::walk

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace sizewalk::walk {
+namespace sizewalk::posix::walk {
 
 Scheduler::Scheduler(WalkTarget target, std::size_t walkers, std::size_t spare_frames)
     : state_(std::move(target)), pool_(spare_frames) {
@@ -79,4 +79,4 @@ bool Scheduler::TryWork(std::size_t self) {
     return true;
 }
 
-}  // namespace sizewalk::walk
+}  // namespace sizewalk::posix::walk

@@ -15,7 +15,7 @@
 #include "platform/posix/walk/walk_state.h"
 #include "platform/posix/walk/walker.h"
 
-namespace sizewalk::walk {
+namespace sizewalk::posix::walk {
 
 class Scheduler {
   public:
@@ -45,4 +45,4 @@ class Scheduler {
     std::atomic<std::size_t> next_tree_{0};
 };
 
-}  // namespace sizewalk::walk
+}  // namespace sizewalk::posix::walk

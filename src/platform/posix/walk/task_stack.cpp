@@ -8,7 +8,7 @@
 #include <iterator>
 #include <utility>
 
-namespace sizewalk::walk {
+namespace sizewalk::posix::walk {
 
 void AppendComponent(std::string& path, std::string_view name) {
     if (path.empty() || path.back() != '/') {
@@ -237,4 +237,4 @@ std::string TaskStack::PathOf(std::size_t frames,
     return path;
 }
 
-}  // namespace sizewalk::walk
+}  // namespace sizewalk::posix::walk

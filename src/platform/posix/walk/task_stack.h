@@ -25,7 +25,7 @@
 #include "platform/posix/walk/descriptor_budget.h"
 #include "platform/posix/walk/tree_tally.h"
 
-namespace sizewalk::walk {
+namespace sizewalk::posix::walk {
 
 // One directory on the stack: the subdirectories still to walk, and while it
 // is read, the files of the last batch still to stat.
@@ -131,4 +131,4 @@ class TaskStack {
     std::size_t lowest_maybe_open_ = 0;
 };
 
-}  // namespace sizewalk::walk
+}  // namespace sizewalk::posix::walk

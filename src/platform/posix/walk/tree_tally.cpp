@@ -2,7 +2,7 @@
 
 #include "platform/posix/errors.h"
 
-namespace sizewalk::walk {
+namespace sizewalk::posix::walk {
 
 void TreeTally::Add(ByteCount bytes) {
     std::lock_guard lock(mu_);
@@ -33,9 +33,9 @@ Outcome<ByteCount> TreeTally::Result() const {
     }
     const auto& [path, error] = *failure_;
     if (error == kDirectoryCycle) {
-        return Error{errnum::kPathFileAccess, "Directory cycle: " + ShownPath(path)};
+        return ErrorAt(errnum::kPathFileAccess, "Directory cycle", path);
     }
-    return ErrorFromErrno(error, path);
+    return SystemError(error, path);
 }
 
-}  // namespace sizewalk::walk
+}  // namespace sizewalk::posix::walk

@@ -16,7 +16,7 @@
 
 #include "platform/folder_service.h"
 
-namespace sizewalk::walk {
+namespace sizewalk::posix::walk {
 
 // No tree: the index of none.
 inline constexpr std::size_t kNoTree = std::numeric_limits<std::size_t>::max();
@@ -62,4 +62,4 @@ class TreeTally {
     std::optional<std::pair<std::string, int>> failure_;
 };
 
-}  // namespace sizewalk::walk
+}  // namespace sizewalk::posix::walk

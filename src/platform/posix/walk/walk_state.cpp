@@ -4,7 +4,7 @@
 
 #include <utility>
 
-namespace sizewalk::walk {
+namespace sizewalk::posix::walk {
 namespace {
 
 FileId IdOf(const Descriptor& dir, dev_t device) {
@@ -89,4 +89,4 @@ bool WalkState::WaitForTree(std::size_t index, std::chrono::milliseconds timeout
     return done_[index];
 }
 
-}  // namespace sizewalk::walk
+}  // namespace sizewalk::posix::walk

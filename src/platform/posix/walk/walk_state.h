@@ -21,7 +21,7 @@
 #include "platform/posix/walk/tree_tally.h"
 #include "platform/stop_flag.h"
 
-namespace sizewalk::walk {
+namespace sizewalk::posix::walk {
 
 // An idle worker looks for work again at least this often, even when no one
 // announced any.
@@ -119,4 +119,4 @@ class WalkState {
     bool news_ = false;  // for the waiter in WaitForTree
 };
 
-}  // namespace sizewalk::walk
+}  // namespace sizewalk::posix::walk

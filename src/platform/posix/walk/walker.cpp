@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-namespace sizewalk::walk {
+namespace sizewalk::posix::walk {
 namespace {
 
 // The device and inode of the directory open on `fd`; 0 or an errno. They
@@ -115,7 +115,7 @@ void Walker::Enter(Descriptor fd, std::string name, dev_t parent_device) {
     }
     if (id.device != parent_device) {
         const FileSystemKind kind = state_.calls->FileSystemOf(fd.get());
-        if (kind == FileSystemKind::kPseudo) {
+        if (kind == FileSystemKind::kKernelView) {
             return;
         }
         if (kind == FileSystemKind::kNetwork) {
@@ -291,4 +291,4 @@ char* Walker::buffer() {
     return buffer_.get();
 }
 
-}  // namespace sizewalk::walk
+}  // namespace sizewalk::posix::walk

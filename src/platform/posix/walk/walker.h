@@ -17,7 +17,7 @@
 #include "platform/posix/walk/task_stack.h"
 #include "platform/posix/walk/walk_state.h"
 
-namespace sizewalk::walk {
+namespace sizewalk::posix::walk {
 
 // Files a walker hands out to another at a time.
 inline constexpr std::size_t kFilesPerLoan = 8;
@@ -67,4 +67,4 @@ class Walker {
     bool slow_stats_ = false;  // the last batch's stats took long
 };
 
-}  // namespace sizewalk::walk
+}  // namespace sizewalk::posix::walk

@@ -5,7 +5,7 @@
 #include <csignal>
 #include <exception>
 
-namespace sizewalk::walk {
+namespace sizewalk::posix::walk {
 
 WorkerThreads::~WorkerThreads() {
     std::vector<bool> ended;
@@ -56,4 +56,4 @@ void WorkerThreads::Add(std::size_t count, const std::function<void(std::size_t)
     pthread_sigmask(SIG_SETMASK, &old_mask, nullptr);
 }
 
-}  // namespace sizewalk::walk
+}  // namespace sizewalk::posix::walk

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-namespace sizewalk::walk {
+namespace sizewalk::posix::walk {
 
 // How long a listing that goes waits for its workers to end. A worker that
 // can end does so within milliseconds; one held in the kernel by a read on a
@@ -45,4 +45,4 @@ class WorkerThreads {
     std::vector<std::thread> threads_;
 };
 
-}  // namespace sizewalk::walk
+}  // namespace sizewalk::posix::walk

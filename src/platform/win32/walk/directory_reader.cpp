@@ -2,7 +2,7 @@
 
 #include "platform/win32/long_path.h"
 
-namespace sizewalk::win32 {
+namespace sizewalk::win32::walk {
 namespace {
 
 // Closes a search handle on every way out.
@@ -58,4 +58,4 @@ bool IsDirectory(const WIN32_FIND_DATAW& entry) {
     return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-}  // namespace sizewalk::win32
+}  // namespace sizewalk::win32::walk

@@ -8,7 +8,7 @@
 
 #include "platform/win32/win.h"
 
-namespace sizewalk::win32 {
+namespace sizewalk::win32::walk {
 
 using EntryVisitor = std::function<void(const WIN32_FIND_DATAW&)>;
 
@@ -28,4 +28,4 @@ std::shared_ptr<DirectoryReader> MakeFindFileReader();
 
 bool IsDirectory(const WIN32_FIND_DATAW& entry);
 
-}  // namespace sizewalk::win32
+}  // namespace sizewalk::win32::walk

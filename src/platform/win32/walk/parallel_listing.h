@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "platform/folder_service.h"
+#include "platform/stop_flag.h"
 #include "platform/win32/walk/directory_reader.h"
 
-namespace sizewalk::win32 {
+namespace sizewalk::win32::walk {
 
 // How long a listing that goes waits for its threads to end. A thread held
 // in a read on a share that stopped answering is left to end on its own.
@@ -29,10 +30,12 @@ struct ListedDirectory {
 // `report_interval` has passed since the last report; otherwise `threads`
 // threads measure the trees in order, ahead of the caller, who reports at
 // that interval while it waits. Either way progress is also reported once
-// before Size() returns.
+// before Size() returns. Once `stop` is set, Size() fails with the
+// interruption within one report interval.
 std::unique_ptr<FolderListing> MakeParallelListing(ListedDirectory listed,
                                                    std::shared_ptr<DirectoryReader> reader,
                                                    unsigned threads, ProgressCallback progress,
-                                                   std::chrono::milliseconds report_interval);
+                                                   std::chrono::milliseconds report_interval,
+                                                   const StopFlag* stop = nullptr);
 
-}  // namespace sizewalk::win32
+}  // namespace sizewalk::win32::walk

@@ -6,7 +6,7 @@
 
 #include "platform/walk_threads.h"
 
-namespace sizewalk::win32 {
+namespace sizewalk::win32::walk {
 namespace {
 
 // Whether `dir`, \\?\ (or \\.\) and a path, lies on a network share.
@@ -40,4 +40,4 @@ std::string RequestedWalkThreads() {
     return length > 0 && length < 16 ? Narrow(std::wstring_view(value, length)) : std::string();
 }
 
-}  // namespace sizewalk::win32
+}  // namespace sizewalk::win32::walk

@@ -5,7 +5,7 @@
 
 #include "platform/win32/win.h"
 
-namespace sizewalk::win32 {
+namespace sizewalk::win32::walk {
 
 // GetDriveTypeW, or what a test puts in its place.
 using DriveTypeOf = UINT (*)(const wchar_t* root);
@@ -20,4 +20,4 @@ unsigned WalkThreadsFor(const std::wstring& dir, const char* requested,
 // SIZEWALK_THREADS in this process's environment; empty when unset.
 std::string RequestedWalkThreads();
 
-}  // namespace sizewalk::win32
+}  // namespace sizewalk::win32::walk

@@ -6,7 +6,7 @@
 #include "platform/win32/long_path.h"
 #include "platform/win32/reparse.h"
 
-namespace sizewalk::win32 {
+namespace sizewalk::win32::walk {
 
 bool MetBefore(const WalkOrder& a, const WalkOrder& b) {
     const auto [in_a, in_b] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
@@ -211,4 +211,4 @@ bool WalkQueue::WaitForWorkers(std::chrono::milliseconds timeout) {
     return done_cv_.wait_for(lock, timeout, [&] { return running_ == 0; });
 }
 
-}  // namespace sizewalk::win32
+}  // namespace sizewalk::win32::walk

@@ -25,7 +25,7 @@
 #include "platform/folder_service.h"
 #include "platform/win32/walk/directory_reader.h"
 
-namespace sizewalk::win32 {
+namespace sizewalk::win32::walk {
 
 // Where a directory comes in a walk of its tree by one thread with a stack
 // (the last subdirectory listed walked first): its subdirectory's index at
@@ -115,4 +115,4 @@ class WalkQueue {
     std::exception_ptr failure_;
 };
 
-}  // namespace sizewalk::win32
+}  // namespace sizewalk::win32::walk
