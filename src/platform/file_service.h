@@ -73,6 +73,9 @@ class FileService {
 // The name of a temporary file for `name` (".<name>.<six characters>"),
 // different for each `seed`.
 std::string TemporaryName(std::string_view name, unsigned long long seed);
+// How far the seed moves on between attempts at a free temporary name: a
+// prime, so that one run's attempts do not walk onto another's.
+inline constexpr unsigned long long kTemporaryNameStep = 7919;
 
 // Whether `entry` is a temporary name for `name` or for a name that differs
 // from it only in its digits (the day's file of another day).

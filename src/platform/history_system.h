@@ -51,6 +51,8 @@ class ReplacementFile {
 // The description of an Error from OpenForReading when a run went on
 // writing the file for the whole wait.
 inline constexpr std::string_view kFileBusy = "being written by a run";
+// How often OpenForReading looks again at a file that a run is writing.
+inline constexpr std::chrono::milliseconds kBusyRetry{50};
 
 // Which file system holds a file: its device and, where the system tells it,
 // its mount (a btrfs subvolume has a device of its own on its parent's

@@ -233,7 +233,7 @@ class ReplacingFile final : public OutputFile {
         const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
         const unsigned long long seed = Seed();
         for (unsigned attempt = 0; attempt < 100; ++attempt) {
-            std::string temporary = TemporaryName(name_, seed + attempt * 7919ull);
+            std::string temporary = TemporaryName(name_, seed + attempt * kTemporaryNameStep);
             // Through /proc needs no privilege; AT_EMPTY_PATH works without it.
             if (linkat(AT_FDCWD, self.c_str(), dir_fd_.get(), temporary.c_str(),
                        AT_SYMLINK_FOLLOW) == 0 ||
@@ -469,7 +469,7 @@ Outcome<std::unique_ptr<OutputFile>> FileService::OpenForReplace(const Target& t
     }
     const unsigned long long seed = Seed();
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        std::string temporary = TemporaryName(target.name, seed + attempt * 7919ull);
+        std::string temporary = TemporaryName(target.name, seed + attempt * kTemporaryNameStep);
         Descriptor fd{openat(target.dir_fd, temporary.c_str(),
                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)};
         if (fd) {

@@ -156,7 +156,7 @@ Outcome<std::unique_ptr<InputFile>> OpenLocked(const std::string& path,
         if (std::chrono::steady_clock::now() >= deadline) {
             return Error{errnum::kPathFileAccess, ShownPath(path) + ": " + std::string(kFileBusy)};
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(kBusyRetry);
     }
     // The size once the lock is held: the last write is whole.
     if (fstat(fd.get(), &st) != 0) {
@@ -180,7 +180,8 @@ Outcome<std::unique_ptr<ReplacementFile>> ReplaceFile(const std::string& path) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::size_t cut = path.rfind('/') + 1;
         std::string temporary =
-            path.substr(0, cut) + TemporaryName(path.substr(cut), seed + attempt * 7919ull);
+            path.substr(0, cut) +
+            TemporaryName(path.substr(cut), seed + attempt * kTemporaryNameStep);
         // O_EXCL: never a file or link that is there already.
         Descriptor fd(
             open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));

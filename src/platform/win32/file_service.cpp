@@ -286,7 +286,8 @@ Outcome<std::unique_ptr<OutputFile>> FileService::OpenForReplace(const std::stri
     const unsigned long long seed =
         (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^ GetTickCount64();
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        std::wstring temporary = dir + Wide(TemporaryName(file_name, seed + attempt * 7919ull));
+        std::wstring temporary =
+            dir + Wide(TemporaryName(file_name, seed + attempt * kTemporaryNameStep));
         const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
                                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {

@@ -217,7 +217,7 @@ class HistorySystem final : public sizewalk::HistorySystem {
                 return Error{errnum::kPathFileAccess,
                              ShownPath(path) + ": " + std::string(kFileBusy)};
             }
-            Sleep(50);
+            Sleep(static_cast<DWORD>(kBusyRetry.count()));
         }
         const win32::Opened opened =
             win32::ThroughFilters(handle, GENERIC_READ | READ_CONTROL, FILE_SHARE_READ);
@@ -257,9 +257,9 @@ class HistorySystem final : public sizewalk::HistorySystem {
             (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^ GetTickCount64();
         for (unsigned attempt = 0; attempt < 100; ++attempt) {
             const std::size_t cut = target.value().find_last_of(L'\\') + 1;
-            std::wstring temporary =
-                target.value().substr(0, cut) +
-                Wide(TemporaryName(Narrow(target.value().substr(cut)), seed + attempt * 7919ull));
+            std::wstring temporary = target.value().substr(0, cut) +
+                                     Wide(TemporaryName(Narrow(target.value().substr(cut)),
+                                                        seed + attempt * kTemporaryNameStep));
             // CREATE_NEW: never a file or link that is there already.
             const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
                                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
