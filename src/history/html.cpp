@@ -14,11 +14,21 @@ constexpr const char* kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e",
                                     "#9467bd", "#8c564b", "#e377c2", "#17becf"};
 constexpr std::size_t kLines = std::size(kColours);
 
-// The plot area inside the SVG's 960-wide view box.
+// The SVG's view box is as wide as a page's column; the plot area inside it.
+constexpr int kWidth = 960;
 constexpr double kLeft = 90;
 constexpr double kRight = 940;
 constexpr double kTop = 20;
 constexpr double kBottom = 360;
+
+// The legend below the date axis: a grid of keys, each a swatch and a name
+// cut to what one grid cell holds.
+constexpr std::size_t kLegendColumns = 4;
+constexpr double kLegendColumnWidth = 215;
+constexpr double kLegendRowHeight = 22;
+constexpr double kLegendFirstRow = kBottom + 45;  // below the date labels
+constexpr double kLegendMargin = 5;               // below the last row
+constexpr std::size_t kLegendNameLength = 26;
 
 std::string Escaped(std::string_view text) {
     std::string html;
@@ -217,13 +227,15 @@ void WriteChart(const ReportData& data, const std::vector<const Figures*>& lines
     auto y = [&](double bytes) { return kBottom - bytes / top * (kBottom - kTop); };
 
     const std::size_t keys = lines.size() + (projection ? 1 : 0);
-    const std::size_t legend_rows = (keys + 3) / 4;
-    const double height = kBottom + 50 + legend_rows * 22.0;
-    out << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 960 " << Number(height)
-        << "\" width=\"960\" height=\"" << Number(height)
+    const std::size_t legend_rows = (keys + kLegendColumns - 1) / kLegendColumns;
+    const double height =
+        kLegendFirstRow + kLegendMargin + static_cast<double>(legend_rows) * kLegendRowHeight;
+    out << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " << std::to_string(kWidth)
+        << " " << Number(height) << "\" width=\"" << std::to_string(kWidth) << "\" height=\""
+        << Number(height)
         << "\" role=\"img\" aria-label=\"Sizes of the largest growers over time\">\n"
-        << "<rect x=\"0\" y=\"0\" width=\"960\" height=\"" << Number(height)
-        << "\" fill=\"#ffffff\"/>\n<g font-size=\"12\" fill=\"#333333\">\n";
+        << "<rect x=\"0\" y=\"0\" width=\"" << std::to_string(kWidth) << "\" height=\""
+        << Number(height) << "\" fill=\"#ffffff\"/>\n<g font-size=\"12\" fill=\"#333333\">\n";
     for (const Tick& tick : sizes) {
         const std::string at = Number(y(tick.position));
         out << "<line x1=\"" << Number(kLeft) << "\" x2=\"" << Number(kRight) << "\" y1=\"" << at
@@ -308,10 +320,12 @@ void WriteChart(const ReportData& data, const std::vector<const Figures*>& lines
     out << "<g font-size=\"13\" fill=\"#222222\">\n";
     for (std::size_t i = 0; i < keys; ++i) {
         const bool total = i == lines.size();
-        const std::string name = total ? "total (this file system)"
-                                       : Truncated(Shown(h.series[lines[i]->series].name), 26);
-        const double lx = kLeft + static_cast<double>(i % 4) * 215;
-        const double ly = kBottom + 45 + static_cast<double>(i / 4) * 22;
+        const std::string name =
+            total ? "total (this file system)"
+                  : Truncated(Shown(h.series[lines[i]->series].name), kLegendNameLength);
+        const double lx = kLeft + static_cast<double>(i % kLegendColumns) * kLegendColumnWidth;
+        const double ly =
+            kLegendFirstRow + static_cast<double>(i / kLegendColumns) * kLegendRowHeight;
         out << "<rect x=\"" << Number(lx) << "\" y=\"" << Number(ly - 9)
             << "\" width=\"18\" height=\"10\" fill=\"" << (total ? kTotalColour : kColours[i])
             << "\"/><text x=\"" << Number(lx + 24) << "\" y=\"" << Number(ly) << "\">"

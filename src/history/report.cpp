@@ -72,6 +72,16 @@ std::string Trend(const History& history, const Series& series, bool utf8) {
     return text;
 }
 
+// The table's columns: figures aligned right, words left, and the name last,
+// unpadded, so that a long one does not widen every line.
+struct Column {
+    const char* heading;
+    bool left;
+};
+constexpr Column kColumns[] = {{"SIZE", false},    {"AS OF", true},    {"LAST RUN", false},
+                               {"7 DAYS", false},  {"30 DAYS", false}, {"PER DAY", false},
+                               {"FIT/DAY", false}, {"TREND", true},    {"NAME", true}};
+
 void WriteTable(const ReportData& data, Output& out) {
     out << ForecastLine(data.directory, data.history, data.forecast, data.options.exact_bytes)
         << "\n";
@@ -80,8 +90,10 @@ void WriteTable(const ReportData& data, Output& out) {
     }
     out << SummaryLine(data.directory, data.history) << "\n";
     std::vector<std::vector<std::string>> cells;
-    cells.push_back(
-        {"SIZE", "AS OF", "LAST RUN", "7 DAYS", "30 DAYS", "PER DAY", "FIT/DAY", "TREND", "NAME"});
+    cells.emplace_back();
+    for (const Column& column : kColumns) {
+        cells.back().emplace_back(column.heading);
+    }
     std::vector<std::string> notes(1);
     for (const Figures& row : data.rows) {
         RowTexts t = TextsOf(data, row);
@@ -90,7 +102,7 @@ void WriteTable(const ReportData& data, Output& out) {
                          t.name});
         notes.push_back(t.note);
     }
-    std::vector<std::size_t> widths(cells[0].size(), 0);
+    std::vector<std::size_t> widths(std::size(kColumns), 0);
     for (const auto& line : cells) {
         for (std::size_t c = 0; c < line.size(); ++c) {
             widths[c] = std::max(widths[c], CharacterCount(line[c]));
@@ -102,11 +114,12 @@ void WriteTable(const ReportData& data, Output& out) {
             if (c > 0) {
                 line += "  ";
             }
-            const bool left = c == 1 || c >= 7;
             if (c + 1 == cells[r].size()) {
-                line += cells[r][c];  // the name, unpadded
+                line += cells[r][c];
+            } else if (kColumns[c].left) {
+                line += PadRight(cells[r][c], widths[c]);
             } else {
-                line += left ? PadRight(cells[r][c], widths[c]) : PadLeft(cells[r][c], widths[c]);
+                line += PadLeft(cells[r][c], widths[c]);
             }
         }
         if (!notes[r].empty()) {

@@ -120,11 +120,12 @@ bool IsHistoryCommand(const std::vector<std::string>& arguments) {
 
 int RunHistoryCommand(const std::vector<std::string>& arguments, HistorySystem& system,
                       Console& console) {
-    if (arguments[0].starts_with("--history=")) {
+    if (const std::string_view after = std::string_view(arguments[0]).substr(kCommand.size());
+        after.starts_with('=')) {
         console.WriteError(
             "sizewalk: the directory follows --history after a blank: sizewalk "
             "--history " +
-            history::Shown(arguments[0].substr(10)));
+            history::Shown(after.substr(1)));
         console.WriteError(kUsage);
         return kExitInvalidCommandLine;
     }

@@ -1,5 +1,5 @@
 # The Windows platform layer; src/CMakeLists.txt includes this file on Windows.
-target_sources(sizewalk_core PRIVATE
+target_sources(sizewalk_platform PRIVATE
     platform/win32/errors.cpp
     platform/win32/file_service.cpp
     platform/win32/folder_service.cpp
@@ -16,7 +16,7 @@ target_sources(sizewalk_core PRIVATE
     platform/win32/walk/walk_queue.cpp
 )
 # The drive list's network shares.
-target_link_libraries(sizewalk_core PUBLIC mpr)
+target_link_libraries(sizewalk_platform PUBLIC mpr)
 
 enable_language(RC)
 set(SIZEWALK_WIN32_DIR ${CMAKE_CURRENT_LIST_DIR})
@@ -41,15 +41,14 @@ configure_file(${SIZEWALK_WIN32_DIR}/sizewalk.rc.in ${CMAKE_CURRENT_BINARY_DIR}/
 # in PATHEXT) and wait for. Both read the process command line themselves;
 # without one they open the window.
 function(sizewalk_add_win32_programs)
-    add_library(sizewalk_program_win32 STATIC ${PROJECT_SOURCE_DIR}/src/startup/program_win32.cpp)
-    target_link_libraries(sizewalk_program_win32 PUBLIC sizewalk_window_win32)
     set(rc ${CMAKE_CURRENT_BINARY_DIR}/generated/sizewalk.rc)
     set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS ${SIZEWALK_ICON} ${SIZEWALK_MANIFEST})
     add_executable(sizewalk WIN32 ${PROJECT_SOURCE_DIR}/src/startup/main_win32.cpp ${rc})
     add_executable(sizewalk_console ${PROJECT_SOURCE_DIR}/src/startup/console_main_win32.cpp ${rc})
     set_target_properties(sizewalk_console PROPERTIES OUTPUT_NAME sizewalk SUFFIX .com)
     foreach(program sizewalk sizewalk_console)
-        target_link_libraries(${program} PRIVATE sizewalk_program_win32)
+        target_link_libraries(${program} PRIVATE sizewalk_startup)
+        sizewalk_layer(${program} startup)
         target_link_options(${program} PRIVATE -municode)
     endforeach()
 endfunction()
