@@ -143,16 +143,6 @@ TEST_F(TrackingRun, FatalFailuresAreReportedWithLetterB) {
         EXPECT_EQ(f.files.contents, before);
         TargetDir = kDir;
     }
-    // In interactive use the editor opens once the file is written; a failed
-    // start says why.
-    CommandText.clear();
-    fake.editor.failure = StartFailure(76, "xdg-open", "/srv/data/Sizewalk.txt", "No such file");
-    EXPECT_EQ(Run(1), RunOutcome::kFatal);
-    EXPECT_EQ(fake.messages.shown.at(0).text,
-              "Could not start xdg-open for /srv/data/Sizewalk.txt: No such file\r\n\r\n(Message "
-              "B76)");
-    EXPECT_EQ(fake.editor.opened, std::vector<std::string>{kDir + "Sizewalk.txt"});
-    EXPECT_EQ(fake.files.contents.count(kDir + "Sizewalk.txt"), 1u);
 }
 
 TEST(Formats, GroupingFollowsTheLocale) {
