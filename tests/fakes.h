@@ -156,10 +156,9 @@ class FixedClock final : public Clock {
 class RecordingEditor final : public TextEditor {
   public:
     std::vector<std::string> opened;
-    Status failure;
     Status Open(const std::string& path) override {
         opened.push_back(path);
-        return failure;
+        return std::nullopt;
     }
 };
 
