@@ -6,7 +6,6 @@
 // end.
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,7 +14,6 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -308,16 +306,6 @@ TEST(Engine, DirectoryCycles) {
                       "c/up-0\nd\t2\n")
             << threads << " threads";
     }
-    // A real bind mount of an ancestor, where this system lets root make one.
-    struct Unmount {
-        std::string path;
-        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
-    } bound{tmp.path() + "a/" + first + "/up-1"};
-    if (mount((tmp.path() + "a").c_str(), bound.path.c_str(), nullptr, MS_BIND, nullptr) != 0) {
-        GTEST_SKIP() << "no bind mount here: " << std::strerror(errno);
-    }
-    EXPECT_EQ(Measure(tmp.path(), {4, nullptr}),
-              "a" + cycle + "a/" + first + "/up-1\nb\t1\nc\t1\nd\t2\n");
 }
 
 // Directory opens and stats that take `pause` each, as round trips to a
@@ -390,9 +378,13 @@ TEST(Engine, ManyRequestsInFlightWhereEachIsSlow) {
         int count = 0;
         for (int d = 0; d < std::max(row.dirs, 1); ++d) {
             for (int f = 0; f < row.files; ++f, ++count) {
-                tmp.File("a/" + (row.dirs > 0 ? "s" + std::to_string(d) + "/" : "") + "f" +
-                             std::to_string(f),
-                         3);
+                // Appended piece by piece: GCC 12 at -O3 sees an overlap
+                // (-Wrestrict) in a literal plus a temporary string.
+                std::string path = "a/";
+                if (row.dirs > 0) {
+                    path.append("s").append(std::to_string(d)).append("/");
+                }
+                tmp.File(path.append("f").append(std::to_string(f)), 3);
             }
         }
         tmp.File("b/f", 1);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -32,6 +33,8 @@ class FakeFolderService final : public FolderService {
         Outcome<ByteCount> size;
     };
     std::map<std::string, std::vector<Sub>> folders;  // by path as the run asks for it
+    // Called as each size is taken, with the run's progress callback.
+    std::function<void(const ProgressCallback&)> measuring;
 
     Outcome<std::unique_ptr<Directory>> OpenDirectory(const std::string& path) override {
         if (folders.count(path) == 0) {
@@ -40,9 +43,14 @@ class FakeFolderService final : public FolderService {
         return std::unique_ptr<Directory>(std::make_unique<Named>(path));
     }
     Outcome<std::unique_ptr<FolderListing>> GetFolder(const Directory& directory,
-                                                      ProgressCallback) override {
+                                                      ProgressCallback progress) override {
         const auto it = folders.find(directory.path());
         auto listing = std::make_unique<Listing>();
+        listing->measure = [this, progress] {
+            if (measuring) {
+                measuring(progress);
+            }
+        };
         for (const Sub& sub : it->second) {
             listing->names.push_back(sub.name);
             listing->sizes.push_back(sub.size);
@@ -60,8 +68,12 @@ class FakeFolderService final : public FolderService {
     struct Listing final : FolderListing {
         std::vector<std::string> names;
         std::vector<Outcome<ByteCount>> sizes;
+        std::function<void()> measure;
         const std::vector<std::string>& SubFolders() const override { return names; }
-        Outcome<ByteCount> Size(std::size_t index) override { return sizes.at(index); }
+        Outcome<ByteCount> Size(std::size_t index) override {
+            measure();
+            return sizes.at(index);
+        }
     };
 };
 
@@ -144,10 +156,9 @@ class FixedClock final : public Clock {
 class RecordingEditor final : public TextEditor {
   public:
     std::vector<std::string> opened;
-    Status failure;
     Status Open(const std::string& path) override {
         opened.push_back(path);
-        return failure;
+        return std::nullopt;
     }
 };
 

@@ -39,50 +39,30 @@ class FakeControls final : public Form1Controls {
     }
 };
 
-// A directory holding "one" (1,000 bytes), whose measurement reports its
-// progress three times as a walk through a large tree does; notes whether
-// each report was painted at once.
-struct SlowFolders final : FolderService {
-    explicit SlowFolders(const int& repaints) : repaints(repaints) {}
-    const int& repaints;
-    bool every_report_painted = true;
-
-    struct Listing final : FolderListing {
-        Listing(SlowFolders& owner, ProgressCallback progress) : owner(owner), progress(progress) {}
-        SlowFolders& owner;
-        ProgressCallback progress;
-        const std::vector<std::string> names{"one"};
-        const std::vector<std::string>& SubFolders() const override { return names; }
-        Outcome<ByteCount> Size(std::size_t) override {
-            for (std::uint64_t files = 1; files <= 3; ++files) {
-                const int before = owner.repaints;
-                progress(ScanProgress{0, files});
-                owner.every_report_painted &= owner.repaints > before;
-            }
-            return ByteCount{1000};
-        }
-    };
-    Outcome<std::unique_ptr<Directory>> OpenDirectory(const std::string& path) override {
-        return std::unique_ptr<Directory>(
-            std::make_unique<testing::FakeFolderService::Named>(path));
-    }
-    Outcome<std::unique_ptr<FolderListing>> GetFolder(const Directory&,
-                                                      ProgressCallback progress) override {
-        return std::unique_ptr<FolderListing>(std::make_unique<Listing>(*this, progress));
-    }
-};
-
 struct Harness : testing::Desk {
     FakeControls controls;
-    SlowFolders folders{controls.repaints};
     std::unique_ptr<Form1> form;
+    bool every_report_painted = true;
 
-    // Opens the window on /vol/a/, unless `not_ready` is.
+    // Opens the window on /vol/a/, unless `not_ready` is. Where a run goes,
+    // "one" (1,000 bytes), whose measurement reports its progress three times
+    // as a walk through a large tree does; notes whether each report was
+    // painted at once.
     explicit Harness(const std::string& not_ready = "") {
         if (!not_ready.empty()) {
             Fail(not_ready, errnum::kDeviceUnavailable);
         }
-        form = std::make_unique<Form1>(controls, Services(folders));
+        for (const char* dir : {"/vol/a/", "/vol/b/data/"}) {
+            fakes.folders.folders[dir] = {{"one", ByteCount{1000}}};
+        }
+        fakes.folders.measuring = [this](const ProgressCallback& progress) {
+            for (std::uint64_t files = 1; files <= 3; ++files) {
+                const int before = controls.repaints;
+                progress(ScanProgress{0, files});
+                every_report_painted &= controls.repaints > before;
+            }
+        };
+        form = std::make_unique<Form1>(controls, Services(fakes.folders));
         form->Form_Load();
     }
     void Fail(const std::string& path, std::int32_t number) {
@@ -206,7 +186,7 @@ TEST(Form1, GoRunsTheChosenStyleOnTheShownDirectoryThenShowsItsHistory) {
         }
         EXPECT_NE(h.fakes.files.contents[file].find(line), std::string::npos);
         EXPECT_EQ(h.desktop.edited, std::vector{file});
-        EXPECT_TRUE(busy && h.folders.every_report_painted);
+        EXPECT_TRUE(busy && h.every_report_painted);
         // Idle again, the progress full, the focus on Go, three beeps.
         EXPECT_EQ(std::tuple(h.controls.progress, h.controls.wait_shown, h.controls.go_enabled,
                              h.form->running(), h.controls.focus, h.desktop.beeps),

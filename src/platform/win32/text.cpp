@@ -257,7 +257,8 @@ Outcome<std::size_t> Utf8Lines::Read(char* buffer, std::size_t size) {
         std::size_t end = raw_.rfind('\n');
         end = ended_ ? raw_.size() : end == std::string::npos ? 0 : end + 1;
         if (end == 0 && raw_.size() >= kLongest) {
-            ready_.swap(raw_);
+            ready_ = std::move(raw_);
+            raw_.clear();
             continue;
         }
         for (std::size_t pos = 0; pos < end;) {
