@@ -19,7 +19,6 @@
 #include "platform/win32/file_service.h"
 #include "platform/win32/folder_service.h"
 #include "platform/win32/long_path.h"
-#include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
 #include "startup/program_win32.h"
 #include "tracking/run_size_track.h"
@@ -297,20 +296,6 @@ TEST(Win32History, ListsReadsAndWrites) {
     ASSERT_FALSE(report.value()->Commit());
     EXPECT_EQ(ReadFile(fs::path(Wide(prom))), "whole");
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.fs()), fs::directory_iterator()), 3);
-}
-
-// Only links are refused as tracking files; a deduplicated, cloud-tiered or
-// compressed (WOF) file is an ordinary one.
-TEST(Win32Files, OnlyLinksAmongReparsePoints) {
-    std::string links;  // none, symbolic link, junction, deduplicated, cloud, compressed (WOF)
-    for (const DWORD tag :
-         {0ul, 0xA000000Cul, 0xA0000003ul, 0x80000013ul, 0x9000001Aul, 0x80000017ul}) {
-        WIN32_FIND_DATAW entry{};
-        entry.dwFileAttributes = tag == 0 ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_REPARSE_POINT;
-        entry.dwReserved0 = tag;
-        links += IsLink(entry) ? 'y' : 'n';
-    }
-    EXPECT_EQ(links, "nyynnn");
 }
 
 // sizewalk.com, the console companion, is a console program that prints
