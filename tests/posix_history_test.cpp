@@ -22,18 +22,10 @@ namespace sizewalk {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadAll;
 using testing::ReadFile;
 using testing::RunProgram;
 using testing::TempDir;
-
-std::string ReadAll(InputFile& file) {
-    std::string text(100, '\0');
-    std::size_t total = 0;
-    for (std::size_t n = 1; n > 0; total += n) {
-        n = file.Read(text.data() + total, text.size() - total).value();
-    }
-    return text.substr(0, total);
-}
 
 TEST(PosixHistory, LockedOwnedAndReadToItsSizeAtOpening) {
     TempDir tmp;

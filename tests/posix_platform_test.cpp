@@ -50,16 +50,7 @@ TEST(PosixFolderService, KernelFileSystemsCountNothing) {
     EXPECT_EQ(size.value(), 0u);
 }
 
-// Opens `name` in `dir` with `files`.
-Outcome<std::unique_ptr<OutputFile>> OpenIn(FileService& files, const std::string& dir,
-                                            const std::string& name, OpenMode mode) {
-    posix::FolderService folders;
-    auto directory = folders.OpenDirectory(dir);
-    if (!directory.ok()) {
-        return directory.error();
-    }
-    return files.Open(*directory.value(), name, mode);
-}
+constexpr auto OpenIn = &testing::OpenIn<posix::FolderService>;
 
 // Root never writes where a user pointed a tracking file's name: a link, a
 // FIFO (without hanging on it), a directory, a hard link (which a user can

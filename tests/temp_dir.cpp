@@ -5,37 +5,17 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <spawn.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <sstream>
-#include <system_error>
 #include <utility>
 
 extern char** environ;
 
 namespace sizewalk::testing {
-
-TempDir::TempDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "sizewalk-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::system_error(errno, std::generic_category(), "mkdtemp");
-    }
-    path_ = pattern;
-    // Reachable by the unprivileged user some tests run as.
-    std::filesystem::permissions(path_, std::filesystem::perms::all);
-}
-
-void TempDir::File(const std::string& relative, std::uintmax_t size) const {
-    const std::filesystem::path file = path_ / relative;
-    std::filesystem::create_directories(file.parent_path());
-    std::ofstream{file};
-    std::filesystem::resize_file(file, size);
-}
 
 std::string Measure(const std::string& dir, posix::walk::WalkOptions options,
                     const ProgressCallback& progress) {
@@ -54,20 +34,6 @@ std::string Measure(const std::string& dir, posix::walk::WalkOptions options,
             "\n";
     }
     return result;
-}
-
-Outcome<std::unique_ptr<FolderListing>> List(FolderService& service, const std::string& dir,
-                                             const ProgressCallback& progress) {
-    auto directory = service.OpenDirectory(dir);
-    if (!directory.ok()) {
-        return directory.error();
-    }
-    return service.GetFolder(*directory.value(), progress);
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 Result RunProgram(std::vector<std::string> argv, const std::vector<std::string>& environment,

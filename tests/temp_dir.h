@@ -1,6 +1,5 @@
-// Helpers shared by the POSIX tests: a temporary directory tree removed
-// afterwards, sizes as the walk measures them, whole files, child programs,
-// make-tree's measurements.
+// Helpers shared by the POSIX tests: sizes as the walk measures them, child
+// programs, waiting for a lock.
 #pragma once
 
 #include <sys/types.h>
@@ -11,37 +10,13 @@
 #include <vector>
 
 #include "platform/posix/folder_service.h"
+#include "services.h"
 
 namespace sizewalk::testing {
-
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir() { std::filesystem::remove_all(path_, ignored_); }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    // The directory, ending with the separator.
-    std::string path() const { return path_.string() + "/"; }
-    const std::filesystem::path& fs() const { return path_; }
-
-    // A file of `size` bytes (sparse) at `relative`, its directories made.
-    void File(const std::string& relative, std::uintmax_t size) const;
-
-  private:
-    std::filesystem::path path_;
-    std::error_code ignored_;
-};
-
-// Opens `dir` and lists it.
-Outcome<std::unique_ptr<FolderListing>> List(FolderService& service, const std::string& dir,
-                                             const ProgressCallback& progress = {});
 
 // One line per subdirectory: name, tab, size or the error.
 std::string Measure(const std::string& dir, posix::walk::WalkOptions options = {},
                     const ProgressCallback& progress = {});
-
-std::string ReadFile(const std::filesystem::path& path);
 
 struct Result {
     int exit_status = -1;

@@ -19,7 +19,6 @@
 #include "platform/win32/file_service.h"
 #include "platform/win32/folder_service.h"
 #include "platform/win32/long_path.h"
-#include "platform/win32/reparse.h"
 #include "platform/win32/win.h"
 #include "startup/program_win32.h"
 #include "tracking/run_size_track.h"
@@ -34,10 +33,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testing::ReadFile;
+constexpr auto OpenIn = &testing::OpenIn<FolderService>;
 
 // Which code gives which number is the switch's own table; the folder and
 // file cases below meet the common ones for real.
@@ -126,17 +123,6 @@ TEST(Win32Folders, SizesOfEachSubdirectoryTree) {
     }
 }
 
-// Opens `name` in `dir`.
-Outcome<std::unique_ptr<OutputFile>> OpenIn(FileService& service, const std::string& dir,
-                                            const std::string& name, OpenMode mode) {
-    FolderService folders;
-    auto directory = folders.OpenDirectory(dir);
-    if (!directory.ok()) {
-        return directory.error();
-    }
-    return service.Open(*directory.value(), name, mode);
-}
-
 // Lines are final when written; dropped, the file is as it was: a file the
 // run made is gone, a replacement never shows. A hard-linked file is
 // refused, a torn last line ended first.
@@ -157,9 +143,9 @@ TEST(Win32Files, AppendReplaceRollBackAndNewFiles) {
     write(OpenMode::kAppend, "\xE9", true);  // lines come encoded: written as they are
     write(OpenMode::kAppend, "lost", false);
     write(OpenMode::kReplace, "lost", false);
-    EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.txt"), "one\r\n\xE9\r\n");
+    EXPECT_EQ(ReadFile(dir.fs() / "Sizewalk.txt"), "one\r\n\xE9\r\n");
     write(OpenMode::kReplace, "two", true);
-    EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.txt"), "two\r\n");
+    EXPECT_EQ(ReadFile(dir.fs() / "Sizewalk.txt"), "two\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.fs()), fs::directory_iterator()), 1);
     fs::create_hard_link(dir.fs() / "Sizewalk.txt", dir.fs() / "linked");
     for (OpenMode mode : {OpenMode::kAppend, OpenMode::kReplace}) {
@@ -186,7 +172,7 @@ TEST(Win32Files, AppendReplaceRollBackAndNewFiles) {
         EXPECT_EQ(file.value()->IsNew(), is_new) << name;
         EXPECT_FALSE(file.value()->Write({"more"}));
     }
-    EXPECT_EQ(ReadAll(dir.fs() / "plain"), "x\r\nmore\r\n");
+    EXPECT_EQ(ReadFile(dir.fs() / "plain"), std::string(1, '\0') + "\r\nmore\r\n");
 }
 
 // Names the code page (Windows-1252 here) lacks or has only look-alikes of,
@@ -212,7 +198,7 @@ TEST(Win32Files, EveryNameReadsBackInEachStyle) {
         ASSERT_EQ(RunSizeTrack(platform), RunOutcome::kCompleted);
     }
     // The no-break space in Windows-1252.
-    EXPECT_NE(ReadAll(dir.fs() / "Sizewalk.txt").find("\n23\240940 "), std::string::npos);
+    EXPECT_NE(ReadFile(dir.fs() / "Sizewalk.txt").find("\n23\240940 "), std::string::npos);
     const Outcome<history::History> h = history::LoadHistory(dir.path(), *MakeSystemHistory());
     ASSERT_TRUE(h.ok()) << h.error().description;
     for (const history::Series& series : h.value().series) {
@@ -246,7 +232,7 @@ TEST(Win32Files, NobodyElseOpensTheFileWhileARunWritesIt) {
     second = OpenIn(service, dir.path(), "Sizewalk.csv", OpenMode::kAppend);
     ASSERT_TRUE(second.ok()) << second.error().description;
     EXPECT_FALSE(second.value()->Write({}));
-    EXPECT_EQ(ReadAll(dir.fs() / "Sizewalk.csv"), "row\r\n");
+    EXPECT_EQ(ReadFile(dir.fs() / "Sizewalk.csv"), "row\r\n");
 }
 
 // Reading the history: each entry's kind; a file read to its size at
@@ -275,12 +261,7 @@ TEST(Win32History, ListsReadsAndWrites) {
     EXPECT_TRUE(file.value()->TrustedOwner());
     // No run writes while it is read.
     EXPECT_FALSE(std::ofstream(tmp.fs() / "Sizewalk.csv", std::ios::app));
-    std::string buffer(1 << 20, '\0');
-    std::size_t total = 0;
-    for (std::size_t n = 1; n > 0; total += n) {
-        n = file.value()->Read(buffer.data(), buffer.size()).value();
-    }
-    EXPECT_EQ(total, std::size_t{3} << 20);
+    EXPECT_EQ(testing::ReadAll(*file.value()).size(), std::size_t{3} << 20);
     EXPECT_FALSE(system->OpenForReading(tmp.path() + "Sizewalk_20031005.txt", 0ms).ok());
     EXPECT_FALSE(system->ListFiles(tmp.path() + "missing\\").ok());
     // The free space of the caller's drive; a folder on the same volume.
@@ -301,7 +282,7 @@ TEST(Win32History, ListsReadsAndWrites) {
     const auto page = system->WriteTemporaryFile(".html", "<p>page</p>");
     ASSERT_TRUE(page.ok()) << page.error().description;
     EXPECT_TRUE(page.value().ends_with(".html"));
-    EXPECT_EQ(ReadAll(fs::path(Wide(page.value()))), "<p>page</p>");
+    EXPECT_EQ(ReadFile(fs::path(Wide(page.value()))), "<p>page</p>");
     for (const auto& [name, hours, kept] : files) {
         EXPECT_EQ(fs::remove(temp / name), kept) << name;
     }
@@ -313,22 +294,8 @@ TEST(Win32History, ListsReadsAndWrites) {
     auto report = system->Replace(prom);
     ASSERT_FALSE(report.value()->Write("whole"));
     ASSERT_FALSE(report.value()->Commit());
-    EXPECT_EQ(ReadAll(fs::path(Wide(prom))), "whole");
+    EXPECT_EQ(ReadFile(fs::path(Wide(prom))), "whole");
     EXPECT_EQ(std::distance(fs::directory_iterator(tmp.fs()), fs::directory_iterator()), 3);
-}
-
-// Only links are refused as tracking files; a deduplicated, cloud-tiered or
-// compressed (WOF) file is an ordinary one.
-TEST(Win32Files, OnlyLinksAmongReparsePoints) {
-    std::string links;  // none, symbolic link, junction, deduplicated, cloud, compressed (WOF)
-    for (const DWORD tag :
-         {0ul, 0xA000000Cul, 0xA0000003ul, 0x80000013ul, 0x9000001Aul, 0x80000017ul}) {
-        WIN32_FIND_DATAW entry{};
-        entry.dwFileAttributes = tag == 0 ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_REPARSE_POINT;
-        entry.dwReserved0 = tag;
-        links += IsLink(entry) ? 'y' : 'n';
-    }
-    EXPECT_EQ(links, "nyynnn");
 }
 
 // sizewalk.com, the console companion, is a console program that prints
@@ -368,9 +335,9 @@ TEST(Win32Program, TheConsoleCompanionWaitsPrintsAndReturnsTheStatus) {
             CloseHandle(handle);
         }
         EXPECT_EQ(exit_status, status) << arguments;
-        EXPECT_NE(ReadAll(dir.fs() / "out").find(output), std::string::npos) << arguments;
+        EXPECT_NE(ReadFile(dir.fs() / "out").find(output), std::string::npos) << arguments;
     }
-    EXPECT_NE(ReadAll(dir.fs() / "Sizewalk.csv").find(",42,one\r\n"), std::string::npos);
+    EXPECT_NE(ReadFile(dir.fs() / "Sizewalk.csv").find(",42,one\r\n"), std::string::npos);
     SetEnvironmentVariableW(L"SIZEWALK_MESSAGES", nullptr);
     // Both programs run the same code, which makes a drive without a medium
     // fail quietly instead of asking for a disk.

@@ -91,15 +91,15 @@ std::string Measure(const std::string& spec, unsigned threads) {
 
 TEST(Win32Walk, LinksAndFailuresAsOneThreadMeetsThem) {
     // Links are neither listed nor followed nor counted; other reparse points
-    // are data. One thread walks t/b before t/a: t/a/x fails first with
-    // several. A directory that vanished no longer counts, unless it is the
-    // tree's first.
+    // (deduplicated, cloud-tiered, compressed by WOF) are data. One thread
+    // walks t/b before t/a: t/a/x fails first with several. A directory that
+    // vanished no longer counts, unless it is the tree's first.
     const std::string spec =
-        "l/ l/f=1 l/j/@0xA0000003 l/j/g=100 l/s=50@0xA000000C l/d=7@0x80000013 "
+        "l/ l/f=1 l/j/@0xA0000003 l/j/g=100 l/s=50@0xA000000C l/d=7@0x80000013 l/w=3@0x80000017 "
         "l/c/@0x9000001A l/c/h=2 j/@0xA0000003 t/ t/a/ t/a/x/!5 t/b/ t/b/y/!32~60 "
         "u/ u/v/!3 u/f=4 w/!3";
     for (const unsigned threads : {1u, 8u}) {
-        EXPECT_EQ(Measure(spec, threads), "l=10 t=!t\\b\\y u=4 w=!w ") << threads;
+        EXPECT_EQ(Measure(spec, threads), "l=13 t=!t\\b\\y u=4 w=!w ") << threads;
         // Out of memory on a thread is out of memory in Size().
         EXPECT_THROW(Measure("t/ t/a/!-1", threads), std::bad_alloc) << threads;
     }
