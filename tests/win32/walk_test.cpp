@@ -111,7 +111,8 @@ TEST(Win32Walk, ManyReadsInFlightProgressWhileWaitingAndStopped) {
     // than the threads take to start), then share the subdirectories.
     std::string spec = "a/ t0/~400 t1/~100 t2/~100 z/~400";
     for (int i = 0; i < 120; ++i) {
-        const std::string sub = "t" + std::to_string(i / 40) + "/" + std::to_string(i) + "/";
+        std::string sub = "t";  // appended: GCC 12 at -O3 warns (-Wrestrict) of "t" + temporary
+        sub.append(std::to_string(i / 40)).append("/").append(std::to_string(i)).append("/");
         spec += " " + sub + "~10 " + sub + "f=1";
     }
     for (int i = 0; i < 5000; ++i) {
