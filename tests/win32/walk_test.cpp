@@ -25,8 +25,8 @@ namespace {
 // reparse point with that tag, and a directory is read in N ms with "~N",
 // fails with error N with "!N", runs out of memory with "!-1".
 struct FakeReader final : public walk::DirectoryReader {
-    FakeReader(const std::string& root, const std::string& spec) : root_(LongPath(root).value()) {
-        std::istringstream tokens(spec);
+    FakeReader(const std::string& root, const std::string& tree) : root_(LongPath(root).value()) {
+        std::istringstream tokens(tree);
         for (std::string token; tokens >> token;) {
             std::size_t at = std::min(token.find_first_of("=@~!"), token.size());
             std::wstring name = Wide(token.substr(0, at));
@@ -82,9 +82,9 @@ struct FakeReader final : public walk::DirectoryReader {
     int in_flight_ = 0;
 };
 
-std::string Measure(const std::string& spec, unsigned threads) {
+std::string Measure(const std::string& tree, unsigned threads) {
     TempDir dir;
-    FolderService service({threads, std::make_shared<FakeReader>(dir.path(), spec)});
+    FolderService service({threads, std::make_shared<FakeReader>(dir.path(), tree)});
     Outcome<std::unique_ptr<FolderListing>> listing = List(service, dir.path());
     return listing.ok() ? Sizes(*listing.value(), dir.path()) : listing.error().description;
 }
@@ -94,12 +94,12 @@ TEST(Win32Walk, LinksAndFailuresAsOneThreadMeetsThem) {
     // (deduplicated, cloud-tiered, compressed by WOF) are data. One thread
     // walks t/b before t/a: t/a/x fails first with several. A directory that
     // vanished no longer counts, unless it is the tree's first.
-    const std::string spec =
+    const std::string tree =
         "l/ l/f=1 l/j/@0xA0000003 l/j/g=100 l/s=50@0xA000000C l/d=7@0x80000013 l/w=3@0x80000017 "
         "l/c/@0x9000001A l/c/h=2 j/@0xA0000003 t/ t/a/ t/a/x/!5 t/b/ t/b/y/!32~60 "
         "u/ u/v/!3 u/f=4 w/!3";
     for (const unsigned threads : {1u, 8u}) {
-        EXPECT_EQ(Measure(spec, threads), "l=13 t=!t\\b\\y u=4 w=!w ") << threads;
+        EXPECT_EQ(Measure(tree, threads), "l=13 t=!t\\b\\y u=4 w=!w ") << threads;
         // Out of memory on a thread is out of memory in Size().
         EXPECT_THROW(Measure("t/ t/a/!-1", threads), std::bad_alloc) << threads;
     }
@@ -109,18 +109,18 @@ TEST(Win32Walk, ManyReadsInFlightProgressWhileWaitingAndStopped) {
     TempDir dir;
     // The threads wait while the trees' first directories are read (longer
     // than the threads take to start), then share the subdirectories.
-    std::string spec = "a/ t0/~400 t1/~100 t2/~100 z/~400";
+    std::string tree = "a/ t0/~400 t1/~100 t2/~100 z/~400";
     for (int i = 0; i < 120; ++i) {
         std::string sub = "t";  // appended: GCC 12 at -O3 warns (-Wrestrict) of "t" + temporary
         sub.append(std::to_string(i / 40)).append("/").append(std::to_string(i)).append("/");
-        spec += " " + sub + "~10 " + sub + "f=1";
+        tree += " " + sub + "~10 " + sub + "f=1";
     }
     for (int i = 0; i < 5000; ++i) {
-        spec += " z/" + std::to_string(i) + "/~20";
+        tree += " z/" + std::to_string(i) + "/~20";
     }
     for (const unsigned threads : {1u, 32u}) {
         SCOPED_TRACE(threads);
-        auto reader = std::make_shared<FakeReader>(dir.path(), spec);
+        auto reader = std::make_shared<FakeReader>(dir.path(), tree);
         FolderService service({threads, reader, std::chrono::milliseconds(5)});
         std::vector<ScanProgress> reports;
         auto listing =
@@ -143,13 +143,13 @@ TEST(Win32Walk, ManyReadsInFlightProgressWhileWaitingAndStopped) {
 // tree is still being walked, and the walk reads no further.
 TEST(Win32Walk, AStopEndsTheWalk) {
     TempDir dir;
-    std::string spec = "a/";
+    std::string tree = "a/";
     for (int i = 0; i < 200; ++i) {
-        spec += " a/" + std::to_string(i) + "/~5";
+        tree += " a/" + std::to_string(i) + "/~5";
     }
     for (const unsigned threads : {1u, 4u}) {
         SCOPED_TRACE(threads);
-        auto reader = std::make_shared<FakeReader>(dir.path(), spec);
+        auto reader = std::make_shared<FakeReader>(dir.path(), tree);
         StopFlag stop{0};
         FolderService service({threads, reader, std::chrono::milliseconds(5), &stop});
         auto listing = List(service, dir.path(), [&](const ScanProgress&) {
