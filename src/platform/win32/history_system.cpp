@@ -11,6 +11,7 @@
 #include "platform/win32/file_service.h"
 #include "platform/win32/long_path.h"
 #include "platform/win32/reparse.h"
+#include "platform/win32/walk/directory_reader.h"
 #include "platform/win32/win.h"
 
 namespace sizewalk::win32 {
@@ -161,32 +162,15 @@ class HistorySystem final : public sizewalk::HistorySystem {
         if (!long_dir.ok()) {
             return long_dir.error();
         }
-        WIN32_FIND_DATAW entry{};
-        const HANDLE find =
-            FindFirstFileExW(win32::JoinPath(long_dir.value(), L"*").c_str(), FindExInfoBasic,
-                             &entry, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-        if (find == INVALID_HANDLE_VALUE) {
-            const DWORD error = GetLastError();
-            if (error == ERROR_FILE_NOT_FOUND) {
-                return std::vector<ListedFile>{};
-            }
-            return SystemError(error, dir);
-        }
         std::vector<ListedFile> names;
-        do {
-            const DWORD attributes = entry.dwFileAttributes;
-            const std::wstring_view name = entry.cFileName;
-            if (name == L"." || name == L"..") {
-                continue;
-            }
-            names.push_back({Narrow(entry.cFileName), win32::IsLink(entry) ? FileKind::kLink
-                                                      : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
-                                                          ? FileKind::kDirectory
-                                                          : FileKind::kRegular});
-        } while (FindNextFileW(find, &entry));
-        const DWORD error = GetLastError();
-        FindClose(find);
-        if (error != ERROR_NO_MORE_FILES) {
+        const DWORD error =
+            walk::ForEachEntry(long_dir.value(), [&names](const WIN32_FIND_DATAW& entry) {
+                names.push_back({Narrow(entry.cFileName), IsLink(entry) ? FileKind::kLink
+                                                          : walk::IsDirectory(entry)
+                                                              ? FileKind::kDirectory
+                                                              : FileKind::kRegular});
+            });
+        if (error != ERROR_SUCCESS) {
             return SystemError(error, dir);
         }
         return names;
