@@ -1,7 +1,6 @@
 #include "platform/win32/file_service.h"
 
 #include <algorithm>
-#include <thread>
 #include <utility>
 
 #include "platform/win32/errors.h"
@@ -255,9 +254,6 @@ Outcome<std::unique_ptr<OutputFile>> FileService::Open(const Directory& director
     }
     if (info.nNumberOfLinks > 1) {
         return NotAPlainFile(path, "Refusing a file with several hard links");
-    }
-    if (!SetFilePointerEx(handle, LARGE_INTEGER{}, nullptr, FILE_END)) {
-        return SystemError(GetLastError(), path);
     }
     return output;
 }
