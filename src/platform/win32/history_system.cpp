@@ -237,25 +237,13 @@ class HistorySystem final : public sizewalk::HistorySystem {
         if (!target.ok()) {
             return target.error();
         }
-        const unsigned long long seed =
-            (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^ GetTickCount64();
-        for (unsigned attempt = 0; attempt < 100; ++attempt) {
-            const std::size_t cut = target.value().find_last_of(L'\\') + 1;
-            std::wstring temporary = target.value().substr(0, cut) +
-                                     Wide(TemporaryName(Narrow(target.value().substr(cut)),
-                                                        seed + attempt * kTemporaryNameStep));
-            // CREATE_NEW: never a file or link that is there already.
-            const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
-                                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (handle != INVALID_HANDLE_VALUE) {
-                return std::unique_ptr<ReplacementFile>(std::make_unique<Replacement>(
-                    handle, std::move(temporary), target.value(), path));
-            }
-            if (GetLastError() != ERROR_FILE_EXISTS) {
-                return SystemError(GetLastError(), path);
-            }
+        Outcome<std::pair<HANDLE, std::wstring>> temporary =
+            CreateTemporarySibling(target.value(), GENERIC_WRITE, path);
+        if (!temporary.ok()) {
+            return temporary.error();
         }
-        return SystemError(ERROR_FILE_EXISTS, path);
+        return std::unique_ptr<ReplacementFile>(std::make_unique<Replacement>(
+            temporary.value().first, std::move(temporary.value().second), target.value(), path));
     }
 
     LocalTime Now() override {
