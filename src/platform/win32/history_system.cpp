@@ -203,9 +203,8 @@ class HistorySystem final : public sizewalk::HistorySystem {
             }
             Sleep(static_cast<DWORD>(kBusyRetry.count()));
         }
-        const win32::Opened opened =
-            win32::ThroughFilters(handle, GENERIC_READ | READ_CONTROL, FILE_SHARE_READ);
-        if (opened == win32::Opened::kFailed) {
+        const Opened opened = ThroughFilters(handle, GENERIC_READ | READ_CONTROL, FILE_SHARE_READ);
+        if (opened == Opened::kFailed) {
             return SystemError(GetLastError(), path);
         }
         auto input = std::make_unique<LockedInput>(handle, path);
@@ -214,7 +213,7 @@ class HistorySystem final : public sizewalk::HistorySystem {
         if (!GetFileInformationByHandle(handle, &info) || !GetFileSizeEx(handle, &size)) {
             return SystemError(GetLastError(), path);
         }
-        if (opened == win32::Opened::kLink || GetFileType(handle) != FILE_TYPE_DISK) {
+        if (opened == Opened::kLink || GetFileType(handle) != FILE_TYPE_DISK) {
             return ErrorAt(errnum::kPathFileAccess,
                            RuntimeErrorText(errnum::kPathFileAccess) + ": not a regular file",
                            path);
@@ -227,9 +226,8 @@ class HistorySystem final : public sizewalk::HistorySystem {
         if (GetACP() == CP_UTF8) {
             return std::unique_ptr<InputFile>(std::move(input));
         }
-        return std::unique_ptr<InputFile>(std::make_unique<win32::Utf8Lines>(
-            std::move(input),
-            [](std::string_view line) { return win32::FromCodePage(line, CP_ACP); }));
+        return std::unique_ptr<InputFile>(std::make_unique<Utf8Lines>(
+            std::move(input), [](std::string_view line) { return FromCodePage(line, CP_ACP); }));
     }
 
     Outcome<std::unique_ptr<ReplacementFile>> Replace(const std::string& path) override {
@@ -312,7 +310,7 @@ class HistorySystem final : public sizewalk::HistorySystem {
         }
         ULARGE_INTEGER available{};  // to this user, within a quota
         ULARGE_INTEGER total{};
-        if (!GetDiskFreeSpaceExW(win32::JoinPath(long_dir.value(), L"").c_str(), &available, &total,
+        if (!GetDiskFreeSpaceExW(JoinPath(long_dir.value(), L"").c_str(), &available, &total,
                                  nullptr)) {
             return SystemError(GetLastError(), dir);
         }
@@ -357,7 +355,7 @@ class HistorySystem final : public sizewalk::HistorySystem {
             return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
         };
         do {
-            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && !win32::IsLink(entry) &&
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && !IsLink(entry) &&
                 ticks(now) - ticks(entry.ftLastWriteTime) > 24ull * 3600 * 10'000'000) {
                 DeleteFileW((dir + entry.cFileName).c_str());
             }
