@@ -1,7 +1,6 @@
 #include "platform/win32/file_service.h"
 
 #include <algorithm>
-#include <thread>
 #include <utility>
 
 #include "platform/win32/errors.h"
@@ -256,9 +255,6 @@ Outcome<std::unique_ptr<OutputFile>> FileService::Open(const Directory& director
     if (info.nNumberOfLinks > 1) {
         return NotAPlainFile(path, "Refusing a file with several hard links");
     }
-    if (!SetFilePointerEx(handle, LARGE_INTEGER{}, nullptr, FILE_END)) {
-        return SystemError(GetLastError(), path);
-    }
     return output;
 }
 
@@ -278,22 +274,33 @@ Outcome<std::unique_ptr<OutputFile>> FileService::OpenForReplace(const std::stri
             return NotAPlainFile(path, "Refusing a file with several hard links");
         }
     }
-    const std::size_t cut = name.rfind(L'\\') + 1;
-    const std::wstring dir = name.substr(0, cut);
-    const std::string file_name = Narrow(name.substr(cut));
     // The day's report is written beside it and moved over it when complete:
     // the earlier report of the day stays until then.
+    Outcome<std::pair<HANDLE, std::wstring>> temporary =
+        CreateTemporarySibling(name, GENERIC_WRITE | DELETE, path);
+    if (!temporary.ok()) {
+        return temporary.error();
+    }
+    auto output = std::make_unique<OpenedOutputFile>(temporary.value().first, path, 0, true, true);
+    output->Replace(std::move(temporary.value().second), name, busy_wait_);
+    return std::unique_ptr<OutputFile>(std::move(output));
+}
+
+Outcome<std::pair<HANDLE, std::wstring>> CreateTemporarySibling(const std::wstring& target,
+                                                                DWORD access,
+                                                                const std::string& path) {
+    const std::size_t cut = target.rfind(L'\\') + 1;
+    const std::wstring dir = target.substr(0, cut);
+    const std::string file_name = Narrow(target.substr(cut));
     const unsigned long long seed =
         (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^ GetTickCount64();
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         std::wstring temporary =
             dir + Wide(TemporaryName(file_name, seed + attempt * kTemporaryNameStep));
-        const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
-                                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE handle = CreateFileW(temporary.c_str(), access, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
-            auto output = std::make_unique<OpenedOutputFile>(handle, path, 0, true, true);
-            output->Replace(std::move(temporary), name, busy_wait_);
-            return std::unique_ptr<OutputFile>(std::move(output));
+            return std::pair{handle, std::move(temporary)};
         }
         if (GetLastError() != ERROR_FILE_EXISTS) {
             return SystemError(GetLastError(), path);

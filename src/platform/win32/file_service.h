@@ -4,8 +4,10 @@
 #include <chrono>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/file_service.h"
+#include "platform/win32/win.h"
 
 namespace sizewalk::win32 {
 
@@ -22,6 +24,14 @@ bool InCodePage(std::string_view utf8, unsigned code_page);
 // code page lacks it (U+202F in Windows-1252) a no-break space, or else a
 // blank, which a size field reads back; an escape would not.
 std::string GroupSymbolFor(std::string symbol, unsigned code_page);
+
+// A new file beside `target` (a long path), under a name no file has yet
+// (CREATE_NEW: never one that is there already, a link neither), opened
+// for `access` and shared with nobody: its handle and name. Failures name
+// `path`.
+Outcome<std::pair<HANDLE, std::wstring>> CreateTemporarySibling(const std::wstring& target,
+                                                                DWORD access,
+                                                                const std::string& path);
 
 // Lines are written in an 8-bit code page (`code_page`, the system's by
 // default), each ended with CR LF; the writer escapes what it lacks. An

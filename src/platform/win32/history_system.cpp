@@ -11,6 +11,7 @@
 #include "platform/win32/file_service.h"
 #include "platform/win32/long_path.h"
 #include "platform/win32/reparse.h"
+#include "platform/win32/walk/directory_reader.h"
 #include "platform/win32/win.h"
 
 namespace sizewalk::win32 {
@@ -161,32 +162,15 @@ class HistorySystem final : public sizewalk::HistorySystem {
         if (!long_dir.ok()) {
             return long_dir.error();
         }
-        WIN32_FIND_DATAW entry{};
-        const HANDLE find =
-            FindFirstFileExW(win32::JoinPath(long_dir.value(), L"*").c_str(), FindExInfoBasic,
-                             &entry, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-        if (find == INVALID_HANDLE_VALUE) {
-            const DWORD error = GetLastError();
-            if (error == ERROR_FILE_NOT_FOUND) {
-                return std::vector<ListedFile>{};
-            }
-            return SystemError(error, dir);
-        }
         std::vector<ListedFile> names;
-        do {
-            const DWORD attributes = entry.dwFileAttributes;
-            const std::wstring_view name = entry.cFileName;
-            if (name == L"." || name == L"..") {
-                continue;
-            }
-            names.push_back({Narrow(entry.cFileName), win32::IsLink(entry) ? FileKind::kLink
-                                                      : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
-                                                          ? FileKind::kDirectory
-                                                          : FileKind::kRegular});
-        } while (FindNextFileW(find, &entry));
-        const DWORD error = GetLastError();
-        FindClose(find);
-        if (error != ERROR_NO_MORE_FILES) {
+        const DWORD error =
+            walk::ForEachEntry(long_dir.value(), [&names](const WIN32_FIND_DATAW& entry) {
+                names.push_back({Narrow(entry.cFileName), IsLink(entry) ? FileKind::kLink
+                                                          : walk::IsDirectory(entry)
+                                                              ? FileKind::kDirectory
+                                                              : FileKind::kRegular});
+            });
+        if (error != ERROR_SUCCESS) {
             return SystemError(error, dir);
         }
         return names;
@@ -219,9 +203,8 @@ class HistorySystem final : public sizewalk::HistorySystem {
             }
             Sleep(static_cast<DWORD>(kBusyRetry.count()));
         }
-        const win32::Opened opened =
-            win32::ThroughFilters(handle, GENERIC_READ | READ_CONTROL, FILE_SHARE_READ);
-        if (opened == win32::Opened::kFailed) {
+        const Opened opened = ThroughFilters(handle, GENERIC_READ | READ_CONTROL, FILE_SHARE_READ);
+        if (opened == Opened::kFailed) {
             return SystemError(GetLastError(), path);
         }
         auto input = std::make_unique<LockedInput>(handle, path);
@@ -230,7 +213,7 @@ class HistorySystem final : public sizewalk::HistorySystem {
         if (!GetFileInformationByHandle(handle, &info) || !GetFileSizeEx(handle, &size)) {
             return SystemError(GetLastError(), path);
         }
-        if (opened == win32::Opened::kLink || GetFileType(handle) != FILE_TYPE_DISK) {
+        if (opened == Opened::kLink || GetFileType(handle) != FILE_TYPE_DISK) {
             return ErrorAt(errnum::kPathFileAccess,
                            RuntimeErrorText(errnum::kPathFileAccess) + ": not a regular file",
                            path);
@@ -243,9 +226,8 @@ class HistorySystem final : public sizewalk::HistorySystem {
         if (GetACP() == CP_UTF8) {
             return std::unique_ptr<InputFile>(std::move(input));
         }
-        return std::unique_ptr<InputFile>(std::make_unique<win32::Utf8Lines>(
-            std::move(input),
-            [](std::string_view line) { return win32::FromCodePage(line, CP_ACP); }));
+        return std::unique_ptr<InputFile>(std::make_unique<Utf8Lines>(
+            std::move(input), [](std::string_view line) { return FromCodePage(line, CP_ACP); }));
     }
 
     Outcome<std::unique_ptr<ReplacementFile>> Replace(const std::string& path) override {
@@ -253,25 +235,13 @@ class HistorySystem final : public sizewalk::HistorySystem {
         if (!target.ok()) {
             return target.error();
         }
-        const unsigned long long seed =
-            (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^ GetTickCount64();
-        for (unsigned attempt = 0; attempt < 100; ++attempt) {
-            const std::size_t cut = target.value().find_last_of(L'\\') + 1;
-            std::wstring temporary = target.value().substr(0, cut) +
-                                     Wide(TemporaryName(Narrow(target.value().substr(cut)),
-                                                        seed + attempt * kTemporaryNameStep));
-            // CREATE_NEW: never a file or link that is there already.
-            const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
-                                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (handle != INVALID_HANDLE_VALUE) {
-                return std::unique_ptr<ReplacementFile>(std::make_unique<Replacement>(
-                    handle, std::move(temporary), target.value(), path));
-            }
-            if (GetLastError() != ERROR_FILE_EXISTS) {
-                return SystemError(GetLastError(), path);
-            }
+        Outcome<std::pair<HANDLE, std::wstring>> temporary =
+            CreateTemporarySibling(target.value(), GENERIC_WRITE, path);
+        if (!temporary.ok()) {
+            return temporary.error();
         }
-        return SystemError(ERROR_FILE_EXISTS, path);
+        return std::unique_ptr<ReplacementFile>(std::make_unique<Replacement>(
+            temporary.value().first, std::move(temporary.value().second), target.value(), path));
     }
 
     LocalTime Now() override {
@@ -340,7 +310,7 @@ class HistorySystem final : public sizewalk::HistorySystem {
         }
         ULARGE_INTEGER available{};  // to this user, within a quota
         ULARGE_INTEGER total{};
-        if (!GetDiskFreeSpaceExW(win32::JoinPath(long_dir.value(), L"").c_str(), &available, &total,
+        if (!GetDiskFreeSpaceExW(JoinPath(long_dir.value(), L"").c_str(), &available, &total,
                                  nullptr)) {
             return SystemError(GetLastError(), dir);
         }
@@ -385,7 +355,7 @@ class HistorySystem final : public sizewalk::HistorySystem {
             return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
         };
         do {
-            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && !win32::IsLink(entry) &&
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && !IsLink(entry) &&
                 ticks(now) - ticks(entry.ftLastWriteTime) > 24ull * 3600 * 10'000'000) {
                 DeleteFileW((dir + entry.cFileName).c_str());
             }

@@ -6,6 +6,7 @@
 #include "platform/win32/errors.h"
 #include "platform/win32/long_path.h"
 #include "platform/win32/reparse.h"
+#include "platform/win32/walk/directory_reader.h"
 #include "platform/win32/win.h"
 
 // Included after windows.h.
@@ -23,8 +24,7 @@ bool IsListedDirectory(const WIN32_FIND_DATAW& entry) {
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (attributes & FILE_ATTRIBUTE_HIDDEN) != 0) {
         return false;
     }
-    const std::wstring_view name = entry.cFileName;
-    return !IsLink(entry) && name != L"." && name != L"..";
+    return !IsLink(entry);
 }
 
 std::string DriveLabel(const std::wstring& root, UINT type) {
@@ -128,23 +128,12 @@ Outcome<std::vector<std::string>> VolumeService::Subdirectories(const std::strin
         return dir.error();
     }
     std::vector<std::wstring> names;
-    WIN32_FIND_DATAW entry{};
-    HANDLE find = FindFirstFileExW(JoinPath(dir.value(), L"*").c_str(), FindExInfoBasic, &entry,
-                                   FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    DWORD error = ERROR_SUCCESS;
-    if (find == INVALID_HANDLE_VALUE) {
-        error = GetLastError();
-    } else {
-        do {
-            if (IsListedDirectory(entry)) {
-                names.emplace_back(entry.cFileName);
-            }
-        } while (FindNextFileW(find, &entry));
-        error = GetLastError();
-        FindClose(find);
-    }
-    // An empty drive root has not even "." to find.
-    if (error != ERROR_SUCCESS && error != ERROR_NO_MORE_FILES && error != ERROR_FILE_NOT_FOUND) {
+    const DWORD error = walk::ForEachEntry(dir.value(), [&names](const WIN32_FIND_DATAW& entry) {
+        if (IsListedDirectory(entry)) {
+            names.emplace_back(entry.cFileName);
+        }
+    });
+    if (error != ERROR_SUCCESS) {
         Error failure = SystemError(error, path);
         // A drive letter whose folder is gone (a SUBST, a mapping of a
         // deleted folder) has no root to show: not ready either.

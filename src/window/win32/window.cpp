@@ -63,8 +63,8 @@ int DpiOf(HWND window) {
     using GetDpi = UINT(WINAPI*)(HWND);
     const auto get_dpi = reinterpret_cast<GetDpi>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (get_dpi != nullptr && get_dpi(window) > 0) {
-        return static_cast<int>(get_dpi(window));
+    if (const UINT dpi = get_dpi != nullptr ? get_dpi(window) : 0; dpi > 0) {
+        return static_cast<int>(dpi);
     }
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);

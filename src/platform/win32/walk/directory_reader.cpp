@@ -29,26 +29,29 @@ bool IsDotOrDotDot(const wchar_t* name) {
 class FindFileReader final : public DirectoryReader {
   public:
     DWORD Read(const std::wstring& dir, const EntryVisitor& visit) override {
-        WIN32_FIND_DATAW entry{};
-        FindHandle find(FindFirstFileExW(JoinPath(dir, L"*").c_str(), FindExInfoBasic, &entry,
-                                         FindExSearchNameMatch, nullptr,
-                                         FIND_FIRST_EX_LARGE_FETCH));
-        if (find.get() == INVALID_HANDLE_VALUE) {
-            const DWORD error = GetLastError();
-            // A directory without even "." (an empty drive root) has no entries.
-            return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
-        }
-        do {
-            if (!IsDotOrDotDot(entry.cFileName)) {
-                visit(entry);
-            }
-        } while (FindNextFileW(find.get(), &entry));
-        const DWORD error = GetLastError();
-        return error == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : error;
+        return ForEachEntry(dir, visit);
     }
 };
 
 }  // namespace
+
+DWORD ForEachEntry(const std::wstring& dir, const EntryVisitor& visit) {
+    WIN32_FIND_DATAW entry{};
+    FindHandle find(FindFirstFileExW(JoinPath(dir, L"*").c_str(), FindExInfoBasic, &entry,
+                                     FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (find.get() == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        // A directory without even "." (an empty drive root) has no entries.
+        return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
+    }
+    do {
+        if (!IsDotOrDotDot(entry.cFileName)) {
+            visit(entry);
+        }
+    } while (FindNextFileW(find.get(), &entry));
+    const DWORD error = GetLastError();
+    return error == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : error;
+}
 
 std::shared_ptr<DirectoryReader> MakeFindFileReader() {
     return std::make_shared<FindFileReader>();

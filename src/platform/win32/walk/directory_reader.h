@@ -25,6 +25,8 @@ class DirectoryReader {
 // attributes and sizes come with the listing, a few hundred entries a
 // request, without opening any file.
 std::shared_ptr<DirectoryReader> MakeFindFileReader();
+// What that reader does, for a listing that needs no stand-in.
+DWORD ForEachEntry(const std::wstring& dir, const EntryVisitor& visit);
 
 bool IsDirectory(const WIN32_FIND_DATAW& entry);
 
