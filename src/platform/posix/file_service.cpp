@@ -93,12 +93,6 @@ Descriptor Duplicate(int fd) {
     return Descriptor{fcntl(fd, F_DUPFD_CLOEXEC, 0)};
 }
 
-unsigned long long Seed() {
-    return static_cast<unsigned long long>(
-               std::chrono::steady_clock::now().time_since_epoch().count()) ^
-           (static_cast<unsigned long long>(getpid()) << 20);
-}
-
 class AppendedFile final : public OutputFile {
   public:
     // `fd` is the file itself, locked; `kept` its length then.
@@ -231,7 +225,7 @@ class ReplacingFile final : public OutputFile {
             return 0;
         }
         const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
-        const unsigned long long seed = Seed();
+        const unsigned long long seed = TemporaryNameSeed();
         for (unsigned attempt = 0; attempt < 100; ++attempt) {
             std::string temporary = TemporaryName(name_, seed + attempt * kTemporaryNameStep);
             // Through /proc needs no privilege; AT_EMPTY_PATH works without it.
@@ -291,6 +285,12 @@ void RemoveStaleTemporaries(int dir_fd, const std::string& name) {
 }
 
 }  // namespace
+
+unsigned long long TemporaryNameSeed() {
+    return static_cast<unsigned long long>(
+               std::chrono::steady_clock::now().time_since_epoch().count()) ^
+           (static_cast<unsigned long long>(getpid()) << 20);
+}
 
 Status FileService::Pause(const Target& target) const {
     if (options_.stop != nullptr && options_.stop->load() != 0) {
@@ -467,7 +467,7 @@ Outcome<std::unique_ptr<OutputFile>> FileService::OpenForReplace(const Target& t
                 std::move(fd), target.dir, Duplicate(target.dir_fd), target.name, target.path, ""));
         }
     }
-    const unsigned long long seed = Seed();
+    const unsigned long long seed = TemporaryNameSeed();
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         std::string temporary = TemporaryName(target.name, seed + attempt * kTemporaryNameStep);
         Descriptor fd{openat(target.dir_fd, temporary.c_str(),

@@ -49,4 +49,8 @@ class FileService final : public sizewalk::FileService {
     FileOptions options_;
 };
 
+// A seed for TemporaryName that differs from one process to the next and
+// over time.
+unsigned long long TemporaryNameSeed();
+
 }  // namespace sizewalk::posix

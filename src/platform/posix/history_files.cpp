@@ -13,6 +13,7 @@
 #include "platform/file_service.h"
 #include "platform/posix/descriptor.h"
 #include "platform/posix/errors.h"
+#include "platform/posix/file_service.h"
 
 namespace sizewalk::posix {
 namespace {
@@ -174,9 +175,7 @@ Outcome<std::unique_ptr<InputFile>> OpenLocked(const std::string& path,
 }
 
 Outcome<std::unique_ptr<ReplacementFile>> ReplaceFile(const std::string& path) {
-    const auto seed = static_cast<unsigned long long>(
-                          std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                      (static_cast<unsigned long long>(getpid()) << 20);
+    const unsigned long long seed = TemporaryNameSeed();
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::size_t cut = path.rfind('/') + 1;
         std::string temporary =
