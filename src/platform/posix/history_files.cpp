@@ -113,17 +113,13 @@ Outcome<std::vector<ListedFile>> ListDirectory(const std::string& dir) {
             errno = 0;
             continue;
         }
-        FileKind kind = entry->d_type == DT_REG   ? FileKind::kRegular
-                        : entry->d_type == DT_LNK ? FileKind::kLink
-                        : entry->d_type == DT_DIR ? FileKind::kDirectory
-                                                  : FileKind::kOther;
-        if (entry->d_type == DT_UNKNOWN) {
-            struct stat st {};
-            if (fstatat(dirfd(stream), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-                kind = KindOf(st.st_mode);
-            }
+        mode_t mode = DTTOIF(entry->d_type);
+        struct stat st {};
+        if (entry->d_type == DT_UNKNOWN &&
+            fstatat(dirfd(stream), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            mode = st.st_mode;
         }
-        entries.push_back({entry->d_name, kind});
+        entries.push_back({entry->d_name, KindOf(mode)});
         errno = 0;
     }
     const int err = errno;
