@@ -191,16 +191,19 @@ Outcome<std::unique_ptr<ReplacementFile>> ReplaceFile(const std::string& path) {
     return SystemError(EEXIST, path);
 }
 
-void RemoveOldHistoryPages(std::time_t now) {
+std::string PageDirectory() {
     const char* tmp = std::getenv("TMPDIR");
-    const std::string dir = (tmp != nullptr && tmp[0] == '/') ? tmp : "/tmp";
-    DIR* stream = opendir(dir.c_str());
+    return (tmp != nullptr && tmp[0] == '/') ? tmp : "/tmp";
+}
+
+void RemoveOldHistoryPages(std::time_t now) {
+    DIR* stream = opendir(PageDirectory().c_str());
     if (stream == nullptr) {
         return;
     }
     while (const dirent* entry = readdir(stream)) {
         struct stat st {};
-        if (std::string_view(entry->d_name).starts_with("sizewalk-history-") &&
+        if (std::string_view(entry->d_name).starts_with(kPagePrefix) &&
             fstatat(dirfd(stream), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
             S_ISREG(st.st_mode) && st.st_uid == geteuid() && st.st_mtime < now - 24 * 3600) {
             unlinkat(dirfd(stream), entry->d_name, 0);
