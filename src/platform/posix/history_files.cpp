@@ -49,6 +49,12 @@ class LockedInput final : public InputFile {
     bool trusted_;
 };
 
+// The directory `path` lies in, with its closing slash; "." for a bare name.
+std::string DirectoryOf(const std::string& path) {
+    const std::size_t cut = path.rfind('/');
+    return cut == std::string::npos ? "." : path.substr(0, cut + 1);
+}
+
 FileKind KindOf(mode_t mode) {
     return S_ISREG(mode)   ? FileKind::kRegular
            : S_ISLNK(mode) ? FileKind::kLink
@@ -80,9 +86,7 @@ class Replacement final : public ReplacementFile {
         }
         temporary_.clear();
         // The rename itself reaches the disk with its directory.
-        const std::size_t cut = path_.rfind('/');
-        const Descriptor dir(open(cut == std::string::npos ? "." : path_.substr(0, cut + 1).c_str(),
-                                  O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const Descriptor dir(open(DirectoryOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (dir) {
             fsync(dir.get());
         }
@@ -160,9 +164,7 @@ Outcome<std::unique_ptr<InputFile>> OpenLocked(const std::string& path,
         return SystemError(errno, path);
     }
     struct stat dir {};
-    const std::size_t cut = path.rfind('/');
-    const bool dir_known =
-        stat(cut == std::string::npos ? "." : path.substr(0, cut + 1).c_str(), &dir) == 0;
+    const bool dir_known = stat(DirectoryOf(path).c_str(), &dir) == 0;
     const bool trusted =
         st.st_uid == geteuid() || st.st_uid == 0 || (dir_known && st.st_uid == dir.st_uid);
     posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
