@@ -174,11 +174,11 @@ Outcome<std::unique_ptr<InputFile>> OpenLocked(const std::string& path,
 
 Outcome<std::unique_ptr<ReplacementFile>> ReplaceFile(const std::string& path) {
     const unsigned long long seed = TemporaryNameSeed();
+    const std::size_t cut = path.rfind('/') + 1;  // 0 for a bare name
+    const std::string dir = path.substr(0, cut);
+    const std::string name = path.substr(cut);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::size_t cut = path.rfind('/') + 1;
-        std::string temporary =
-            path.substr(0, cut) +
-            TemporaryName(path.substr(cut), seed + attempt * kTemporaryNameStep);
+        std::string temporary = dir + TemporaryName(name, seed + attempt * kTemporaryNameStep);
         // O_EXCL: never a file or link that is there already.
         Descriptor fd(
             open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
