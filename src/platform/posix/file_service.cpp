@@ -30,6 +30,12 @@ constexpr auto kPoll = std::chrono::milliseconds(20);
 constexpr const char* kNotRestored =
     ", and the file could not be restored: it may hold an incomplete report";
 
+// The failure of a run asked to stop, once it is.
+Status StopRequested(const StopFlag* stop) {
+    const int signal = stop != nullptr ? stop->load() : 0;
+    return signal != 0 ? Status(Interrupted(signal)) : std::nullopt;
+}
+
 Error Refused(const std::string& path, const char* what) {
     return ErrorAt(errnum::kPathFileAccess, what, path);
 }
@@ -293,8 +299,8 @@ unsigned long long TemporaryNameSeed() {
 }
 
 Status FileService::Pause(const Target& target) const {
-    if (options_.stop != nullptr && options_.stop->load() != 0) {
-        return Interrupted(options_.stop->load());
+    if (Status stop = StopRequested(options_.stop)) {
+        return stop;
     }
     if (std::chrono::steady_clock::now() >= target.deadline) {
         return HeldByAnotherProcess(target.path);
@@ -387,8 +393,8 @@ Outcome<std::unique_ptr<OutputFile>> FileService::Open(const Directory& director
         return SystemError(errno, target.path);
     }
     // A request to stop that came before is not kept waiting.
-    if (options_.stop != nullptr && options_.stop->load() != 0) {
-        return Interrupted(options_.stop->load());
+    if (Status stop = StopRequested(options_.stop)) {
+        return *stop;
     }
     return mode == OpenMode::kAppend ? OpenForAppend(target) : OpenForReplace(target);
 }
