@@ -232,7 +232,7 @@ class ReplacingFile final : public OutputFile {
         }
         const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
         const unsigned long long seed = TemporaryNameSeed();
-        for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        for (unsigned attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
             std::string temporary = TemporaryName(name_, seed + attempt * kTemporaryNameStep);
             // Through /proc needs no privilege; AT_EMPTY_PATH works without it.
             if (linkat(AT_FDCWD, self.c_str(), dir_fd_.get(), temporary.c_str(),
@@ -474,7 +474,7 @@ Outcome<std::unique_ptr<OutputFile>> FileService::OpenForReplace(const Target& t
         }
     }
     const unsigned long long seed = TemporaryNameSeed();
-    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    for (unsigned attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         std::string temporary = TemporaryName(target.name, seed + attempt * kTemporaryNameStep);
         Descriptor fd{openat(target.dir_fd, temporary.c_str(),
                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)};

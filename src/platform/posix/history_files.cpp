@@ -177,7 +177,7 @@ Outcome<std::unique_ptr<ReplacementFile>> ReplaceFile(const std::string& path) {
     const std::size_t cut = path.rfind('/') + 1;  // 0 for a bare name
     const std::string dir = path.substr(0, cut);
     const std::string name = path.substr(cut);
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    for (unsigned attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         std::string temporary = dir + TemporaryName(name, seed + attempt * kTemporaryNameStep);
         // O_EXCL: never a file or link that is there already.
         Descriptor fd(
