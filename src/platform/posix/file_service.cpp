@@ -93,6 +93,12 @@ std::string Block(const std::vector<std::string>& lines, bool after_torn_line) {
     return block;
 }
 
+// The file open on `fd` by a path of its own, which names that inode
+// whatever becomes of its name.
+std::string ProcPath(int fd) {
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
 // The file keeps a directory descriptor of its own: it may outlive the
 // Directory it was opened in.
 Descriptor Duplicate(int fd) {
@@ -230,7 +236,7 @@ class ReplacingFile final : public OutputFile {
         if (!temporary_.empty()) {
             return 0;
         }
-        const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
+        const std::string self = ProcPath(fd_.get());
         const unsigned long long seed = TemporaryNameSeed();
         for (unsigned attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
             std::string temporary = TemporaryName(name_, seed + attempt * kTemporaryNameStep);
@@ -325,7 +331,7 @@ Outcome<Descriptor> FileService::OpenExisting(const Target& target, struct stat&
     }
     // The same inode again, now for writing: nothing can be swapped in. Read
     // access too, to see whether the last line is complete.
-    const std::string same = "/proc/self/fd/" + std::to_string(handle.get());
+    const std::string same = ProcPath(handle.get());
     int access = O_RDWR;
     for (;;) {
         Descriptor fd{open(same.c_str(), access | O_APPEND | O_CLOEXEC | O_NONBLOCK)};
