@@ -30,6 +30,12 @@ constexpr auto kPoll = std::chrono::milliseconds(20);
 constexpr const char* kNotRestored =
     ", and the file could not be restored: it may hold an incomplete report";
 
+// The failure of a run asked to stop, once it is.
+Status StopRequested(const StopFlag* stop) {
+    const int signal = stop != nullptr ? stop->load() : 0;
+    return signal != 0 ? Status(Interrupted(signal)) : std::nullopt;
+}
+
 Error Refused(const std::string& path, const char* what) {
     return ErrorAt(errnum::kPathFileAccess, what, path);
 }
@@ -87,16 +93,16 @@ std::string Block(const std::vector<std::string>& lines, bool after_torn_line) {
     return block;
 }
 
+// The file open on `fd` by a path of its own, which names that inode
+// whatever becomes of its name.
+std::string ProcPath(int fd) {
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
 // The file keeps a directory descriptor of its own: it may outlive the
 // Directory it was opened in.
 Descriptor Duplicate(int fd) {
     return Descriptor{fcntl(fd, F_DUPFD_CLOEXEC, 0)};
-}
-
-unsigned long long Seed() {
-    return static_cast<unsigned long long>(
-               std::chrono::steady_clock::now().time_since_epoch().count()) ^
-           (static_cast<unsigned long long>(getpid()) << 20);
 }
 
 class AppendedFile final : public OutputFile {
@@ -230,9 +236,9 @@ class ReplacingFile final : public OutputFile {
         if (!temporary_.empty()) {
             return 0;
         }
-        const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
-        const unsigned long long seed = Seed();
-        for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        const std::string self = ProcPath(fd_.get());
+        const unsigned long long seed = TemporaryNameSeed();
+        for (unsigned attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
             std::string temporary = TemporaryName(name_, seed + attempt * kTemporaryNameStep);
             // Through /proc needs no privilege; AT_EMPTY_PATH works without it.
             if (linkat(AT_FDCWD, self.c_str(), dir_fd_.get(), temporary.c_str(),
@@ -292,9 +298,15 @@ void RemoveStaleTemporaries(int dir_fd, const std::string& name) {
 
 }  // namespace
 
+unsigned long long TemporaryNameSeed() {
+    return static_cast<unsigned long long>(
+               std::chrono::steady_clock::now().time_since_epoch().count()) ^
+           (static_cast<unsigned long long>(getpid()) << 20);
+}
+
 Status FileService::Pause(const Target& target) const {
-    if (options_.stop != nullptr && options_.stop->load() != 0) {
-        return Interrupted(options_.stop->load());
+    if (Status stop = StopRequested(options_.stop)) {
+        return stop;
     }
     if (std::chrono::steady_clock::now() >= target.deadline) {
         return HeldByAnotherProcess(target.path);
@@ -319,7 +331,7 @@ Outcome<Descriptor> FileService::OpenExisting(const Target& target, struct stat&
     }
     // The same inode again, now for writing: nothing can be swapped in. Read
     // access too, to see whether the last line is complete.
-    const std::string same = "/proc/self/fd/" + std::to_string(handle.get());
+    const std::string same = ProcPath(handle.get());
     int access = O_RDWR;
     for (;;) {
         Descriptor fd{open(same.c_str(), access | O_APPEND | O_CLOEXEC | O_NONBLOCK)};
@@ -387,8 +399,8 @@ Outcome<std::unique_ptr<OutputFile>> FileService::Open(const Directory& director
         return SystemError(errno, target.path);
     }
     // A request to stop that came before is not kept waiting.
-    if (options_.stop != nullptr && options_.stop->load() != 0) {
-        return Interrupted(options_.stop->load());
+    if (Status stop = StopRequested(options_.stop)) {
+        return *stop;
     }
     return mode == OpenMode::kAppend ? OpenForAppend(target) : OpenForReplace(target);
 }
@@ -467,8 +479,8 @@ Outcome<std::unique_ptr<OutputFile>> FileService::OpenForReplace(const Target& t
                 std::move(fd), target.dir, Duplicate(target.dir_fd), target.name, target.path, ""));
         }
     }
-    const unsigned long long seed = Seed();
-    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    const unsigned long long seed = TemporaryNameSeed();
+    for (unsigned attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         std::string temporary = TemporaryName(target.name, seed + attempt * kTemporaryNameStep);
         Descriptor fd{openat(target.dir_fd, temporary.c_str(),
                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)};

@@ -49,4 +49,11 @@ class FileService final : public sizewalk::FileService {
     FileOptions options_;
 };
 
+// A seed for TemporaryName that differs from one process to the next and
+// over time.
+unsigned long long TemporaryNameSeed();
+// Names tried for a temporary file before giving up (another user may have
+// taken some of them on purpose).
+inline constexpr unsigned kTemporaryNameAttempts = 100;
+
 }  // namespace sizewalk::posix

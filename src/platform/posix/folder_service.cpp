@@ -57,8 +57,8 @@ Outcome<std::unique_ptr<FolderListing>> FolderService::GetFolder(const Directory
         return SystemError(error, path);
     }
     std::sort(names.begin(), names.end());
-    return walk::MakeParallelListing(fd, path, self.st_dev, std::move(names), std::move(progress),
-                                     options_);
+    return walk::MakeParallelListing(fd, path, walk::FileId{self.st_dev, self.st_ino},
+                                     std::move(names), std::move(progress), options_);
 }
 
 }  // namespace sizewalk::posix

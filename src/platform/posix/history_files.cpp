@@ -13,6 +13,7 @@
 #include "platform/file_service.h"
 #include "platform/posix/descriptor.h"
 #include "platform/posix/errors.h"
+#include "platform/posix/file_service.h"
 
 namespace sizewalk::posix {
 namespace {
@@ -48,6 +49,12 @@ class LockedInput final : public InputFile {
     bool trusted_;
 };
 
+// The directory `path` lies in, with its closing slash; "." for a bare name.
+std::string DirectoryOf(const std::string& path) {
+    const std::size_t cut = path.rfind('/');
+    return cut == std::string::npos ? "." : path.substr(0, cut + 1);
+}
+
 FileKind KindOf(mode_t mode) {
     return S_ISREG(mode)   ? FileKind::kRegular
            : S_ISLNK(mode) ? FileKind::kLink
@@ -79,9 +86,7 @@ class Replacement final : public ReplacementFile {
         }
         temporary_.clear();
         // The rename itself reaches the disk with its directory.
-        const std::size_t cut = path_.rfind('/');
-        const Descriptor dir(open(cut == std::string::npos ? "." : path_.substr(0, cut + 1).c_str(),
-                                  O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const Descriptor dir(open(DirectoryOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (dir) {
             fsync(dir.get());
         }
@@ -112,17 +117,13 @@ Outcome<std::vector<ListedFile>> ListDirectory(const std::string& dir) {
             errno = 0;
             continue;
         }
-        FileKind kind = entry->d_type == DT_REG   ? FileKind::kRegular
-                        : entry->d_type == DT_LNK ? FileKind::kLink
-                        : entry->d_type == DT_DIR ? FileKind::kDirectory
-                                                  : FileKind::kOther;
-        if (entry->d_type == DT_UNKNOWN) {
-            struct stat st {};
-            if (fstatat(dirfd(stream), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-                kind = KindOf(st.st_mode);
-            }
+        mode_t mode = DTTOIF(entry->d_type);
+        struct stat st {};
+        if (entry->d_type == DT_UNKNOWN &&
+            fstatat(dirfd(stream), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            mode = st.st_mode;
         }
-        entries.push_back({entry->d_name, kind});
+        entries.push_back({entry->d_name, KindOf(mode)});
         errno = 0;
     }
     const int err = errno;
@@ -163,9 +164,7 @@ Outcome<std::unique_ptr<InputFile>> OpenLocked(const std::string& path,
         return SystemError(errno, path);
     }
     struct stat dir {};
-    const std::size_t cut = path.rfind('/');
-    const bool dir_known =
-        stat(cut == std::string::npos ? "." : path.substr(0, cut + 1).c_str(), &dir) == 0;
+    const bool dir_known = stat(DirectoryOf(path).c_str(), &dir) == 0;
     const bool trusted =
         st.st_uid == geteuid() || st.st_uid == 0 || (dir_known && st.st_uid == dir.st_uid);
     posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -174,14 +173,12 @@ Outcome<std::unique_ptr<InputFile>> OpenLocked(const std::string& path,
 }
 
 Outcome<std::unique_ptr<ReplacementFile>> ReplaceFile(const std::string& path) {
-    const auto seed = static_cast<unsigned long long>(
-                          std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                      (static_cast<unsigned long long>(getpid()) << 20);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::size_t cut = path.rfind('/') + 1;
-        std::string temporary =
-            path.substr(0, cut) +
-            TemporaryName(path.substr(cut), seed + attempt * kTemporaryNameStep);
+    const unsigned long long seed = TemporaryNameSeed();
+    const std::size_t cut = path.rfind('/') + 1;  // 0 for a bare name
+    const std::string dir = path.substr(0, cut);
+    const std::string name = path.substr(cut);
+    for (unsigned attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+        std::string temporary = dir + TemporaryName(name, seed + attempt * kTemporaryNameStep);
         // O_EXCL: never a file or link that is there already.
         Descriptor fd(
             open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
@@ -196,16 +193,19 @@ Outcome<std::unique_ptr<ReplacementFile>> ReplaceFile(const std::string& path) {
     return SystemError(EEXIST, path);
 }
 
-void RemoveOldHistoryPages(std::time_t now) {
+std::string PageDirectory() {
     const char* tmp = std::getenv("TMPDIR");
-    const std::string dir = (tmp != nullptr && tmp[0] == '/') ? tmp : "/tmp";
-    DIR* stream = opendir(dir.c_str());
+    return (tmp != nullptr && tmp[0] == '/') ? tmp : "/tmp";
+}
+
+void RemoveOldHistoryPages(std::time_t now) {
+    DIR* stream = opendir(PageDirectory().c_str());
     if (stream == nullptr) {
         return;
     }
     while (const dirent* entry = readdir(stream)) {
         struct stat st {};
-        if (std::string_view(entry->d_name).starts_with("sizewalk-history-") &&
+        if (std::string_view(entry->d_name).starts_with(kPagePrefix) &&
             fstatat(dirfd(stream), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
             S_ISREG(st.st_mode) && st.st_uid == geteuid() && st.st_mtime < now - 24 * 3600) {
             unlinkat(dirfd(stream), entry->d_name, 0);

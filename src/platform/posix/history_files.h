@@ -5,6 +5,7 @@
 #include <ctime>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/history_system.h"
@@ -20,9 +21,14 @@ Outcome<std::unique_ptr<InputFile>> OpenLocked(const std::string& path,
 
 Outcome<std::unique_ptr<ReplacementFile>> ReplaceFile(const std::string& path);
 
-// The window's pages ("sizewalk-history-*" in the temporary directory, this
-// user's regular files) last written before `now` less a day: the browser
-// has long read them.
+// The window's pages: files in PageDirectory() whose names start with
+// kPagePrefix.
+inline constexpr std::string_view kPagePrefix = "sizewalk-history-";
+// $TMPDIR where it is an absolute path, else /tmp.
+std::string PageDirectory();
+
+// The window's pages (this user's regular files) last written before `now`
+// less a day: the browser has long read them.
 void RemoveOldHistoryPages(std::time_t now);
 
 }  // namespace sizewalk::posix

@@ -45,12 +45,12 @@ class HistorySystem final : public sizewalk::HistorySystem {
 
     Outcome<std::string> WriteTemporaryFile(std::string_view suffix,
                                             std::string_view content) override {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string path = (tmp != nullptr && tmp[0] == '/') ? tmp : "/tmp";
+        std::string path = PageDirectory();
         if (path.back() != '/') {
             path += '/';
         }
-        path += "sizewalk-history-XXXXXX";
+        path += kPagePrefix;
+        path += "XXXXXX";
         path += suffix;
         const int fd = mkostemps(path.data(), static_cast<int>(suffix.size()), O_CLOEXEC);
         if (fd < 0) {

@@ -11,7 +11,7 @@ namespace {
 
 // File systems a user would not pick a volume from: the kernel's views of
 // itself, and memory, image and helper mounts. The walk counts only the
-// kernel's views as 0 bytes (walk/directory_calls.h): below a measured
+// kernel's views as 0 bytes (walk/directory_calls.cpp): below a measured
 // directory, the others hold real files.
 constexpr std::array<std::string_view, 29> kNoUserVolumeTypes = {
     "autofs",      "binfmt_misc", "bpf",

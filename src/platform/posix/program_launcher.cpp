@@ -28,6 +28,11 @@ std::vector<char*> ArgumentVector(std::string& path, std::vector<std::string>& a
     return argv;
 }
 
+// Whether standard error is a terminal (a person reads it there).
+bool StandardErrorIsTerminal() {
+    return isatty(STDERR_FILENO) != 0;
+}
+
 }  // namespace
 
 DefaultSignals::DefaultSignals() {
@@ -91,10 +96,6 @@ bool EnvironmentSet(const char* name) {
 
 bool DisplayConfigured() {
     return EnvironmentSet("DISPLAY") || EnvironmentSet("WAYLAND_DISPLAY");
-}
-
-bool StandardErrorIsTerminal() {
-    return isatty(STDERR_FILENO) != 0;
 }
 
 bool MessageBoxesWanted() {

@@ -32,8 +32,6 @@ class ProgramLauncher final : public sizewalk::ProgramLauncher {
 bool DisplayConfigured();
 // Whether the environment variable `name` is set and not empty.
 bool EnvironmentSet(const char* name);
-// Whether standard error is a terminal (a person reads it there).
-bool StandardErrorIsTerminal();
 // Whether an unattended run may show message boxes: a display is
 // configured, standard error is not a terminal, and SIZEWALK_MESSAGES is
 // not "stderr" (messages on standard error only: a script or a service).

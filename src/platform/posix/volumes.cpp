@@ -63,18 +63,11 @@ std::map<std::string, std::string> LabelsByDevice() {
     return labels;
 }
 
-// A device that cannot answer is "not ready", however the kernel words it.
+// A device that cannot answer is "not ready", however the kernel words it:
+// SystemError says so of all but an I/O error, which it keeps apart.
 Error ListingError(int error_code, const std::string& path) {
-    switch (error_code) {
-        case ENXIO:
-        case ENOMEDIUM:
-        case EIO:
-        case ENOTCONN:
-        case ESTALE:
-            return MakeError(errnum::kDeviceUnavailable, path);
-        default:
-            return SystemError(error_code, path);
-    }
+    return error_code == EIO ? MakeError(errnum::kDeviceUnavailable, path)
+                             : SystemError(error_code, path);
 }
 
 }  // namespace

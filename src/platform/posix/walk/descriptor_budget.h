@@ -50,7 +50,6 @@ class FramePool {
         return false;
     }
     void Give(std::size_t count) { spare_.fetch_add(count); }
-    std::size_t spare() const { return spare_.load(); }
 
   private:
     std::atomic<std::size_t> spare_;

@@ -4,6 +4,8 @@
 #include <linux/magic.h>
 #include <sys/vfs.h>
 
+#include <cstdint>
+
 namespace sizewalk::posix::walk {
 namespace {
 
@@ -29,20 +31,11 @@ constexpr std::uint64_t kOrangefsMagic = 0x20030528;
 constexpr std::uint64_t kBeegfsMagic = 0x19830326;
 constexpr std::uint64_t kVboxsfMagic = 0x786f4256;
 
-}  // namespace
-
-int DirectoryCalls::OpenDirectory(int parent, const char* name) {
-    return openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-}
-
-long DirectoryCalls::ReadEntries(int fd, void* buffer, std::size_t size) {
-    return getdents64(fd, buffer, size);
-}
-
-int DirectoryCalls::StatEntry(int dir, const char* name, struct stat* st) {
-    return fstatat(dir, name, st, AT_SYMLINK_NOFOLLOW);
-}
-
+// The kernel's views of itself (proc, sysfs, cgroup, ...), whose files are
+// not data on a disk and whose sizes mean nothing (/proc/kcore); `type` is
+// statfs's f_type. Their trees count as 0 bytes. Narrower than the types the
+// drive list hides (posix/mount_table.cpp): tmpfs, overlay or squashfs below
+// a measured directory hold real files, and count.
 bool IsKernelViewFileSystem(std::uint64_t type) {
     switch (type) {
         case PROC_SUPER_MAGIC:
@@ -71,8 +64,10 @@ bool IsKernelViewFileSystem(std::uint64_t type) {
     }
 }
 
-// FUSE covers sshfs, rclone, GlusterFS, virtiofs and the like; OCFS2 and
-// GFS2 take a cluster lock over the network for their metadata.
+// Network, cluster and FUSE file systems, where every request the walk makes
+// is a round trip to a server or a process. FUSE covers sshfs, rclone,
+// GlusterFS, virtiofs and the like; OCFS2 and GFS2 take a cluster lock over
+// the network for their metadata.
 bool IsNetworkFileSystem(std::uint64_t type) {
     switch (type) {
         case NFS_SUPER_MAGIC:
@@ -97,6 +92,20 @@ bool IsNetworkFileSystem(std::uint64_t type) {
         default:
             return false;
     }
+}
+
+}  // namespace
+
+int DirectoryCalls::OpenDirectory(int parent, const char* name) {
+    return openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+long DirectoryCalls::ReadEntries(int fd, void* buffer, std::size_t size) {
+    return getdents64(fd, buffer, size);
+}
+
+int DirectoryCalls::StatEntry(int dir, const char* name, struct stat* st) {
+    return fstatat(dir, name, st, AT_SYMLINK_NOFOLLOW);
 }
 
 FileSystemKind DirectoryCalls::FileSystemOf(int fd) {

@@ -7,8 +7,6 @@
 
 #include <cerrno>
 #include <cstddef>
-#include <cstdint>
-#include <cstring>
 
 namespace sizewalk::posix::walk {
 
@@ -68,16 +66,5 @@ int ForEachEntry(DirectoryCalls& calls, int fd, char* buffer, Visit&& visit) {
         }
     }
 }
-
-// The kernel's views of itself (proc, sysfs, cgroup, ...), whose files are
-// not data on a disk and whose sizes mean nothing (/proc/kcore); `type` is
-// statfs's f_type. Their trees count as 0 bytes. Narrower than the types the
-// drive list hides (posix/mount_table.cpp): tmpfs, overlay or squashfs below
-// a measured directory hold real files, and count.
-bool IsKernelViewFileSystem(std::uint64_t type);
-
-// Network, cluster and FUSE file systems, where every request the walk makes
-// is a round trip to a server or a process.
-bool IsNetworkFileSystem(std::uint64_t type);
 
 }  // namespace sizewalk::posix::walk

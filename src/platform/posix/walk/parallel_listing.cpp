@@ -119,11 +119,11 @@ class ParallelListing final : public FolderListing {
 
 }  // namespace
 
-std::unique_ptr<FolderListing> MakeParallelListing(int dir_fd, std::string path, dev_t device,
+std::unique_ptr<FolderListing> MakeParallelListing(int dir_fd, std::string path, FileId id,
                                                    std::vector<std::string> names,
                                                    ProgressCallback progress,
                                                    const WalkOptions& options) {
-    WalkTarget target{Descriptor(dir_fd), std::move(path), device,
+    WalkTarget target{Descriptor(dir_fd), std::move(path), id,
                       std::move(names),   options.calls,   options.stop};
     return std::make_unique<ParallelListing>(std::move(target), std::move(progress),
                                              options.threads);

@@ -6,14 +6,13 @@
 // ahead while the caller waits for an earlier one.
 #pragma once
 
-#include <sys/types.h>
-
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/folder_service.h"
 #include "platform/posix/walk/directory_calls.h"
+#include "platform/posix/walk/tree_tally.h"
 #include "platform/stop_flag.h"
 #include "platform/walk_threads.h"
 
@@ -32,8 +31,8 @@ struct WalkOptions {
     const StopFlag* stop = nullptr;
 };
 
-// Takes over `dir_fd`, the open directory `path` on `device`, whose
-// immediate subdirectories are `names`, and starts measuring them.
+// Takes over `dir_fd`, the open directory `path` whose device and inode are
+// `id` and whose immediate subdirectories are `names`, and starts measuring them.
 //
 // Size(i) may be called in any order but from one thread at a time; it
 // returns once tree i is measured by the workers (or by the calling thread
@@ -46,7 +45,7 @@ struct WalkOptions {
 // run takes it as a fatal failure like any of its own. Destroying the listing
 // stops all outstanding work and joins the threads, but waits no longer than
 // a second: a worker held in the kernel is left behind, holding all it uses.
-std::unique_ptr<FolderListing> MakeParallelListing(int dir_fd, std::string path, dev_t device,
+std::unique_ptr<FolderListing> MakeParallelListing(int dir_fd, std::string path, FileId id,
                                                    std::vector<std::string> names,
                                                    ProgressCallback progress,
                                                    const WalkOptions& options);

@@ -1,18 +1,8 @@
 #include "platform/posix/walk/walk_state.h"
 
-#include <sys/stat.h>
-
 #include <utility>
 
 namespace sizewalk::posix::walk {
-namespace {
-
-FileId IdOf(const Descriptor& dir, dev_t device) {
-    struct stat st {};
-    return fstat(dir.get(), &st) == 0 ? FileId{st.st_dev, st.st_ino} : FileId{device, 0};
-}
-
-}  // namespace
 
 void Doorbell::Ring(bool all) {
     {
@@ -29,10 +19,9 @@ void Doorbell::Ring(bool all) {
 WalkState::WalkState(WalkTarget target)
     : dir(std::move(target.dir)),
       path(std::move(target.path)),
-      device(target.device),
+      dir_id(target.id),
       names(std::move(target.names)),
       calls(std::move(target.calls)),
-      dir_id(IdOf(dir, device)),
       trees(names.size()),
       stop_(target.stop),
       done_(names.size(), false) {}

@@ -2,8 +2,6 @@
 // calls, every tree's tally, the counters, and how they stop and wake.
 #pragma once
 
-#include <sys/types.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -31,7 +29,7 @@ inline constexpr auto kIdleRecheck = std::chrono::milliseconds(50);
 struct WalkTarget {
     Descriptor dir;
     std::string path;
-    dev_t device = 0;
+    FileId id;                       // its device and inode
     std::vector<std::string> names;  // its immediate subdirectories
     std::shared_ptr<DirectoryCalls> calls;
     const StopFlag* stop = nullptr;
@@ -74,10 +72,9 @@ class WalkState {
 
     const Descriptor dir;
     const std::string path;
-    const dev_t device;
+    const FileId dir_id;  // the first ancestor of every tree
     const std::vector<std::string> names;
     const std::shared_ptr<DirectoryCalls> calls;
-    const FileId dir_id;           // the first ancestor of every tree
     std::vector<TreeTally> trees;  // one for each of names
     std::atomic<std::uint64_t> files_seen{0};
     Doorbell idle;

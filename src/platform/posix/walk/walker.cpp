@@ -42,7 +42,7 @@ void Walker::RunTree(std::size_t index) {
         Finish();
         return;
     }
-    RunTask(Descriptor(fd), state_.device);
+    RunTask(Descriptor(fd), state_.dir_id.device);
 }
 
 void Walker::RunLent(LentTask task) {
