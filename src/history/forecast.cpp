@@ -39,9 +39,7 @@ std::string Rate(const ByteChange& value, bool exact) {
 Forecast ComputeForecast(std::string_view dir, const History& history,
                          const std::vector<Figures>& rows, HistorySystem& system) {
     Forecast f;
-    const LocalTime now = system.Now();
-    f.now = When{DaysFromCivil(now.year, now.month, now.day),
-                 (now.hour * 60 + now.minute) * 60 + now.second};
+    f.now = WhenOf(system.Now());
     const std::string directory(dir);
     const std::optional<FileSystemKey> home = system.FileSystemOf(directory);
     long double total = 0;

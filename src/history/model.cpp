@@ -36,6 +36,11 @@ void CivilFromDays(std::int32_t days, int& year, int& month, int& day) {
     year = year_of_era + era * 400 + (month <= 2);
 }
 
+When WhenOf(const LocalTime& time) {
+    return When{DaysFromCivil(time.year, time.month, time.day),
+                (time.hour * 60 + time.minute) * 60 + time.second};
+}
+
 ByteChange ByteChange::Between(ByteCount to, ByteCount from) {
     return to >= from ? ByteChange{to - from, false} : ByteChange{from - to, true};
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/byte_count.h"
+#include "platform/clock_locale.h"
 
 namespace sizewalk::history {
 
@@ -46,6 +47,8 @@ struct When {
 // Days since 1970-01-01 of a date of the proleptic Gregorian calendar, and back.
 std::int32_t DaysFromCivil(int year, int month, int day);
 void CivilFromDays(std::int32_t days, int& year, int& month, int& day);
+// A local time as a run's time.
+When WhenOf(const LocalTime& time);
 
 struct Run {
     When when;

@@ -128,8 +128,7 @@ class TextParser final : public LineParser {
         if (!t) {
             return std::nullopt;
         }
-        return When{DaysFromCivil(t->year, t->month, t->day),
-                    (t->hour * 60 + t->minute) * 60 + t->second};
+        return WhenOf(*t);
     }
 
     // An entry line. The size field is the digits with the locale's group
