@@ -115,11 +115,9 @@ class TextParser final : public LineParser {
         kUnreadableBlock,  // after a head line that cannot be read
     };
 
+    // The time of a line that starts as a head line does:
     // "Directory Size Track (bytes) for '<dir>' at d-MM-yyyy hh:mm:ss"
     static std::optional<When> HeadLine(std::string_view line) {
-        if (!line.starts_with(kHeadLineStart)) {
-            return std::nullopt;
-        }
         const std::size_t at = line.rfind(kHeadLineAt);
         if (at == std::string_view::npos || at < kHeadLineStart.size()) {
             return std::nullopt;
