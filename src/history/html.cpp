@@ -69,11 +69,9 @@ struct Tick {
 
 // About five steps of 1, 2, 2.5 or 5 times a power of ten of one binary unit.
 std::vector<Tick> SizeTicks(double largest, double& top) {
-    static constexpr const char* kUnits[] = {"B",   "KiB", "MiB", "GiB", "TiB",
-                                             "PiB", "EiB", "ZiB", "YiB"};
     std::size_t unit = 0;
     double scale = 1;
-    while (largest / scale >= 1024 && unit + 1 < std::size(kUnits)) {
+    while (largest / scale >= 1024 && unit + 1 < std::size(kBinaryUnits)) {
         scale *= 1024;
         ++unit;
     }
@@ -96,7 +94,7 @@ std::vector<Tick> SizeTicks(double largest, double& top) {
         ++decimals;
     }
     for (int i = 0; i <= static_cast<int>(steps); ++i) {
-        ticks.push_back({i * step * scale, Fixed(i * step, decimals) + " " + kUnits[unit]});
+        ticks.push_back({i * step * scale, Fixed(i * step, decimals) + " " + kBinaryUnits[unit]});
     }
     return ticks;
 }
