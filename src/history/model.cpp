@@ -60,6 +60,11 @@ double ByteChange::ToDouble() const {
     return negative ? -value : value;
 }
 
+long double ByteChange::ToLongDouble() const {
+    const auto value = static_cast<long double>(magnitude);
+    return negative ? -value : value;
+}
+
 ByteChange ByteChange::Rounded(long double value) {
     const long double magnitude = std::floor(std::fabs(value) + 0.5L);
     const ByteCount rounded =

@@ -27,6 +27,7 @@ struct ByteChange {
     // Divided by `days`, rounded to the nearest byte, halves away from 0.
     ByteChange PerDay(std::int32_t days) const;
     double ToDouble() const;
+    long double ToLongDouble() const;
     // `value` to the nearest byte, halves away from 0, at most 2^128 - 1.
     static ByteChange Rounded(long double value);
 
