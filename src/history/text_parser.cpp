@@ -11,10 +11,6 @@
 namespace sizewalk::history {
 namespace {
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 // The text reports: an optional header (title, rule, empty line), then
 // blocks of a head line with the date and time, an empty line, one entry
 // per subdirectory (size at column 1, name at column 17), an empty line,
