@@ -226,14 +226,14 @@ void WriteChart(const ReportData& data, const std::vector<const Figures*>& lines
 
     const std::size_t keys = lines.size() + (projection ? 1 : 0);
     const std::size_t legend_rows = (keys + kLegendColumns - 1) / kLegendColumns;
-    const double height =
-        kLegendFirstRow + kLegendMargin + static_cast<double>(legend_rows) * kLegendRowHeight;
-    out << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " << std::to_string(kWidth)
-        << " " << Number(height) << "\" width=\"" << std::to_string(kWidth) << "\" height=\""
-        << Number(height)
+    const std::string width = std::to_string(kWidth);
+    const std::string height = Number(kLegendFirstRow + kLegendMargin +
+                                      static_cast<double>(legend_rows) * kLegendRowHeight);
+    out << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " << width << " " << height
+        << "\" width=\"" << width << "\" height=\"" << height
         << "\" role=\"img\" aria-label=\"Sizes of the largest growers over time\">\n"
-        << "<rect x=\"0\" y=\"0\" width=\"" << std::to_string(kWidth) << "\" height=\""
-        << Number(height) << "\" fill=\"#ffffff\"/>\n<g font-size=\"12\" fill=\"#333333\">\n";
+        << "<rect x=\"0\" y=\"0\" width=\"" << width << "\" height=\"" << height
+        << "\" fill=\"#ffffff\"/>\n<g font-size=\"12\" fill=\"#333333\">\n";
     for (const Tick& tick : sizes) {
         const std::string at = Number(y(tick.position));
         out << "<line x1=\"" << Number(kLeft) << "\" x2=\"" << Number(kRight) << "\" y1=\"" << at
