@@ -68,8 +68,7 @@ std::optional<ByteChange> FittedGrowth(const History& history, const Series& ser
                               static_cast<long double>(std::max(when.seconds, 0)) / 86400;
         const ByteChange change = ByteChange::Between(*value, base.value_or(*value));
         base = base.value_or(*value);
-        const long double y =
-            static_cast<long double>(change.magnitude) * (change.negative ? -1 : 1);
+        const long double y = change.ToLongDouble();
         points.emplace_back(x, y);
         mean_x += x;
         mean_y += y;

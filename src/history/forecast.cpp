@@ -14,11 +14,6 @@ constexpr std::int32_t kStaleDays = 7;
 constexpr long double kHorizon = 100 * 365.25L * 86400;  // seconds
 constexpr std::size_t kDrivers = 3;
 
-long double Signed(const ByteChange& change) {
-    const auto magnitude = static_cast<long double>(change.magnitude);
-    return change.negative ? -magnitude : magnitude;
-}
-
 // A name a file could give that is no entry of the directory is never
 // looked up.
 bool EntryName(std::string_view name) {
@@ -39,9 +34,7 @@ std::string Rate(const ByteChange& value, bool exact) {
 Forecast ComputeForecast(std::string_view dir, const History& history,
                          const std::vector<Figures>& rows, HistorySystem& system) {
     Forecast f;
-    const LocalTime now = system.Now();
-    f.now = When{DaysFromCivil(now.year, now.month, now.day),
-                 (now.hour * 60 + now.minute) * 60 + now.second};
+    f.now = WhenOf(system.Now());
     const std::string directory(dir);
     const std::optional<FileSystemKey> home = system.FileSystemOf(directory);
     long double total = 0;
@@ -60,7 +53,7 @@ Forecast ComputeForecast(std::string_view dir, const History& history,
             }
         }
         if (row.growth_fit) {
-            const long double rate = Signed(*row.growth_fit);
+            const long double rate = row.growth_fit->ToLongDouble();
             total += rate;
             if (rate > 0) {
                 growing += rate;

@@ -77,9 +77,7 @@ Outcome<History> LoadHistory(const std::string& dir, HistorySystem& system) {
     }
     std::sort(entries.value().begin(), entries.value().end(),
               [](const ListedFile& a, const ListedFile& b) { return a.name < b.name; });
-    const LocalTime now = system.Now();
-    HistoryBuilder builder(When{DaysFromCivil(now.year, now.month, now.day),
-                                (now.hour * 60 + now.minute) * 60 + now.second});
+    HistoryBuilder builder(WhenOf(system.Now()));
     for (const ListedFile& entry : entries.value()) {
         const std::optional<Layout> layout = TrackingLayout(entry.name, kPathSeparator == '\\');
         if (layout) {

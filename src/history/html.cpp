@@ -69,11 +69,9 @@ struct Tick {
 
 // About five steps of 1, 2, 2.5 or 5 times a power of ten of one binary unit.
 std::vector<Tick> SizeTicks(double largest, double& top) {
-    static constexpr const char* kUnits[] = {"B",   "KiB", "MiB", "GiB", "TiB",
-                                             "PiB", "EiB", "ZiB", "YiB"};
     std::size_t unit = 0;
     double scale = 1;
-    while (largest / scale >= 1024 && unit + 1 < std::size(kUnits)) {
+    while (largest / scale >= 1024 && unit + 1 < std::size(kBinaryUnits)) {
         scale *= 1024;
         ++unit;
     }
@@ -96,7 +94,7 @@ std::vector<Tick> SizeTicks(double largest, double& top) {
         ++decimals;
     }
     for (int i = 0; i <= static_cast<int>(steps); ++i) {
-        ticks.push_back({i * step * scale, Fixed(i * step, decimals) + " " + kUnits[unit]});
+        ticks.push_back({i * step * scale, Fixed(i * step, decimals) + " " + kBinaryUnits[unit]});
     }
     return ticks;
 }
@@ -228,14 +226,14 @@ void WriteChart(const ReportData& data, const std::vector<const Figures*>& lines
 
     const std::size_t keys = lines.size() + (projection ? 1 : 0);
     const std::size_t legend_rows = (keys + kLegendColumns - 1) / kLegendColumns;
-    const double height =
-        kLegendFirstRow + kLegendMargin + static_cast<double>(legend_rows) * kLegendRowHeight;
-    out << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " << std::to_string(kWidth)
-        << " " << Number(height) << "\" width=\"" << std::to_string(kWidth) << "\" height=\""
-        << Number(height)
+    const std::string width = std::to_string(kWidth);
+    const std::string height = Number(kLegendFirstRow + kLegendMargin +
+                                      static_cast<double>(legend_rows) * kLegendRowHeight);
+    out << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " << width << " " << height
+        << "\" width=\"" << width << "\" height=\"" << height
         << "\" role=\"img\" aria-label=\"Sizes of the largest growers over time\">\n"
-        << "<rect x=\"0\" y=\"0\" width=\"" << std::to_string(kWidth) << "\" height=\""
-        << Number(height) << "\" fill=\"#ffffff\"/>\n<g font-size=\"12\" fill=\"#333333\">\n";
+        << "<rect x=\"0\" y=\"0\" width=\"" << width << "\" height=\"" << height
+        << "\" fill=\"#ffffff\"/>\n<g font-size=\"12\" fill=\"#333333\">\n";
     for (const Tick& tick : sizes) {
         const std::string at = Number(y(tick.position));
         out << "<line x1=\"" << Number(kLeft) << "\" x2=\"" << Number(kRight) << "\" y1=\"" << at

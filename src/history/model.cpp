@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 
 namespace sizewalk::history {
 namespace {
@@ -37,6 +36,11 @@ void CivilFromDays(std::int32_t days, int& year, int& month, int& day) {
     year = year_of_era + era * 400 + (month <= 2);
 }
 
+When WhenOf(const LocalTime& time) {
+    return When{DaysFromCivil(time.year, time.month, time.day),
+                (time.hour * 60 + time.minute) * 60 + time.second};
+}
+
 ByteChange ByteChange::Between(ByteCount to, ByteCount from) {
     return to >= from ? ByteChange{to - from, false} : ByteChange{from - to, true};
 }
@@ -53,6 +57,11 @@ ByteChange ByteChange::PerDay(std::int32_t days) const {
 
 double ByteChange::ToDouble() const {
     const auto value = static_cast<double>(magnitude);
+    return negative ? -value : value;
+}
+
+long double ByteChange::ToLongDouble() const {
+    const auto value = static_cast<long double>(magnitude);
     return negative ? -value : value;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/byte_count.h"
+#include "platform/clock_locale.h"
 
 namespace sizewalk::history {
 
@@ -26,6 +27,7 @@ struct ByteChange {
     // Divided by `days`, rounded to the nearest byte, halves away from 0.
     ByteChange PerDay(std::int32_t days) const;
     double ToDouble() const;
+    long double ToLongDouble() const;
     // `value` to the nearest byte, halves away from 0, at most 2^128 - 1.
     static ByteChange Rounded(long double value);
 
@@ -46,6 +48,8 @@ struct When {
 // Days since 1970-01-01 of a date of the proleptic Gregorian calendar, and back.
 std::int32_t DaysFromCivil(int year, int month, int day);
 void CivilFromDays(std::int32_t days, int& year, int& month, int& day);
+// A local time as a run's time.
+When WhenOf(const LocalTime& time);
 
 struct Run {
     When when;

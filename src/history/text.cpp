@@ -73,19 +73,17 @@ std::string Fixed(double value, int decimals) {
 }
 
 std::string HumanSize(double bytes) {
-    static constexpr const char* kUnits[] = {"KiB", "MiB", "GiB", "TiB",
-                                             "PiB", "EiB", "ZiB", "YiB"};
     if (std::fabs(bytes) < 1024) {
-        return Fixed(bytes, 0) + " B";
+        return Fixed(bytes, 0) + " " + kBinaryUnits[0];
     }
     double scaled = bytes / 1024;
-    std::size_t unit = 0;
+    std::size_t unit = 1;
     // Rounding may carry into the next unit: 1023.96 KiB shows as 1.0 MiB.
-    while (std::fabs(scaled) >= 1023.95 && unit + 1 < std::size(kUnits)) {
+    while (std::fabs(scaled) >= 1023.95 && unit + 1 < std::size(kBinaryUnits)) {
         scaled /= 1024;
         ++unit;
     }
-    return Fixed(scaled, 1) + " " + kUnits[unit];
+    return Fixed(scaled, 1) + " " + kBinaryUnits[unit];
 }
 
 std::string HumanChange(double bytes) {

@@ -28,6 +28,10 @@ std::string SignedDecimal(const ByteChange& value);
 // pages, JSON and metrics are read by programs.
 std::string Fixed(double value, int decimals);
 
+// The binary units, each 1024 times the one before.
+inline constexpr const char* kBinaryUnits[] = {"B",   "KiB", "MiB", "GiB", "TiB",
+                                               "PiB", "EiB", "ZiB", "YiB"};
+
 // "512 B", "1.2 GiB": binary units, one decimal.
 std::string HumanSize(double bytes);
 // With a sign for a change: "+1.2 GiB", "-300.0 KiB", "0 B".

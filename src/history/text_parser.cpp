@@ -11,10 +11,6 @@
 namespace sizewalk::history {
 namespace {
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 // The text reports: an optional header (title, rule, empty line), then
 // blocks of a head line with the date and time, an empty line, one entry
 // per subdirectory (size at column 1, name at column 17), an empty line,
@@ -115,11 +111,9 @@ class TextParser final : public LineParser {
         kUnreadableBlock,  // after a head line that cannot be read
     };
 
+    // The time of a line that starts as a head line does:
     // "Directory Size Track (bytes) for '<dir>' at d-MM-yyyy hh:mm:ss"
     static std::optional<When> HeadLine(std::string_view line) {
-        if (!line.starts_with(kHeadLineStart)) {
-            return std::nullopt;
-        }
         const std::size_t at = line.rfind(kHeadLineAt);
         if (at == std::string_view::npos || at < kHeadLineStart.size()) {
             return std::nullopt;
@@ -128,8 +122,7 @@ class TextParser final : public LineParser {
         if (!t) {
             return std::nullopt;
         }
-        return When{DaysFromCivil(t->year, t->month, t->day),
-                    (t->hour * 60 + t->minute) * 60 + t->second};
+        return WhenOf(*t);
     }
 
     // An entry line. The size field is the digits with the locale's group

@@ -53,9 +53,7 @@ std::vector<std::string> TextReport(const std::vector<Entry>& entries, const Loc
     const LocaleSeparators& locale = platform.locale;
     std::vector<std::string> lines = {HeadLine(TargetDir, now, locale, holds), ""};
     ByteCount total = 0;
-    std::int32_t count = 0;
     for (const Entry& entry : entries) {
-        ++count;
         total += entry.size;
         const std::string field =
             entry.problem ? std::string(kFailedSizeField) : FormatGrouped(entry.size, locale);
@@ -64,6 +62,7 @@ std::vector<std::string> TextReport(const std::vector<Entry>& entries, const Loc
             lines.push_back(std::move(line));
         }
     }
+    const auto count = static_cast<std::int32_t>(entries.size());
     lines.insert(lines.end(), {"", TotalsLine(total, count, locale), RuleLine(), ""});
     for (std::string& line : lines) {
         line = platform.files.Encode(line);

@@ -13,10 +13,6 @@ namespace {
 
 constexpr ByteCount kLargest = ~ByteCount{0};
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 std::string Digits(int value, std::size_t width) {
     std::string text = Decimal(static_cast<unsigned>(value));
     return std::string(width - std::min(width, text.size()), '0') + text;
@@ -75,6 +71,10 @@ bool ValidDate(int year, int month, int day) {
 }
 
 }  // namespace
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::string Decimal(ByteCount value) {
     char digits[40];  // 2^128 - 1 has 39

@@ -19,6 +19,8 @@ std::string Decimal(ByteCount value);
 // "#,0": digits grouped as the locale groups them, no decimals.
 std::string FormatGrouped(ByteCount value, const LocaleSeparators& locale);
 
+// An ASCII digit, whatever the locale.
+bool IsDigit(char c);
 // `value` * 10 + the digit `digit`; false, and `value` unchanged, when that
 // passes 2^128 - 1.
 bool AppendDigit(ByteCount& value, char digit);
