@@ -370,7 +370,7 @@ TEST(Engine, ManyRequestsInFlightWhereEachIsSlow) {
     const std::vector<Row> rows = {
         {32, false, microseconds(20000), microseconds(0), 64, 1, 8, 0},
         {16, false, microseconds(0), microseconds(2000), 0, 300, 0, 4},
-        {0, false, microseconds(0), microseconds(5000), 2 * local, 60, 0, local + 1},
+        {0, false, microseconds(0), microseconds(5000), 2 * local, 150, 0, local + 1},
         {0, true, microseconds(20000), microseconds(0), 64, 1, std::min(2 * local + 1, 48), 0},
     };
     for (const Row& row : rows) {
